@@ -1,0 +1,29 @@
+# Helpers shared by every folder.
+
+# tw_add_module(<target> <WindowsFileName> SOURCES ...)
+# A module is an ELF shared object whose file name is its Windows name
+# ("TarnwickMon.dll"), so the layer's LoadLibraryW finds it by that name.
+function(tw_add_module target winname)
+  cmake_parse_arguments(M "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${target} MODULE ${M_SOURCES})
+  get_filename_component(base ${winname} NAME_WE)
+  get_filename_component(ext ${winname} EXT)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${base} SUFFIX ${ext})
+  target_link_libraries(${target} PRIVATE twplatform ${M_LIBS})
+  target_link_options(${target} PRIVATE -Wl,--no-undefined)
+endfunction()
+
+# tw_add_test_dir(<name> <dir> [LIBS ...])
+# One GoogleTest executable per test folder; every *.cpp in it is a test source.
+function(tw_add_test_dir name dir)
+  cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE twplatform twtest_main GTest::gmock GTest::gtest ${T_LIBS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                       PROPERTIES ENVIRONMENT "TW_SHARED_DIR=${CMAKE_SOURCE_DIR}/../shared;TW_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()

@@ -1,0 +1,3 @@
+// (declarations added by the area that builds it)
+#pragma once
+#include "tw/wintypes.h"

@@ -1,0 +1,3 @@
+// Registry API (declarations added by the registry area).
+#pragma once
+#include "tw/wintypes.h"

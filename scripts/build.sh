@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Configures and builds one variant of the tree.
+#   scripts/build.sh release   -> build/release (optimised, what the demo runs)
+#   scripts/build.sh asan      -> build/asan    (AddressSanitizer + UBSan, what the tests run)
+# Extra arguments go to the build tool (e.g. a target name).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+variant=${1:-release}
+shift || true
+case "$variant" in
+  release) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan) flags=(-DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON) ;;
+  *) echo "build.sh: unknown variant '$variant' (release or asan)" >&2; exit 2 ;;
+esac
+cmake -S . -B "build/$variant" -G Ninja "${flags[@]}" >/dev/null
+cmake --build "build/$variant" "$@"
