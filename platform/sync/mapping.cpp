@@ -307,8 +307,9 @@ TWAPI LPVOID MapViewOfFileEx(HANDLE hFileMappingObject, DWORD dwDesiredAccess, D
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  const bool write = dwDesiredAccess & FILE_MAP_WRITE;
-  const bool copy = dwDesiredAccess & FILE_MAP_COPY;
+  // FILE_MAP_COPY is SECTION_QUERY: it means copy-on-write only on its own.
+  const bool copy = (dwDesiredAccess & ~static_cast<DWORD>(FILE_MAP_EXECUTE)) == FILE_MAP_COPY;
+  const bool write = !copy && (dwDesiredAccess & FILE_MAP_WRITE);
   const bool read = dwDesiredAccess & FILE_MAP_READ;
   if (!write && !copy && !read) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -3,6 +3,7 @@
 // several objects (and SignalObjectAndWait) is atomic. Mutex owners in other
 // threads and polled objects (processes) are checked every 50 ms, which is
 // how an owner that died is noticed.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
