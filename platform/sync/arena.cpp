@@ -53,28 +53,6 @@ std::string BootId() {
   return id.substr(0, 47);
 }
 
-DWORD ErrorFromErrno(int e) {
-  switch (e) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return ERROR_ACCESS_DENIED;
-    case ENOENT:
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case ENOSPC:
-    case EDQUOT:
-      return ERROR_DISK_FULL;
-    case ENOMEM:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    case EMFILE:
-    case ENFILE:
-      return ERROR_TOO_MANY_OPEN_FILES;
-    default:
-      return ERROR_GEN_FAILURE;
-  }
-}
-
 void Report(const std::filesystem::path& path, const char* what) {
   std::fprintf(stderr, "tw: kernel object table %s: %s\n", path.c_str(), what);
 }
@@ -121,6 +99,30 @@ Registry& registry() {
 }
 
 }  // namespace
+
+DWORD ErrorFromErrno(int e) {
+  switch (e) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return ERROR_DISK_FULL;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case EMFILE:
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    default:
+      return ERROR_GEN_FAILURE;
+  }
+}
 
 Arena::Arena(std::filesystem::path path, int fd, ArenaLayout* layout)
     : path_(std::move(path)), fd_(fd), layout_(layout) {}

@@ -213,6 +213,9 @@ void NoteMutexOwner(const std::shared_ptr<Arena>& arena);
 // thread's own exit for threads not made by CreateThread.
 void AbandonThreadMutexes();
 
+// The Win32 error for an errno value.
+DWORD ErrorFromErrno(int error);
+
 // Parses "Global\X", "Local\X", "Session\N\X" and bare names; false with the
 // last error set for a bad name. A null or empty name is unnamed.
 bool ParseObjectName(LPCWSTR text, ObjectName& out);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -61,22 +62,6 @@ Views& views() {
   return *v;
 }
 
-DWORD ErrorFromErrno(int e) {
-  switch (e) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return ERROR_ACCESS_DENIED;
-    case ENOENT:
-      return ERROR_FILE_NOT_FOUND;
-    case ENOSPC:
-    case EFBIG:
-      return ERROR_DISK_FULL;
-    default:
-      return ERROR_NOT_ENOUGH_MEMORY;
-  }
-}
-
 bool ValidProtect(DWORD protect) {
   switch (protect) {
     case PAGE_READONLY:
@@ -106,83 +91,67 @@ HANDLE Insert(std::shared_ptr<SectionObject> section, bool existed) {
   return handle;
 }
 
-// Finds or makes the table entry of a named mapping. On return the caller
-// holds a reference; path is the backing to open.
+// Finds or makes the table entry of a named mapping and takes a reference;
+// fills in the backing to open, the mapping's size and protection.
 std::shared_ptr<ArenaObject> NamedSection(const ObjectName& name, bool create, DWORD access, std::uint64_t size,
                                           DWORD protect, const std::string& filePath, std::string& path,
                                           std::uint64_t& actualSize, DWORD& actualProtect, bool& existed) {
-  auto arena = Arena::Current();
-  if (!arena) return nullptr;
-  std::uint32_t index;
-  std::uint32_t generation;
-  {
-    Arena::Lock lock(*arena);
-    if (!lock.Ok()) return nullptr;
-    arena->ReapLocked(lock);
-    auto& t = arena->Tables();
-    index = arena->FindLocked(name);
-    if (index != kNone) {
-      auto& r = t.objects[index];
-      if (r.kind != Kind::Section || r.section >= kMaxSections || !t.sections[r.section].used) {
+  Visit visit = [&](Arena& arena, Arena::Lock&, ObjectRecord& r, bool created) {
+    auto& t = arena.Tables();
+    if (!created) {
+      if (r.section >= kMaxSections || !t.sections[r.section].used) {
         SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
+        return false;
       }
-      if (!arena->AddRefLocked(index)) return nullptr;
       const auto& s = t.sections[r.section];
-      path = s.fileBacked ? std::string(s.path, strnlen(s.path, sizeof s.path)) : arena->SectionPath(s.id).string();
+      path = s.fileBacked ? std::string(s.path, strnlen(s.path, sizeof s.path)) : arena.SectionPath(s.id).string();
       actualSize = r.size;
       actualProtect = r.protect;
-      existed = true;
-    } else {
-      if (!create) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return nullptr;
-      }
-      std::uint32_t slot = kNone;
-      for (std::uint32_t i = 0; i < kMaxSections; ++i)
-        if (!t.sections[i].used) {
-          slot = i;
-          break;
-        }
-      if (slot == kNone) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-      }
-      if (filePath.size() >= sizeof t.sections[slot].path) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return nullptr;
-      }
-      index = arena->CreateLocked(lock, Kind::Section, name);
-      if (index == kNone) return nullptr;
-      auto& r = t.objects[index];
-      auto& s = t.sections[slot];
-      s = {};
-      s.used = 1;
-      s.fileBacked = filePath.empty() ? 0 : 1;
-      s.id = t.header.nextSectionId++;
-      std::memcpy(s.path, filePath.data(), filePath.size());
-      r.section = slot;
-      r.size = size;
-      r.protect = protect;
-      path = filePath;
-      if (!s.fileBacked) {
-        path = arena->SectionPath(s.id).string();
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        bool ok = fd >= 0 && ftruncate(fd, static_cast<off_t>(size)) == 0;
-        DWORD error = ok ? 0 : ErrorFromErrno(errno);
-        if (fd >= 0) close(fd);
-        if (!ok) {
-          arena->ReleaseLocked(lock, index, r.generation);  // removes the file too
-          SetLastError(error);
-          return nullptr;
-        }
-      }
-      actualSize = size;
-      actualProtect = protect;
+      return true;
     }
-    generation = t.objects[index].generation;
+    auto* s = std::find_if(std::begin(t.sections), std::end(t.sections), [](const auto& e) { return !e.used; });
+    if (s == std::end(t.sections)) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return false;
+    }
+    if (filePath.size() >= sizeof s->path) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+      return false;
+    }
+    *s = {};
+    s->used = 1;
+    s->fileBacked = filePath.empty() ? 0 : 1;
+    s->id = t.header.nextSectionId++;
+    std::memcpy(s->path, filePath.data(), filePath.size());
+    r.section = static_cast<std::uint32_t>(s - t.sections);
+    r.size = actualSize = size;
+    r.protect = actualProtect = protect;
+    path = filePath;
+    if (s->fileBacked) return true;
+    // Memory shared by name: a file of the mapping's size (removed with the object).
+    path = arena.SectionPath(s->id).string();
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    bool ok = fd >= 0 && ftruncate(fd, static_cast<off_t>(size)) == 0;
+    if (!ok) SetLastError(ErrorFromErrno(errno));
+    if (fd >= 0) close(fd);
+    return ok;
+  };
+  Acquired got;
+  if (!AcquireObject(Kind::Section, name, create, visit, got)) return nullptr;
+  existed = got.existed;
+  return std::make_shared<ArenaObject>(got.arena, got.index, got.generation, Kind::Section,
+                                       MapAccess(Kind::Section, access));
+}
+
+// The view holding address (views' lock held), or end() with ERROR_INVALID_ADDRESS.
+std::map<std::uintptr_t, View>::iterator FindView(Views& v, LPCVOID address) {
+  const auto a = reinterpret_cast<std::uintptr_t>(address);
+  auto it = v.byBase.upper_bound(a);
+  if (!address || it == v.byBase.begin() || a >= std::prev(it)->first + std::prev(it)->second.length) {
+    SetLastError(ERROR_INVALID_ADDRESS);
+    return v.byBase.end();
   }
-  return std::make_shared<ArenaObject>(arena, index, generation, Kind::Section, MapAccess(Kind::Section, access));
+  return std::prev(it);
 }
 
 std::string LinuxPathOf(int fd) {
@@ -279,16 +248,8 @@ TWAPI HANDLE CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES, DWORD flPro
 }
 
 TWAPI HANDLE OpenFileMappingW(DWORD dwDesiredAccess, BOOL, LPCWSTR lpName) {
-  if (!lpName) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
   ObjectName name;
-  if (!ParseObjectName(lpName, name)) return nullptr;
-  if (name.name.empty()) {
-    SetLastError(ERROR_INVALID_NAME);
-    return nullptr;
-  }
+  if (!ParseNameToOpen(lpName, name)) return nullptr;
   std::string path;
   std::uint64_t size = 0;
   DWORD protect = 0;
@@ -357,13 +318,8 @@ TWAPI BOOL UnmapViewOfFile(LPCVOID lpBaseAddress) {
   {
     auto& v = views();
     std::lock_guard guard(v.mutex);
-    const auto address = reinterpret_cast<std::uintptr_t>(lpBaseAddress);
-    auto it = v.byBase.upper_bound(address);
-    if (!lpBaseAddress || it == v.byBase.begin() || address >= std::prev(it)->first + std::prev(it)->second.length) {
-      SetLastError(ERROR_INVALID_ADDRESS);
-      return FALSE;
-    }
-    --it;
+    auto it = FindView(v, lpBaseAddress);
+    if (it == v.byBase.end()) return FALSE;
     munmap(reinterpret_cast<void*>(it->first), it->second.length);
     release = std::move(it->second.section);
     v.byBase.erase(it);
@@ -374,13 +330,9 @@ TWAPI BOOL UnmapViewOfFile(LPCVOID lpBaseAddress) {
 TWAPI BOOL FlushViewOfFile(LPCVOID lpBaseAddress, SIZE_T dwNumberOfBytesToFlush) {
   auto& v = views();
   std::lock_guard guard(v.mutex);
+  auto it = FindView(v, lpBaseAddress);
+  if (it == v.byBase.end()) return FALSE;
   const auto address = reinterpret_cast<std::uintptr_t>(lpBaseAddress);
-  auto it = v.byBase.upper_bound(address);
-  if (!lpBaseAddress || it == v.byBase.begin() || address >= std::prev(it)->first + std::prev(it)->second.length) {
-    SetLastError(ERROR_INVALID_ADDRESS);
-    return FALSE;
-  }
-  --it;
   const std::uintptr_t end = it->first + it->second.length;
   const std::uintptr_t start = address & ~static_cast<std::uintptr_t>(4095);
   std::size_t length = dwNumberOfBytesToFlush ? dwNumberOfBytesToFlush + (address - start) : end - start;

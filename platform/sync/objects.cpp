@@ -32,75 +32,73 @@ DWORD MapAccess(Kind kind, DWORD desired) {
   return access & all;
 }
 
+bool AcquireObject(Kind kind, const ObjectName& name, bool create, const Visit& visit, Acquired& out) {
+  auto arena = Arena::Current();
+  if (!arena) return false;
+  Arena::Lock lock(*arena);
+  if (!lock.Ok()) return false;
+  if (!name.name.empty()) arena->ReapLocked(lock);  // a stale object must not be found
+  std::uint32_t index = arena->FindLocked(name);
+  const bool existed = index != kNone;
+  auto& objects = arena->Tables().objects;
+  if (existed) {
+    if (objects[index].kind != kind) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return false;
+    }
+    if (!arena->AddRefLocked(index)) return false;
+  } else {
+    if (!create) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return false;
+    }
+    index = arena->CreateLocked(lock, kind, name);
+    if (index == kNone) return false;
+  }
+  auto& record = objects[index];
+  if (visit && !visit(*arena, lock, record, !existed)) {
+    arena->ReleaseLocked(lock, index, record.generation);
+    return false;
+  }
+  out = {arena, index, record.generation, existed};
+  return true;
+}
+
+bool ParseNameToOpen(LPCWSTR text, ObjectName& out) {
+  if (!text) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (!ParseObjectName(text, out)) return false;
+  if (out.name.empty()) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  return true;
+}
+
 HANDLE CreateObject(Kind kind, LPCWSTR name, DWORD access, const std::function<void(ObjectRecord&)>& init) {
   ObjectName parsed;
   if (!ParseObjectName(name, parsed)) return nullptr;
-  auto arena = Arena::Current();
-  if (!arena) return nullptr;
-  std::uint32_t index;
-  std::uint32_t generation;
-  bool existed = false;
-  {
-    Arena::Lock lock(*arena);
-    if (!lock.Ok()) return nullptr;
-    arena->ReapLocked(lock);
-    index = arena->FindLocked(parsed);
-    auto& objects = arena->Tables().objects;
-    if (index != kNone) {
-      if (objects[index].kind != kind) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-      }
-      if (!arena->AddRefLocked(index)) return nullptr;
-      existed = true;
-    } else {
-      index = arena->CreateLocked(lock, kind, parsed);
-      if (index == kNone) return nullptr;
-      init(objects[index]);
-    }
-    generation = objects[index].generation;
-  }
+  Acquired got;
+  // Ownership and state are set on a new record only: an existing object is opened as it is.
+  Visit visit = [&](Arena&, Arena::Lock&, ObjectRecord& record, bool created) {
+    if (created) init(record);
+    return true;
+  };
+  if (!AcquireObject(kind, parsed, true, visit, got)) return nullptr;
   // Made after the lock is released: the object's destructor takes it.
-  auto object = std::make_shared<ArenaObject>(arena, index, generation, kind, MapAccess(kind, access));
+  auto object = std::make_shared<ArenaObject>(got.arena, got.index, got.generation, kind, MapAccess(kind, access));
   HANDLE handle = tw::kernel::InsertHandle(object);
-  if (!handle) return nullptr;
-  SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  if (handle) SetLastError(got.existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return handle;
 }
 
 HANDLE OpenObject(Kind kind, LPCWSTR name, DWORD access) {
-  if (!name) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
   ObjectName parsed;
-  if (!ParseObjectName(name, parsed)) return nullptr;
-  if (parsed.name.empty()) {
-    SetLastError(ERROR_INVALID_NAME);
-    return nullptr;
-  }
-  auto arena = Arena::Current();
-  if (!arena) return nullptr;
-  std::uint32_t index;
-  std::uint32_t generation;
-  {
-    Arena::Lock lock(*arena);
-    if (!lock.Ok()) return nullptr;
-    arena->ReapLocked(lock);
-    index = arena->FindLocked(parsed);
-    if (index == kNone) {
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      return nullptr;
-    }
-    auto& record = arena->Tables().objects[index];
-    if (record.kind != kind) {
-      SetLastError(ERROR_INVALID_HANDLE);
-      return nullptr;
-    }
-    if (!arena->AddRefLocked(index)) return nullptr;
-    generation = record.generation;
-  }
-  auto object = std::make_shared<ArenaObject>(arena, index, generation, kind, MapAccess(kind, access));
+  Acquired got;
+  if (!ParseNameToOpen(name, parsed) || !AcquireObject(kind, parsed, false, nullptr, got)) return nullptr;
+  auto object = std::make_shared<ArenaObject>(got.arena, got.index, got.generation, kind, MapAccess(kind, access));
   HANDLE handle = tw::kernel::InsertHandle(object);
   if (handle) SetLastError(ERROR_SUCCESS);
   return handle;

@@ -13,6 +13,23 @@ namespace tw::sync {
 // The access a handle gets for a requested mask (generic rights mapped).
 DWORD MapAccess(Kind kind, DWORD desired);
 
+// A reference of this process to a table object, taken by AcquireObject.
+struct Acquired {
+  std::shared_ptr<Arena> arena;
+  std::uint32_t index = kNone;
+  std::uint32_t generation = 0;
+  bool existed = false;
+};
+// Runs under the table lock on the found or new record (created: new);
+// returning false (last error set) gives the reference back.
+using Visit = std::function<bool(Arena& arena, Arena::Lock& lock, ObjectRecord& record, bool created)>;
+// Finds the object of that name (or, with create, makes it; an unnamed object
+// is always new) and takes a reference. A name of another kind fails with
+// ERROR_INVALID_HANDLE, a missing one (without create) with ERROR_FILE_NOT_FOUND.
+bool AcquireObject(Kind kind, const ObjectName& name, bool create, const Visit& visit, Acquired& out);
+// Parses the name given to an Open* function (a name is required).
+bool ParseNameToOpen(LPCWSTR text, ObjectName& out);
+
 // Makes a new object of that kind, or opens the existing one of that name
 // (last error ERROR_ALREADY_EXISTS, init not run). init runs on a new record
 // under the table lock. Returns the handle or null with the last error set.

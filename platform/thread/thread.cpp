@@ -8,7 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "../sync/arena.h"
+#include "../sync/objects.h"
 #include "threadstate.h"
 #include "tw/handles.h"
 #include "tw/kernelsync.h"
@@ -39,18 +39,9 @@ class ThreadObject : public tw::sync::ArenaObject {
 };
 
 std::shared_ptr<ThreadObject> NewThreadObject() {
-  auto arena = Arena::Current();
-  if (!arena) return nullptr;
-  std::uint32_t index;
-  std::uint32_t generation;
-  {
-    Arena::Lock lock(*arena);
-    if (!lock.Ok()) return nullptr;
-    index = arena->CreateLocked(lock, Kind::Thread, {});
-    if (index == tw::sync::kNone) return nullptr;
-    generation = arena->Tables().objects[index].generation;
-  }
-  return std::make_shared<ThreadObject>(arena, index, generation, Kind::Thread, THREAD_ALL_ACCESS);
+  tw::sync::Acquired got;
+  if (!tw::sync::AcquireObject(Kind::Thread, {}, true, nullptr, got)) return nullptr;
+  return std::make_shared<ThreadObject>(got.arena, got.index, got.generation, Kind::Thread, THREAD_ALL_ACCESS);
 }
 
 void MarkEnded(ThreadObject& thread, DWORD code) {
@@ -76,6 +67,11 @@ struct CurrentThread {
 thread_local CurrentThread t_current;
 
 std::shared_ptr<ThreadObject> CurrentThreadObject() {
+  if (t_current.object && t_current.object->tid != static_cast<DWORD>(tw::sync::Self().tid)) {
+    // Inherited by a forked child from the thread that forked.
+    t_current.object.reset();
+    t_current.foreign = false;
+  }
   if (!t_current.object) {
     t_current.object = NewThreadObject();
     if (!t_current.object) return nullptr;
