@@ -111,6 +111,26 @@ TEST(ObjectTable, ADamagedTableIsReportedAndReplaced) {
   }
 }
 
+TEST(ObjectTable, ATableWrittenBeforeTheLastBootStartsEmpty) {
+  twtest::TempRoot root;
+  twtest::LeakGuard guard;
+  Child child([](const Child::Channel& ch) {
+    if (!CreateEventW(nullptr, TRUE, TRUE, u"Global\\OldBoot")) return 1;
+    ch.Tell();
+    ch.Await();
+    return 0;
+  });
+  ASSERT_TRUE(child.Heard());
+  {
+    std::fstream file(tw::sync::ObjectTablePath(), std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(16);  // the boot id recorded in the header
+    file.write("another-boot", 12);
+  }
+  tw::root::SetDir(root.Dir());  // attach again, as a new process would
+  EXPECT_EQ(OpenEventW(SYNCHRONIZE, FALSE, u"Global\\OldBoot"), nullptr);
+  EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
 TEST(ObjectTable, AFullTableFailsCleanlyAndRecovers) {
   twtest::TempRoot root;
   twtest::LeakGuard guard;
