@@ -65,6 +65,33 @@ TEST(Event, SetByAnotherProcessWakesTheWaiter) {
   CloseHandle(ready);
 }
 
+TEST(Event, AWaiterKilledWhileWaitingDoesNotDisturbOthers) {
+  twtest::TempRoot root;
+  twtest::LeakGuard guard;
+  HANDLE e = CreateEventW(nullptr, TRUE, FALSE, u"Global\\KilledWaiter");
+  ASSERT_NE(e, nullptr);
+  {
+    Child waiter([](const Child::Channel& ch) {
+      HANDLE h = OpenEventW(SYNCHRONIZE, FALSE, u"Global\\KilledWaiter");
+      if (!h) return 1;
+      ch.Tell();
+      return WaitForSingleObject(h, INFINITE) == WAIT_OBJECT_0 ? 0 : 2;
+    });
+    ASSERT_TRUE(waiter.Heard());
+    Sleep(100);  // let it block in the wait
+    waiter.Kill();
+  }
+  std::thread setter([&] {
+    Sleep(100);
+    SetEvent(e);
+  });
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(WaitForSingleObject(e, 20000), WAIT_OBJECT_0);
+  EXPECT_LT(ElapsedMs(start), 10000);
+  setter.join();
+  CloseHandle(e);
+}
+
 TEST(Event, HandlesHaveTheAccessTheyWereOpenedWith) {
   twtest::TempRoot root;
   twtest::LeakGuard guard;
