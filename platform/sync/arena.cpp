@@ -232,6 +232,10 @@ std::shared_ptr<Arena> Arena::Attach(const std::filesystem::path& runDir) {
   return nullptr;
 }
 
+void Arena::ReportFull(const char* what) {
+  if (!reportedFull_.exchange(true)) Report(path_, what);  // once: a caller may retry in a loop
+}
+
 void Arena::MarkBroken(const char* why) {
   if (!broken_.exchange(true)) Report(path_, why);
 }
@@ -377,7 +381,7 @@ bool Arena::AddRefLocked(std::uint32_t object) {
   auto& t = *layout_;
   std::uint32_t p = ProcessLocked(true);
   if (p == kNone) {
-    Report(path_, "too many processes use kernel objects at once");
+    ReportFull("too many processes use kernel objects at once");
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
@@ -393,7 +397,7 @@ bool Arena::AddRefLocked(std::uint32_t object) {
   }
   if (free == kNone) {
     if (t.processes[p].holders == 0) t.processes[p] = {};
-    Report(path_, "full (too many handles to kernel objects)");
+    ReportFull("full (too many handles to kernel objects)");
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
@@ -413,7 +417,7 @@ std::uint32_t Arena::CreateLocked(Lock& lock, Kind kind, const ObjectName& name)
     }
   }
   if (slot == kNone) {
-    Report(path_, "full (too many kernel objects)");
+    ReportFull("full (too many kernel objects)");
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return kNone;
   }

@@ -164,11 +164,13 @@ class Arena {
   void FreeObjectLocked(std::uint32_t object);
   std::uint32_t ProcessLocked(bool create);
   void MarkBroken(const char* why);
+  void ReportFull(const char* what);
 
   std::filesystem::path path_;
   int fd_;
   ArenaLayout* layout_;
   std::atomic<bool> broken_{false};
+  std::atomic<bool> reportedFull_{false};
 };
 
 // The arena-backed part of a handle's object.
