@@ -1,10 +1,11 @@
 // Who this process is: its user (TW_USER, else the configuration's spooler
-// account) and its session (TW_SESSION_ID).
+// account) and its session (TW_SESSION_ID, read by the kernel-object area).
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
 #include "tw/casefold.h"
+#include "tw/kernelsync.h"
 #include "tw/sysinfo.h"
 #include "tw/utf.h"
 
@@ -98,15 +99,6 @@ tw::config::User ProcessUser() {
   return cache->user;
 }
 
-DWORD SessionId() {
-  const char* text = std::getenv("TW_SESSION_ID");
-  if (!text || !*text) return 0;
-  std::uint64_t value = 0;
-  for (const char* p = text; *p; ++p) {
-    if (*p < '0' || *p > '9' || value > 0xFFFFFFFFu) return 0;  // not a session number
-    value = value * 10 + (*p - '0');
-  }
-  return value > 0xFFFFFFFFu ? 0 : static_cast<DWORD>(value);
-}
+DWORD SessionId() { return tw::sync::CurrentSessionId(); }
 
 }  // namespace tw::identity

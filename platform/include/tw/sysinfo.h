@@ -158,7 +158,8 @@ TWCPPAPI tw::config::User ProcessUser();
 // The configured user with this name ("alice", "DOMAIN\alice") or SID
 // ("S-1-5-..."), or nullopt.
 TWCPPAPI std::optional<tw::config::User> FindAccount(std::u16string_view nameOrSid);
-// The session this process belongs to: TW_SESSION_ID (default 0).
+// The session this process belongs to: TW_SESSION_ID (default 0), as the
+// kernel-object area reads it (tw::sync::CurrentSessionId).
 TWCPPAPI DWORD SessionId();
 
 }  // namespace tw::identity
