@@ -2,7 +2,8 @@
 // user (system variables, profile variables, the user's configured
 // environment), plus every Linux variable TW_ENV_<NAME>=<value>; it is not
 // the Linux environment (whose PATH, HOME... mean other things). It is
-// made afresh when the process switches to another machine root.
+// made afresh when the process switches to another machine root or the
+// configuration changes.
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,7 +80,7 @@ Block systemBlock(const tw::config::Machine& m) {
 
 struct ProcessEnvironment {
   std::mutex mutex;
-  std::uint64_t generation = 0;
+  std::shared_ptr<const tw::config::Machine> machine;  // the configuration it was made from
   Block block;
 };
 
@@ -88,10 +89,11 @@ ProcessEnvironment& process() {
   return *p;
 }
 
-// The process block, made for the current root when needed. Lock held.
+// The process block, made anew when the machine (root or configuration)
+// changed. Lock held.
 Block& current(ProcessEnvironment& p) {
-  auto generation = tw::root::Generation();
-  if (p.generation != generation) {
+  auto machine = tw::config::Get();
+  if (p.machine != machine) {
     auto user = tw::identity::ProcessUser();
     p.block = UserBlock(&user);
     for (char** e = environ; e && *e; ++e) {
@@ -101,7 +103,7 @@ Block& current(ProcessEnvironment& p) {
       if (!eq || eq == nameStart) continue;
       set(p.block, FromUtf8(std::string_view(nameStart, eq - nameStart)), FromUtf8(eq + 1));
     }
-    p.generation = generation;
+    p.machine = std::move(machine);
   }
   return p.block;
 }

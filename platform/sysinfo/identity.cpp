@@ -43,7 +43,7 @@ tw::config::User withSid(const tw::config::Machine& machine, const tw::config::U
 
 struct Cache {
   std::mutex mutex;
-  std::uint64_t generation = 0;
+  std::shared_ptr<const tw::config::Machine> machine;  // the configuration the user was found in
   tw::config::User user;
 };
 
@@ -84,8 +84,8 @@ std::optional<tw::config::User> FindAccount(std::u16string_view nameOrSid) {
 tw::config::User ProcessUser() {
   static Cache* cache = new Cache;
   std::lock_guard lock(cache->mutex);
-  auto generation = tw::root::Generation();
-  if (cache->generation == generation) return cache->user;
+  auto machine = tw::config::Get();
+  if (cache->machine == machine) return cache->user;
   std::optional<tw::config::User> user;
   const char* chosen = std::getenv("TW_USER");
   if (chosen && *chosen) {
@@ -95,7 +95,7 @@ tw::config::User ProcessUser() {
   if (!user) user = FindAccount(tw::config::Get()->spoolerUser);
   if (!user) user = FindAccount(u"SYSTEM");
   cache->user = *user;
-  cache->generation = generation;
+  cache->machine = std::move(machine);
   return cache->user;
 }
 

@@ -29,16 +29,15 @@ std::shared_ptr<Token> makeToken(const tw::config::User& user, DWORD session, TO
   return token;
 }
 
-// The process's primary token, made anew for each machine root.
+// The process's primary token, made anew when the process user changes
+// (another root or configuration).
 std::shared_ptr<Token> processToken() {
   static std::mutex mutex;
   static std::shared_ptr<Token>* cached = new std::shared_ptr<Token>;
-  static std::uint64_t generation = 0;
   std::lock_guard lock(mutex);
-  if (!*cached || generation != tw::root::Generation()) {
-    *cached = makeToken(tw::identity::ProcessUser(), tw::identity::SessionId(), TokenPrimary, SecurityAnonymous);
-    generation = tw::root::Generation();
-  }
+  auto user = tw::identity::ProcessUser();
+  if (!*cached || (*cached)->info.user.sid != user.sid || (*cached)->info.user.name != user.name)
+    *cached = makeToken(user, tw::identity::SessionId(), TokenPrimary, SecurityAnonymous);
   return *cached;
 }
 
