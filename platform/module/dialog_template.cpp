@@ -4,6 +4,7 @@
 // 16-bit-aligned strings and ordinals, each item on a 32-bit boundary.
 #include <algorithm>
 
+#include "resource_bytes.h"
 #include "tw/lasterror.h"
 #include "tw/modulekit.h"
 #include "winerror.h"
@@ -11,33 +12,27 @@
 namespace tw::res {
 namespace {
 
-void putWord(std::vector<BYTE>& out, WORD w) {
-  out.push_back(static_cast<BYTE>(w & 0xFF));
-  out.push_back(static_cast<BYTE>(w >> 8));
-}
-
-void putDword(std::vector<BYTE>& out, DWORD d) {
-  putWord(out, static_cast<WORD>(d & 0xFFFF));
-  putWord(out, static_cast<WORD>(d >> 16));
-}
+using bytes::PutDword;
+using bytes::PutText;
+using bytes::PutWord;
 
 void putString(std::vector<BYTE>& out, std::u16string_view text) {
-  for (char16_t c : text) putWord(out, c);
-  putWord(out, 0);
+  PutText(out, text);
+  PutWord(out, 0);
 }
 
 // A class, title or menu: 0xFFFF followed by an ordinal, or a string.
 void putIdOrString(std::vector<BYTE>& out, const ResId& value) {
   if (value.IsInt()) {
-    putWord(out, 0xFFFF);
-    putWord(out, value.Id());
+    PutWord(out, 0xFFFF);
+    PutWord(out, value.Id());
   } else {
     putString(out, value.Name());
   }
 }
 
 void putRect(std::vector<BYTE>& out, const Rect& r) {
-  for (SHORT v : {r.x, r.y, r.cx, r.cy}) putWord(out, static_cast<WORD>(v));
+  for (SHORT v : {r.x, r.y, r.cx, r.cy}) PutWord(out, static_cast<WORD>(v));
 }
 
 }  // namespace
@@ -86,26 +81,26 @@ DialogTemplate& DialogTemplate::Icon(WORD iconId, Rect rect, WORD id) {
 std::vector<BYTE> DialogTemplate::Bytes() const {
   std::vector<BYTE> out;
   bool font = !faceName_.empty();
-  putDword(out, style_ | (font ? kDsSetFont : 0));
-  putDword(out, exStyle_);
-  putWord(out, static_cast<WORD>(items_.size()));
+  PutDword(out, style_ | (font ? kDsSetFont : 0));
+  PutDword(out, exStyle_);
+  PutWord(out, static_cast<WORD>(items_.size()));
   putRect(out, rect_);
-  putWord(out, 0);  // no menu
-  putWord(out, 0);  // the predefined dialog class
+  PutWord(out, 0);  // no menu
+  PutWord(out, 0);  // the predefined dialog class
   putString(out, title_);
   if (font) {
-    putWord(out, pointSize_);
+    PutWord(out, pointSize_);
     putString(out, faceName_);
   }
   for (const auto& item : items_) {
     while (out.size() % 4) out.push_back(0);
-    putDword(out, item.style);
-    putDword(out, item.exStyle);
+    PutDword(out, item.style);
+    PutDword(out, item.exStyle);
     putRect(out, item.rect);
-    putWord(out, item.id);
+    PutWord(out, item.id);
     putIdOrString(out, item.windowClass);
     putIdOrString(out, item.title);
-    putWord(out, 0);  // no creation data
+    PutWord(out, 0);  // no creation data
   }
   return out;
 }

@@ -3,24 +3,15 @@
 #include <algorithm>
 #include <map>
 
+#include "resource_bytes.h"
 #include "tw/modulekit.h"
 
 namespace tw::res {
 namespace {
 
-void putWord(std::vector<BYTE>& out, WORD w) {
-  out.push_back(static_cast<BYTE>(w & 0xFF));
-  out.push_back(static_cast<BYTE>(w >> 8));
-}
-
-void putDword(std::vector<BYTE>& out, DWORD d) {
-  putWord(out, static_cast<WORD>(d & 0xFFFF));
-  putWord(out, static_cast<WORD>(d >> 16));
-}
-
-void putText(std::vector<BYTE>& out, std::u16string_view text) {
-  for (char16_t c : text) putWord(out, c);
-}
+using bytes::PutDword;
+using bytes::PutText;
+using bytes::PutWord;
 
 void setDword(std::vector<BYTE>& out, size_t at, DWORD d) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<BYTE>(d >> (8 * i));
@@ -58,8 +49,8 @@ Resources Strings(std::initializer_list<StringEntry> strings, WORD language) {
   for (const auto& [block, texts] : blocks) {
     std::vector<BYTE> bytes;
     for (const auto& text : texts) {
-      putWord(bytes, static_cast<WORD>(text.size()));
-      putText(bytes, text);
+      PutWord(bytes, static_cast<WORD>(text.size()));
+      PutText(bytes, text);
     }
     out.push_back({RT_STRING, static_cast<int>(block), language, std::move(bytes)});
   }
@@ -76,11 +67,11 @@ Resources MessageTable(std::initializer_list<MessageEntry> messages, WORD langua
     else ranges.emplace_back(id, id);
   }
   std::vector<BYTE> bytes;
-  putDword(bytes, static_cast<DWORD>(ranges.size()));
+  PutDword(bytes, static_cast<DWORD>(ranges.size()));
   for (const auto& [low, high] : ranges) {
-    putDword(bytes, low);
-    putDword(bytes, high);
-    putDword(bytes, 0);  // offset, set below
+    PutDword(bytes, low);
+    PutDword(bytes, high);
+    PutDword(bytes, 0);  // offset, set below
   }
   for (size_t r = 0; r < ranges.size(); ++r) {
     setDword(bytes, 4 + r * 12 + 8, static_cast<DWORD>(bytes.size()));
@@ -90,9 +81,9 @@ Resources MessageTable(std::initializer_list<MessageEntry> messages, WORD langua
       // Header, text, terminator, padded to a multiple of 4 bytes.
       size_t length = (4 + 2 * (text.size() + 1) + 3) & ~size_t(3);
       size_t start = bytes.size();
-      putWord(bytes, static_cast<WORD>(length));
-      putWord(bytes, MESSAGE_RESOURCE_UNICODE);
-      putText(bytes, text);
+      PutWord(bytes, static_cast<WORD>(length));
+      PutWord(bytes, MESSAGE_RESOURCE_UNICODE);
+      PutText(bytes, text);
       bytes.resize(start + length, 0);
       if (id == ranges[r].second) break;
     }

@@ -1,7 +1,6 @@
 // The Windows version the machine reports (configuration "os_version",
 // default 10.0), and the package identity.
 #include <cstring>
-#include <type_traits>
 
 #include "tw/lasterror.h"
 #include "tw/sysinfo.h"
@@ -58,8 +57,8 @@ bool versionMatches(const Version& v, const OSVERSIONINFOEXW& want, DWORD typeMa
   return condition == VER_EQUAL || condition == VER_GREATER_EQUAL || condition == VER_LESS_EQUAL;
 }
 
-template <class Info>
-void fill(Info* info, bool extended) {
+template <class Extended, class Plain>
+void fill(Plain* info, bool extended) {
   Version v = current();
   info->dwMajorVersion = v.major;
   info->dwMinorVersion = v.minor;
@@ -67,14 +66,29 @@ void fill(Info* info, bool extended) {
   info->dwPlatformId = v.platform;
   std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
   if (extended) {
-    auto* ex = reinterpret_cast<std::conditional_t<std::is_same_v<Info, OSVERSIONINFOW>, OSVERSIONINFOEXW,
-                                                   OSVERSIONINFOEXA>*>(info);
+    auto* ex = reinterpret_cast<Extended*>(info);
     ex->wServicePackMajor = v.spMajor;
     ex->wServicePackMinor = v.spMinor;
     ex->wSuiteMask = v.suite;
     ex->wProductType = v.productType;
     ex->wReserved = 0;
   }
+}
+
+// GetVersionEx: the size field must name the plain or the EX structure.
+template <class Plain, class Extended>
+BOOL getVersionEx(Plain* info) {
+  if (!info) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  DWORD size = info->dwOSVersionInfoSize;
+  if (size != sizeof(Plain) && size != sizeof(Extended)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  fill<Extended>(info, size == sizeof(Extended));
+  return TRUE;
 }
 
 }  // namespace
@@ -85,31 +99,11 @@ TWAPI DWORD GetVersion(void) {
 }
 
 TWAPI BOOL GetVersionExW(LPOSVERSIONINFOW lpVersionInformation) {
-  if (!lpVersionInformation) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  DWORD size = lpVersionInformation->dwOSVersionInfoSize;
-  if (size != sizeof(OSVERSIONINFOW) && size != sizeof(OSVERSIONINFOEXW)) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  fill(lpVersionInformation, size == sizeof(OSVERSIONINFOEXW));
-  return TRUE;
+  return getVersionEx<OSVERSIONINFOW, OSVERSIONINFOEXW>(lpVersionInformation);
 }
 
 TWAPI BOOL GetVersionExA(LPOSVERSIONINFOA lpVersionInformation) {
-  if (!lpVersionInformation) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  DWORD size = lpVersionInformation->dwOSVersionInfoSize;
-  if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  fill(lpVersionInformation, size == sizeof(OSVERSIONINFOEXA));
-  return TRUE;
+  return getVersionEx<OSVERSIONINFOA, OSVERSIONINFOEXA>(lpVersionInformation);
 }
 
 TWAPI ULONGLONG VerSetConditionMask(ULONGLONG ConditionMask, DWORD TypeMask, BYTE Condition) {
