@@ -253,6 +253,11 @@ TEST_F(LoaderTest, FilesThatAreNotLoadableModules) {
     EXPECT_EQ(GetLastError(), ERROR_BAD_EXE_FORMAT) << tw::ToUtf8(name);
     EXPECT_FALSE(tw::module::LastLoadDiagnostic().empty());
   }
+  // A shared object whose references cannot all be resolved.
+  EXPECT_EQ(LoadLibraryW(u"TwUnresolved.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  EXPECT_NE(tw::module::LastLoadDiagnostic().find("TwNobodyProvidesThis"), std::string::npos);
+
   EXPECT_EQ(LoadLibraryW(nullptr), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(LoadLibraryExW(u"TwTestMod.dll", reinterpret_cast<HANDLE>(1), 0), nullptr);
@@ -377,6 +382,40 @@ TEST_F(LoaderTest, GetModuleHandleExCountsAndFindsByAddress) {
   EXPECT_FALSE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                   nullptr, &found));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+// Threads loading, using and freeing modules at once: the table stays whole
+// and every reference is given back.
+DWORD WINAPI LoadAndFree(LPVOID) {
+  for (int i = 0; i < 40; ++i) {
+    HMODULE h = LoadLibraryW(i % 2 ? u"TwTestMod.dll" : u"TwPlain.dll");
+    if (!h) return 1;
+    if (!GetProcAddress(h, i % 2 ? "TwAdd" : "TwPlainValue")) return 2;
+    WCHAR text[8];
+    LoadStringW(h, 1, text, 8);
+    if (!FreeLibrary(h)) return 3;
+  }
+  return 0;
+}
+
+TEST_F(LoaderTest, ConcurrentLoadsAndFrees) {
+  HANDLE threads[4];
+  for (auto& t : threads) t = CreateThread(nullptr, 0, LoadAndFree, nullptr, 0, nullptr);
+  for (auto t : threads) {
+    ASSERT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
+    DWORD code = 99;
+    EXPECT_TRUE(GetExitCodeThread(t, &code));
+    EXPECT_EQ(code, 0u);
+    CloseHandle(t);
+  }
+  EXPECT_EQ(GetModuleHandleW(u"TwTestMod.dll"), nullptr);
+  // Every attach has its detach.
+  auto events = Events();
+  auto count = [&](const char* reason) {
+    return std::count_if(events.begin(), events.end(), [&](const Event& e) { return e.reason == reason; });
+  };
+  EXPECT_GE(count("process_attach"), 1);
+  EXPECT_EQ(count("process_attach"), count("process_detach"));
 }
 
 TEST_F(LoaderTest, DataFileLoadsReadResourcesWithoutRunningTheModule) {
