@@ -412,11 +412,11 @@ HMODULE load(LPCWSTR libFileName, HANDLE file, DWORD flags) {
     if (tw::path::FullPath(candidate, windowsPath) || tw::path::ToHost(windowsPath, host)) continue;
     std::error_code ec;
     if (!std::filesystem::exists(host, ec)) continue;
-    if (!bare && !isRegularFile(host) && candidates.size() == 1) {
-      SetLastError(ERROR_ACCESS_DENIED);
+    if (!isRegularFile(host)) {
+      if (candidates.size() > 1) continue;
+      SetLastError(ERROR_ACCESS_DENIED);  // a folder named by its full path
       return nullptr;
     }
-    if (!isRegularFile(host)) continue;
     if (asData) {
       if (Module* m = findLoadedByName(windowsPath, false)) {  // already loaded as a module
         ++m->refs;
