@@ -32,4 +32,18 @@ TWCPPAPI DWORD LocaleLcid(const LocaleData& locale);
 // ICU's name for the locale's collation ("en_US", "de_DE", "" for root).
 TWCPPAPI const char* LocaleIcuName(const LocaleData& locale);
 
+// FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE) asks the module loader for a
+// module's message text through this hook. The resolver gets the module
+// (null: the process's main module), the message id and the language asked
+// for (0: the loader's usual order), fills `text` with the message as stored
+// (inserts not expanded), and returns ERROR_SUCCESS, ERROR_MR_MID_NOT_FOUND,
+// ERROR_RESOURCE_LANG_NOT_FOUND, ERROR_RESOURCE_TYPE_NOT_FOUND (the module
+// has no message table) or ERROR_INVALID_HANDLE. Without a resolver every
+// module lacks a message table. Registering null removes it.
+using MessageTableResolver = DWORD (*)(HMODULE module, DWORD id, DWORD language, std::u16string& text);
+TWCPPAPI void SetMessageTableResolver(MessageTableResolver resolver);
+// The system's text for a Win32 error code ("Access is denied.\r\n"), or
+// null when the table has none.
+TWCPPAPI const char16_t* SystemMessageText(DWORD id);
+
 }  // namespace tw::nls

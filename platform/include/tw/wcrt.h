@@ -19,9 +19,17 @@
 //   %ld reads a 32-bit argument.
 #pragma once
 
+// The standard library's wide headers come first: their std:: names are
+// using-declarations of glibc's functions, and must not see the WCHAR
+// overloads below (libstdc++ takes the address of std::wcstol,
+// std::vswprintf, ... which an overload would make ambiguous).
 #include <cstdarg>
 #include <cstddef>
+#include <cstdlib>
 #include <ctime>
+#include <cwchar>
+#include <cwctype>
+#include <string>
 
 #include "tw/wintypes.h"
 
