@@ -81,18 +81,6 @@ std::vector<Token> tokenize(std::u16string_view picture, std::u16string_view let
   return tokens;
 }
 
-int copyResult(const std::u16string& text, LPWSTR out, int cch) {
-  int needed = static_cast<int>(text.size()) + 1;
-  if (cch == 0) return needed;
-  if (cch < needed) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::memcpy(out, text.data(), text.size() * sizeof(WCHAR));
-  out[text.size()] = 0;
-  return needed;
-}
-
 std::u16string eraName(const LocaleData& locale) {
   return value(locale, LOCALE_SISO639LANGNAME) == u"de" ? u"n. Chr." : u"A.D.";
 }
@@ -220,7 +208,7 @@ int dateFormat(const LocaleData* locale, DWORD flags, const SYSTEMTIME* date, LP
                              : kind == DATE_YEARMONTH ? LOCALE_SYEARMONTH
                              : kind == DATE_MONTHDAY  ? LOCALE_SMONTHDAY
                                                       : LOCALE_SSHORTDATE);
-  return copyResult(formatDate(*locale, d, picture), out, cch);
+  return tw::nls::CopyOut(formatDate(*locale, d, picture), out, cch);
 }
 
 int timeFormat(const LocaleData* locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR format, LPWSTR out, int cch) {
@@ -245,7 +233,7 @@ int timeFormat(const LocaleData* locale, DWORD flags, const SYSTEMTIME* time, LP
     GetLocalTime(&t);
   }
   std::u16string picture = format ? std::u16string(format) : value(*locale, LOCALE_STIMEFORMAT);
-  return copyResult(formatTime(*locale, t, picture, flags), out, cch);
+  return tw::nls::CopyOut(formatTime(*locale, t, picture, flags), out, cch);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // rendering, the CRT's character classes).
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "tw/wintypes.h"
 
@@ -31,6 +32,11 @@ TWCPPAPI bool LocaleValue(const LocaleData& locale, DWORD lctype, std::u16string
 TWCPPAPI DWORD LocaleLcid(const LocaleData& locale);
 // ICU's name for the locale's collation ("en_US", "de_DE", "" for root).
 TWCPPAPI const char* LocaleIcuName(const LocaleData& locale);
+
+// The NLS functions' output rule: copies text and its terminator into out
+// (cch units) and returns the units with the terminator; cch 0 only answers
+// that size; a smaller buffer fails with ERROR_INSUFFICIENT_BUFFER (0).
+TWCPPAPI int CopyOut(std::u16string_view text, LPWSTR out, int cch);
 
 // FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE) asks the module loader for a
 // module's message text through this hook. The resolver gets the module

@@ -200,8 +200,8 @@ TWCPPAPI int swprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
 TWCPPAPI int vswprintf(WCHAR* buffer, size_t count, const WCHAR* format, va_list args);
 TWAPI int _scwprintf(const WCHAR* format, ...);
 TWAPI int _vscwprintf(const WCHAR* format, va_list args);
-// user32's wsprintfW: no floating point, output limited to 1024 units
-// (terminated); returns the length.
+// user32's wsprintfW: output limited to 1024 units (terminated); returns the
+// length. (user32 knows no floating point; this one formats it like the CRT.)
 TWAPI int wsprintfW(LPWSTR buffer, LPCWSTR format, ...);
 TWAPI int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list args);
 

@@ -99,7 +99,7 @@ TEST(FakeClock, LocalOriginFollowsTheZoneAndTheClockRuns) {
   EXPECT_EQ(utc.wHour, 13) << "a local origin is Berlin time (UTC+1 in winter)";
   EXPECT_EQ(local.wHour, 14);
   EXPECT_EQ(local.wMinute, 5);
-  EXPECT_LE(local.wSecond, 10);
+  EXPECT_LT(local.wSecond, 40) << "the clock started at 14:05:09";
   FILETIME before, after;
   GetSystemTimeAsFileTime(&before);
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -127,7 +127,8 @@ TEST(FakeClock, TickOriginMovesTickAndPerformanceCounter) {
   DWORD t = GetTickCount();
   EXPECT_GE(t, 1000000u);
   EXPECT_LT(t, 1005000u);
-  EXPECT_EQ(GetTickCount64() / 1000, 1000u);
+  EXPECT_GE(GetTickCount64(), t);
+  EXPECT_LT(GetTickCount64(), 1005000u);
   LARGE_INTEGER f, c;
   ASSERT_TRUE(QueryPerformanceFrequency(&f));
   ASSERT_TRUE(QueryPerformanceCounter(&c));
