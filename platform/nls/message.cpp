@@ -109,15 +109,15 @@ int highestArgument(std::u16string_view text) {
 std::u16string formatInsert(const Insert& ins, const Arguments& args) {
   std::vector<DWORD_PTR> slots;
   for (int k = 0; k <= ins.stars; ++k) slots.push_back(args.At(ins.number + k));
-  const std::u16string spec = u"%" + ins.format;
+  const std::u16string pattern = u"%" + ins.format;
   tw::fmt::SlotArgs counting(slots);
   tw::fmt::Output<char16_t> counter;
-  int n = tw::fmt::Format(counter, spec.c_str(), counting);
+  int n = tw::fmt::Format(counter, pattern.c_str(), counting);
   if (n <= 0) return {};
   std::u16string out(static_cast<size_t>(n), u'\0');
   tw::fmt::SlotArgs writing(std::move(slots));
   tw::fmt::Output<char16_t> writer{out.data(), out.size()};
-  tw::fmt::Format(writer, spec.c_str(), writing);
+  tw::fmt::Format(writer, pattern.c_str(), writing);
   return out;
 }
 
