@@ -83,7 +83,7 @@ DWORD copyFile(LPCWSTR source, LPCWSTR target, bool failIfExists) {
     struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(to->Fd(), times);
   }
-  tw::file::StoreAttributesFd(to->Fd(), attributes);
+  tw::file::StoreAttributesFd(to->Fd(), attributes | FILE_ATTRIBUTE_ARCHIVE);  // a new file is never "backed up"
   return ERROR_SUCCESS;
 }
 
