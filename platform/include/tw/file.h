@@ -6,6 +6,7 @@
 // kernel handles (CloseHandle closes them). Share modes are enforced between
 // handles and between processes; see docs/platform.md, "Files and paths".
 #pragma once
+#include <cstdarg>
 #include <cstdio>
 
 #include "tw/wintypes.h"
@@ -254,7 +255,13 @@ TWAPI errno_t _wfopen_s(FILE** pFile, const WCHAR* filename, const WCHAR* mode);
 // else -1 with errno ENOENT or EACCES.
 TWAPI int _waccess(const WCHAR* path, int mode);
 
-// C++ overloads of the wide stdio functions for WCHAR text.
+// C++ overloads of the wide stdio functions for WCHAR text. fputws returns 0
+// or -1; fputwc the character or 0xFFFF (WEOF).
 TWCPPAPI int fputws(const WCHAR* text, FILE* stream);
 TWCPPAPI int fputwc(WCHAR ch, FILE* stream);
+// A line up to and with its "\n" (at most count - 1 units); null at the end.
 TWCPPAPI WCHAR* fgetws(WCHAR* buffer, int count, FILE* stream);
+// Microsoft printf semantics (%s wide, %S narrow; see tw/wcrt.h). The units
+// written, or -1.
+TWCPPAPI int fwprintf(FILE* stream, const WCHAR* format, ...);
+TWCPPAPI int vfwprintf(FILE* stream, const WCHAR* format, va_list args);
