@@ -17,6 +17,7 @@
 
 #include "tw/fileio.h"
 #include "tw/lasterror.h"
+#include "tw/nls.h"
 
 namespace tw::file {
 namespace {
@@ -154,11 +155,7 @@ namespace {
 
 // Resolves and queries; false with the last error set.
 bool lookUp(LPCWSTR path, Resolved& where, FileInfo& info) {
-  if (DWORD rc = tw::file::Resolve(path, where)) {
-    SetLastError(rc);
-    return false;
-  }
-  if (DWORD rc = tw::file::QueryInfo(where.host, info)) {
+  if (DWORD rc = tw::file::Locate(path, where, info)) {
     SetLastError(rc);
     return false;
   }
@@ -215,4 +212,19 @@ TWAPI BOOL PathFileExistsW(LPCWSTR pszPath) {
   Resolved where;
   FileInfo info;
   return lookUp(pszPath, where, info) ? TRUE : FALSE;
+}
+
+// The ANSI form converts the name with the ANSI code page first, so a name
+// that did not survive that conversion ("?" for a lost character) fails as
+// an invalid name, as on Windows.
+TWAPI DWORD GetFileAttributesA(LPCSTR lpFileName) {
+  if (!lpFileName) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  int n = MultiByteToWideChar(CP_ACP, 0, lpFileName, -1, nullptr, 0);
+  if (n <= 0) return INVALID_FILE_ATTRIBUTES;
+  std::u16string name(size_t(n), u'\0');
+  MultiByteToWideChar(CP_ACP, 0, lpFileName, -1, name.data(), n);
+  return GetFileAttributesW(name.c_str());
 }

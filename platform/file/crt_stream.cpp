@@ -433,7 +433,7 @@ TWAPI int _waccess(const WCHAR* path, int mode) {
   }
   tw::file::Resolved where;
   tw::file::FileInfo info;
-  if (tw::file::Resolve(path, where) || tw::file::QueryInfo(where.host, info)) {
+  if (tw::file::Locate(path, where, info)) {
     errno = ENOENT;
     return -1;
   }

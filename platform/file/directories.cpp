@@ -53,27 +53,28 @@ TWAPI BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
   return TRUE;
 }
 
+namespace {
+
+// The folder a path names: 0, or ERROR_DIRECTORY for a file, or the error.
+DWORD locateFolder(LPCWSTR path, Resolved& where, FileInfo& info) {
+  if (DWORD rc = tw::file::Locate(path, where, info)) return rc;
+  return info.directory ? ERROR_SUCCESS : ERROR_DIRECTORY;
+}
+
+}  // namespace
+
 TWAPI BOOL RemoveDirectoryW(LPCWSTR lpPathName) {
   Resolved where;
-  if (DWORD rc = tw::file::Resolve(lpPathName, where)) return fail(rc);
   FileInfo info;
-  if (DWORD rc = tw::file::QueryInfo(where.host, info)) return fail(rc);
-  if (!info.directory) return fail(ERROR_DIRECTORY);
+  if (DWORD rc = locateFolder(lpPathName, where, info)) return fail(rc);
   if (where.full.size() <= 3 || (info.attributes & FILE_ATTRIBUTE_READONLY) || tw::file::IsWriteDenied(where.full))
     return fail(ERROR_ACCESS_DENIED);
   // The process keeps its current directory open, as Windows does.
   if (tw::EqualsNoCase(where.full, tw::path::CurrentDirectory())) return fail(ERROR_SHARING_VIOLATION);
-  int fd = ::open(where.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    DWORD rc = ERROR_SUCCESS;
-    {
-      tw::file::share::Gate gate(fd);
-      if (tw::file::share::DeleteRefused(fd)) rc = ERROR_SHARING_VIOLATION;
-      else if (::rmdir(where.host.c_str()) != 0) rc = tw::file::ErrorFromErrno(errno);
-    }
-    ::close(fd);
-    if (rc) return fail(rc);
-    return TRUE;
+  tw::file::UniqueFd fd(::open(where.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) {
+    tw::file::share::Gate gate(fd.get());
+    if (tw::file::share::DeleteRefused(fd.get())) return fail(ERROR_SHARING_VIOLATION);
   }
   if (::rmdir(where.host.c_str()) != 0) return fail(tw::file::ErrorFromErrno(errno));
   return TRUE;
@@ -85,10 +86,8 @@ TWAPI DWORD GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
 
 TWAPI BOOL SetCurrentDirectoryW(LPCWSTR lpPathName) {
   Resolved where;
-  if (DWORD rc = tw::file::Resolve(lpPathName, where)) return fail(rc);
   FileInfo info;
-  if (DWORD rc = tw::file::QueryInfo(where.host, info)) return fail(rc);
-  if (!info.directory) return fail(ERROR_DIRECTORY);
+  if (DWORD rc = locateFolder(lpPathName, where, info)) return fail(rc);
   if (DWORD rc = tw::path::SetCurrentDirectory(where.full)) return fail(rc);
   return TRUE;
 }
@@ -134,9 +133,7 @@ static DWORD existingName(LPCWSTR path, LPWSTR buffer, DWORD size) {
   std::u16string name(path);  // the buffers may be the same
   Resolved where;
   FileInfo info;
-  DWORD rc = tw::file::Resolve(path, where);
-  if (!rc) rc = tw::file::QueryInfo(where.host, info);
-  if (rc) {
+  if (DWORD rc = tw::file::Locate(path, where, info)) {
     SetLastError(rc);
     return 0;
   }

@@ -15,6 +15,7 @@ namespace {
 
 using tw::file::FileInfo;
 using tw::file::Resolved;
+using Fd = tw::file::UniqueFd;
 
 BOOL fail(DWORD error) {
   SetLastError(error);
@@ -29,20 +30,6 @@ int probe(const std::filesystem::path& host, bool directory) {
   if (!directory && !S_ISREG(st.st_mode)) return -1;
   return ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (directory ? O_DIRECTORY : 0));
 }
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 DWORD copyData(int from, int to) {
   std::vector<char> buffer(1 << 16);

@@ -4,6 +4,8 @@
 #include "tw/pathmap.h"
 #include "tw/root.h"
 
+#include <unistd.h>
+
 namespace tw::file {
 namespace {
 
@@ -24,6 +26,15 @@ DWORD Resolve(LPCWSTR path, Resolved& out, DWORD tooLong, size_t maxLength) {
   if (DWORD rc = tw::path::ToHost(out.full, out.host)) return rc;
   out.trailingSeparator = isSep(view.back()) && out.full.size() > 3;
   return ERROR_SUCCESS;
+}
+
+DWORD Locate(LPCWSTR path, Resolved& where, FileInfo& info) {
+  if (DWORD rc = Resolve(path, where)) return rc;
+  return QueryInfo(where.host, info);
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool IsWriteDenied(std::u16string_view fullPath) {

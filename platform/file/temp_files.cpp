@@ -87,7 +87,7 @@ TWAPI UINT GetTempFileNameW(LPCWSTR lpPathName, LPCWSTR lpPrefixString, UINT uUn
 
   tw::file::Resolved folder;
   tw::file::FileInfo info;
-  if (tw::file::Resolve(lpPathName, folder) || tw::file::QueryInfo(folder.host, info) || !info.directory) {
+  if (tw::file::Locate(lpPathName, folder, info) || !info.directory) {
     SetLastError(ERROR_DIRECTORY);
     return 0;
   }

@@ -211,6 +211,8 @@ TWAPI BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD 
 TWAPI BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 TWAPI BOOL RemoveDirectoryW(LPCWSTR lpPathName);
 TWAPI DWORD GetFileAttributesW(LPCWSTR lpFileName);
+// The name in the ANSI code page.
+TWAPI DWORD GetFileAttributesA(LPCSTR lpFileName);
 TWAPI BOOL GetFileAttributesExW(LPCWSTR lpFileName, GET_FILEEX_INFO_LEVELS fInfoLevelId, LPVOID lpFileInformation);
 TWAPI BOOL SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes);
 TWAPI HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData);

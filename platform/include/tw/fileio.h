@@ -86,9 +86,24 @@ struct Resolved {
 // or more (full form) fail with `tooLong` unless they begin with "\\?\".
 TWCPPAPI DWORD Resolve(LPCWSTR path, Resolved& out, DWORD tooLong = ERROR_PATH_NOT_FOUND,
                        size_t maxLength = MAX_PATH - 1);
+// Resolve, then QueryInfo of what the path names: 0 or the Win32 error.
+TWCPPAPI DWORD Locate(LPCWSTR path, Resolved& where, struct FileInfo& info);
 // True when the configured deny list (config "deny_write") covers the full
 // Windows path: an entry names the path itself or one of its folders.
 TWCPPAPI bool IsWriteDenied(std::u16string_view fullPath);
+
+// A descriptor closed with its scope.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd();
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
 
 // ---- errors ------------------------------------------------------------------
 TWCPPAPI DWORD ErrorFromErrno(int err);

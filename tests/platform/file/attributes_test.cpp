@@ -60,6 +60,11 @@ TEST(Attributes, ExtendedQueryAndErrors) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_NAME));
   EXPECT_EQ(GetFileAttributesW(u"C:\\five?.bin"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_NAME));
+  EXPECT_EQ(GetFileAttributesA("C:\\FIVE.BIN"), DWORD(FILE_ATTRIBUTE_ARCHIVE));
+  Put(root.Dir(), "M\xC3\xBCller.txt", "");  // "Müller.txt" on the Linux side
+  EXPECT_EQ(GetFileAttributesA("C:\\M\xFCller.txt"), DWORD(FILE_ATTRIBUTE_ARCHIVE)) << "ANSI 1252 name";
+  EXPECT_EQ(GetFileAttributesA("C:\\M?ller.txt"), INVALID_FILE_ATTRIBUTES) << "a lost character";
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_NAME));
   EXPECT_TRUE(PathFileExistsW(u"c:\\FIVE.BIN"));
   EXPECT_FALSE(PathFileExistsW(u"C:\\none.bin"));
   EXPECT_FALSE(SetFileAttributesW(u"C:\\none.bin", FILE_ATTRIBUTE_HIDDEN));
