@@ -1,5 +1,4 @@
 // The temporary folder and GetTempFileNameW.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -7,6 +6,7 @@
 #include "tw/fileio.h"
 #include "tw/lasterror.h"
 #include "tw/pathmap.h"
+#include "tw/time.h"
 #include "tw/utf.h"
 
 namespace {
@@ -42,13 +42,11 @@ std::u16string hex(UINT value) {
 std::mutex g_lastMutex;
 UINT g_last = 0;
 
-// The first number to try: the low 16 bits of the millisecond tick, moved on
-// past the last one used here so that quick calls do not retry the same names.
+// The first number to try: the low 16 bits of the tick count (so
+// TW_FAKE_TICK makes names predictable), moved on past the last one used here
+// so that quick calls do not retry the same names.
 UINT startNumber() {
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now().time_since_epoch())
-                .count();
-  UINT num = UINT(ms) & 0xFFFF;
+  UINT num = GetTickCount() & 0xFFFF;
   std::lock_guard lock(g_lastMutex);
   if (g_last - num < 10) num = (g_last + 1) & 0xFFFF;
   return num ? num : 1;

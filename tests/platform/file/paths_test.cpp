@@ -4,6 +4,7 @@
 #include <set>
 
 #include "file_test_util.h"
+#include "tw/clock.h"
 #include "tw/utf.h"
 #include "tw_test.h"
 
@@ -127,6 +128,24 @@ TEST(TempFileName, NamesAndCreatesUniqueFiles) {
   std::u16string longDir = u"C:\\" + std::u16string(250, u'd');
   EXPECT_EQ(GetTempFileNameW(longDir.c_str(), u"AAA", 0, name), 0u);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_BUFFER_OVERFLOW));
+}
+
+TEST(TempFileName, NumbersStartAtTheTickCount) {
+  twtest::TempRoot root;
+  std::filesystem::create_directories(root.Dir() / "drive_c/Fwd");
+  {
+    EnvVar tick("TW_FAKE_TICK", "1245184");  // 0x130000: the low 16 bits are 0
+    EnvVar frozen("TW_FAKE_TIME_FROZEN", "1");
+    tw::clock::Reload();
+    WCHAR name[MAX_PATH];
+    UINT first = GetTempFileNameW(u"C:\\Fwd", u"~twa", 0, name);
+    EXPECT_GE(first, 1u) << "never 0";
+    EXPECT_LE(first, 1000u) << "from the tick count (plus the milliseconds this test took)";
+    UINT second = GetTempFileNameW(u"C:\\Fwd", u"~tw", 0, name);
+    EXPECT_GT(second, first) << "the same prefix: the next call moves on";
+    EXPECT_LE(second, first + 1000u);
+  }
+  tw::clock::Reload();
 }
 
 TEST(TempFileName, SkipsNamesThatAreTaken) {
