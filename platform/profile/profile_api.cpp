@@ -54,11 +54,18 @@ DWORD copyList(const std::vector<std::u16string>& items, LPWSTR buffer, DWORD si
 }
 
 // The document of a profile file; empty when it cannot be read. `found`
-// tells whether it could.
-IniDocument load(LPCWSTR fileName, bool& found) {
+// tells whether it could, `missing` is the error to report for an entry that
+// is not there: ERROR_FILE_NOT_FOUND, or why the file could not be read
+// (a sharing violation, access denied).
+IniDocument load(LPCWSTR fileName, bool& found, DWORD* missing = nullptr) {
   IniDocument document;
   std::u16string path;
-  found = tw::profile::ProfilePath(fileName, path) == ERROR_SUCCESS && tw::profile::Load(path, document) == 0;
+  DWORD rc = tw::profile::ProfilePath(fileName, path);
+  if (!rc) rc = tw::profile::Load(path, document);
+  found = rc == ERROR_SUCCESS;
+  if (missing)
+    *missing = (rc == ERROR_SUCCESS || rc == ERROR_PATH_NOT_FOUND || rc == ERROR_INVALID_NAME) ? ERROR_FILE_NOT_FOUND
+                                                                                             : rc;
   return document;
 }
 
@@ -114,9 +121,10 @@ TWAPI DWORD GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWS
                                      LPWSTR lpReturnedString, DWORD nSize, LPCWSTR lpFileName) {
   if (!lpReturnedString || nSize == 0) return 0;
   bool found = false;
-  IniDocument document = load(lpFileName, found);
+  DWORD missing = ERROR_FILE_NOT_FOUND;
+  IniDocument document = load(lpFileName, found, &missing);
   if (!lpAppName) {
-    SetLastError(found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    SetLastError(found ? ERROR_SUCCESS : missing);
     return copyList(document.SectionNames(), lpReturnedString, nSize);
   }
   if (!lpKeyName) {
@@ -133,7 +141,7 @@ TWAPI DWORD GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCWS
   std::u16string_view fallback = tw::View(lpDefault);
   while (!fallback.empty() && fallback.back() == u' ') fallback.remove_suffix(1);
   DWORD n = copyValue(fallback, true, lpReturnedString, nSize);
-  SetLastError(ERROR_FILE_NOT_FOUND);
+  SetLastError(missing);
   return n;
 }
 

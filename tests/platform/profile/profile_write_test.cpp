@@ -125,6 +125,15 @@ TEST(ProfileWrite, FailuresReportTheWindowsError) {
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(WritePrivateProfileStringW(u"S", u"K", u"new", u"C:\\busy.ini"));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION)) << "open elsewhere without FILE_SHARE_WRITE";
+  WCHAR value[16];
+  GetPrivateProfileStringW(u"S", u"K", u"dflt", value, 16, u"C:\\busy.ini");
+  EXPECT_EQ(std::u16string(value), u"old") << "reading shares writing with the holder";
+  CloseHandle(h);
+  h = CreateFileW(u"C:\\busy.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  GetPrivateProfileStringW(u"S", u"K", u"dflt", value, 16, u"C:\\busy.ini");
+  EXPECT_EQ(std::u16string(value), u"dflt");
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION)) << "why the default came back";
   CloseHandle(h);
   EXPECT_TRUE(WritePrivateProfileStringW(u"S", u"K", u"new", u"C:\\busy.ini"));
 
