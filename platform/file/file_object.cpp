@@ -210,11 +210,9 @@ std::shared_ptr<FileObject> OpenFile(std::u16string_view path, DWORD desiredAcce
     }
     auto file = std::make_shared<FileObject>(fd, access, false, where.host, where.full);
     {
+      // Another opener got in right after the create; the file is theirs now.
       share::Gate gate(fd);
-      if ((error = share::Claim(fd, access, share))) {
-        ::unlink(where.host.c_str());
-        return nullptr;
-      }
+      if ((error = share::Claim(fd, access, share))) return nullptr;
     }
     StoreAttributesFd(fd, (flagsAndAttributes & kAttributeFlags) | FILE_ATTRIBUTE_ARCHIVE);
     if (deleteOnClose) file->SetDeleteOnClose();

@@ -267,3 +267,41 @@ TEST(FileHandles, FileTimesRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FileApi, NullAndWrongArgumentsFailCleanly) {
+  twtest::TempRoot root;
+  twtest::LeakGuard leaks;
+  EXPECT_EQ(CreateFileW(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(DeleteFileW(nullptr));
+  EXPECT_FALSE(CopyFileW(nullptr, u"C:\\x", FALSE));
+  EXPECT_FALSE(MoveFileExW(u"C:\\x", nullptr, 0));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(GetFileAttributesW(nullptr), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(FindFirstFileW(nullptr, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetTempFileNameW(nullptr, u"x", 0, nullptr), 0u);
+  EXPECT_EQ(GetFullPathNameW(nullptr, 0, nullptr, nullptr), 0u);
+  EXPECT_EQ(GetCurrentDirectoryW(5, nullptr), 20u) << "no buffer: the size needed";
+
+  HANDLE file = CreateFileW(u"C:\\f.txt", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(ReadFile(file, nullptr, 4, nullptr, nullptr)) << "no count and no OVERLAPPED";
+  DWORD n = 0;
+  EXPECT_FALSE(ReadFile(file, nullptr, 4, &n, nullptr));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_NOACCESS));
+  EXPECT_TRUE(WriteFile(file, nullptr, 0, &n, nullptr)) << "nothing to write";
+  EXPECT_FALSE(FindClose(file)) << "a file is not a search";
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(u"C:\\*", &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(ReadFile(find, &data, 4, &n, nullptr)) << "a search is not a file";
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+  EXPECT_TRUE(FindClose(find));
+  EXPECT_TRUE(CloseHandle(file));
+  EXPECT_FALSE(CloseHandle(file)) << "closed twice";
+}
+
+}  // namespace
