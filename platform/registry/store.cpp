@@ -1,11 +1,13 @@
 // The SQLite store: connection, schema, transactions and row access.
 #include "store.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "tw/name_upcase.h"
@@ -135,7 +137,9 @@ LONG seed(Db& db) {
     if (LONG rc = db.AddKey(software, name, false, kFlagProtected, u"", nullptr, &id)) return rc;
   for (const char16_t* name : {u"SYSTEM", u"HARDWARE"})
     if (LONG rc = db.AddKey(kMachineRoot, name, false, kFlagProtected, u"", nullptr, &id)) return rc;
-  return db.AddKey(kUsersRoot, u".DEFAULT", false, kFlagProtected, u"", nullptr, &id);
+  std::int64_t hive = 0;
+  if (LONG rc = db.AddKey(kUsersRoot, u".DEFAULT", false, kFlagProtected, u"", nullptr, &hive)) return rc;
+  return db.AddKey(hive, u"SOFTWARE", false, 0, u"", nullptr, &id);
 }
 
 LONG loadFixed(Db& db, Fixed* fixed) {
@@ -209,6 +213,7 @@ LONG openStore(Connection& c) {
                                   "; PRAGMA user_version=" + std::to_string(kSchemaVersion))
                                      .c_str());
     }
+    w.ResetAll();
     if (error) {
       w.Exec("ROLLBACK");
       closeConnection(c);
@@ -225,6 +230,7 @@ LONG openStore(Connection& c) {
     return error;
   }
   LONG error = loadFixed(w, &c.fixed);
+  w.ResetAll();
   w.Exec("COMMIT");
   if (error) {
     closeConnection(c);
@@ -233,6 +239,23 @@ LONG openStore(Connection& c) {
   }
   return ERROR_SUCCESS;
 }
+
+// SQLite keeps per-process lock state that a forked child must not inherit
+// from an open connection, so the connection is closed around fork() (the
+// next call opens it again). A connection inside a batch is kept; the child
+// then abandons it.
+void beforeFork() {
+  auto& c = conn();
+  c.mutex.lock();
+  if (c.batchDepth == 0) closeConnection(c);
+}
+void afterForkInParent() { conn().mutex.unlock(); }
+// The child's thread has another id, so it cannot unlock what the parent's
+// thread locked: the child starts with a fresh mutex.
+void afterForkInChild() { new (&conn().mutex) std::recursive_mutex(); }
+const bool g_forkHandlers = [] {
+  return pthread_atfork(beforeFork, afterForkInParent, afterForkInChild) == 0;
+}();
 
 LONG ensureOpen(Connection& c) {
   auto generation = tw::root::Generation();
@@ -256,12 +279,15 @@ LONG runIn(Connection& c, Mode mode, const std::function<LONG(Db&)>& fn) {
     std::string name = "sp" + std::to_string(++c.savepoint);
     if (LONG rc = db.Exec(("SAVEPOINT " + name).c_str())) return rc;
     LONG result = fn(db);
+    db.ResetAll();
     if (result != ERROR_SUCCESS) db.Exec(("ROLLBACK TO " + name).c_str());
     db.Exec(("RELEASE " + name).c_str());
     return result;
   }
   if (LONG rc = db.Exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN")) return rc;
   LONG result = fn(db);
+  // A statement left on a row would keep the read snapshot past the commit.
+  db.ResetAll();
   if (result == ERROR_SUCCESS) {
     if (LONG rc = db.Exec("COMMIT")) {
       db.Exec("ROLLBACK");
@@ -319,6 +345,10 @@ LONG Db::Fail(int sqliteCode) {
                 " is damaged (" + sqlite3_errmsg(db_) + "); it was left as it is";
   }
   return lastError_;
+}
+
+void Db::ResetAll() {
+  for (auto& [sql, stmt] : cache_) sqlite3_reset(stmt);
 }
 
 LONG Db::Exec(const char* sql) {
@@ -659,7 +689,10 @@ LONG CurrentUserKey(Db& db, std::int64_t* id) {
   }
   if (LONG rc = db.Child(kUsersRoot, hive, id)) return rc;
   if (!*id) {
+    // A user's hive always holds SOFTWARE.
+    std::int64_t software = 0;
     if (LONG rc = db.AddKey(kUsersRoot, hive, false, kFlagProtected, u"", nullptr, id)) return rc;
+    if (LONG rc = db.AddKey(*id, u"SOFTWARE", false, 0, u"", nullptr, &software)) return rc;
   }
   c.ensuredHive = hive;
   c.ensuredHiveId = *id;
@@ -690,6 +723,7 @@ LONG EndBatch(bool commit) {
   if (c.batchDepth == 0) return ERROR_INVALID_FUNCTION;
   LONG rc = ERROR_SUCCESS;
   if (--c.batchDepth == 0 && c.wrapper) {
+    c.wrapper->ResetAll();
     rc = c.wrapper->Exec(commit ? "COMMIT" : "ROLLBACK");
     if (rc != ERROR_SUCCESS && commit) c.wrapper->Exec("ROLLBACK");
     // Cached ids may name keys that were rolled back.

@@ -83,6 +83,7 @@ class Db {
   LONG Path(std::int64_t id, std::u16string* out);
 
   sqlite3_stmt* Prepare(const char* sql);  // cached; null (and the error) on failure
+  void ResetAll();                         // ends every statement (before a commit)
   LONG LastError() const { return lastError_; }
   LONG Fail(int sqliteCode);
 

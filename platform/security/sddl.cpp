@@ -22,7 +22,7 @@ constexpr Name kAceTypes[] = {{u"A", ACCESS_ALLOWED_ACE_TYPE},
                               {u"AL", SYSTEM_ALARM_ACE_TYPE},
                               {u"ML", SYSTEM_MANDATORY_LABEL_ACE_TYPE}};
 
-constexpr Name kAceFlags[] = {{u"CI", CONTAINER_INHERIT_ACE}, {u"OI", OBJECT_INHERIT_ACE},
+constexpr Name kAceFlags[] = {{u"OI", OBJECT_INHERIT_ACE}, {u"CI", CONTAINER_INHERIT_ACE},
                               {u"NP", NO_PROPAGATE_INHERIT_ACE}, {u"IO", INHERIT_ONLY_ACE},
                               {u"ID", INHERITED_ACE},          {u"SA", SUCCESSFUL_ACCESS_ACE_FLAG},
                               {u"FA", FAILED_ACCESS_ACE_FLAG}};
