@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "reg_test_util.h"
+#include "tw/name_upcase.h"
 
 using namespace regtest;
 
@@ -254,6 +255,19 @@ TEST_F(RegistryValues, AccessRightsOfTheHandleAreEnforced) {
   ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Tarnwick Software LLC\\P1", 0, GENERIC_READ, generic.Out()),
             0);
   EXPECT_EQ(Query(generic, u"X").size(), 4u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(NameUpcase, FoldsEachUnitLikeWindows) {
+  EXPECT_EQ(tw::UpcaseNameUnits(u"Tarnwick Software llc"), u"TARNWICK SOFTWARE LLC");
+  EXPECT_EQ(tw::UpcaseNameUnits(u"größe_äöü"), u"GRÖßE_ÄÖÜ") << "ß has no one-unit upper case";
+  EXPECT_EQ(tw::UpcaseNameUnits(u"σς ǆ"), u"ΣΣ Ǆ");
+  // Surrogate pairs stay as they are, even when the character has an upper case.
+  EXPECT_EQ(tw::UpcaseNameUnits(u"\U00010428"), u"\U00010428");
+  EXPECT_EQ(tw::UpcaseNameUnits(u"\xD801"), u"\xD801");
 }
 
 }  // namespace
