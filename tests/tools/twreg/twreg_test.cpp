@@ -31,16 +31,24 @@ std::string quote(const std::string& arg) {
   return out + "'";
 }
 
+// The build's bin/ folder: TW_BIN_DIR, else the folder of this test program
+// (every executable of the build lands in one folder).
+std::filesystem::path binDir() {
+  if (!twtest::BinDir().empty()) return twtest::BinDir();
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : self.parent_path();
+}
+
 class Twreg : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (twtest::BinDir().empty() || !std::filesystem::exists(twtest::BinDir() / "twreg"))
-      GTEST_SKIP() << "twreg is not built (TW_BIN_DIR unset)";
+    if (!std::filesystem::exists(binDir() / "twreg")) GTEST_SKIP() << "twreg is not built beside the tests";
   }
 
   // Runs twreg on this test's root; `input` is its standard input.
   Result Run(const std::vector<std::string>& args, const std::string& input = "") {
-    std::string command = quote((twtest::BinDir() / "twreg").string()) + " --root " + quote(root_.Dir().string());
+    std::string command = quote((binDir() / "twreg").string()) + " --root " + quote(root_.Dir().string());
     for (const auto& arg : args) command += " " + quote(arg);
     auto dir = root_.Dir();
     writeFile(dir / "stdin.txt", input);
@@ -298,7 +306,7 @@ TEST_F(Twreg, TwoImportsAtOnceBothArriveWhole) {
     }
     writeFile(File(f ? "p1.reg" : "p0.reg"), text.str());
   }
-  std::string bin = quote((twtest::BinDir() / "twreg").string()) + " --root " + quote(root_.Dir().string());
+  std::string bin = quote((binDir() / "twreg").string()) + " --root " + quote(root_.Dir().string());
   std::string command = "(" + bin + " import " + quote(File("p0.reg").string()) + " & " + bin + " import " +
                         quote(File("p1.reg").string()) + " & wait) >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
