@@ -405,6 +405,13 @@ void readKey(sqlite3_stmt* stmt, KeyRow* row) {
   row->lastWrite = sqlite3_column_int64(stmt, 7);
 }
 
+// Columns name, type, data.
+void readValue(sqlite3_stmt* stmt, ValueRow* row) {
+  row->name = columnName(stmt, 0);
+  row->type = static_cast<DWORD>(sqlite3_column_int64(stmt, 1));
+  row->data = columnBlob(stmt, 2);
+}
+
 }  // namespace
 
 LONG Db::Key(std::int64_t id, KeyRow* out, bool* found) {
@@ -556,11 +563,7 @@ LONG Db::Value(std::int64_t key, std::u16string_view name, ValueRow* out, bool* 
   bindBlob(stmt, 2, UpperBlob(name));
   int rc = sqlite3_step(stmt);
   *found = rc == SQLITE_ROW;
-  if (rc == SQLITE_ROW) {
-    out->name = columnName(stmt, 0);
-    out->type = static_cast<DWORD>(sqlite3_column_int64(stmt, 1));
-    out->data = columnBlob(stmt, 2);
-  }
+  if (rc == SQLITE_ROW) readValue(stmt, out);
   return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? ERROR_SUCCESS : Fail(rc);
 }
 
@@ -607,11 +610,7 @@ LONG Db::ValueAt(std::int64_t key, DWORD index, ValueRow* out, bool* found) {
   sqlite3_bind_int64(stmt, 2, index);
   int rc = sqlite3_step(stmt);
   *found = rc == SQLITE_ROW;
-  if (rc == SQLITE_ROW) {
-    out->name = columnName(stmt, 0);
-    out->type = static_cast<DWORD>(sqlite3_column_int64(stmt, 1));
-    out->data = columnBlob(stmt, 2);
-  }
+  if (rc == SQLITE_ROW) readValue(stmt, out);
   return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? ERROR_SUCCESS : Fail(rc);
 }
 
@@ -622,9 +621,7 @@ LONG Db::Values(std::int64_t key, std::vector<ValueRow>* out) {
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     ValueRow row;
-    row.name = columnName(stmt, 0);
-    row.type = static_cast<DWORD>(sqlite3_column_int64(stmt, 1));
-    row.data = columnBlob(stmt, 2);
+    readValue(stmt, &row);
     out->push_back(std::move(row));
   }
   return rc == SQLITE_DONE ? ERROR_SUCCESS : Fail(rc);
