@@ -1,0 +1,274 @@
+// The store: damaged and foreign database files, several processes writing
+// at once, a killed writer, fault injection, batches and root changes.
+#include <dlfcn.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "reg_test_util.h"
+#include "tw/registry.h"
+#include "tw/utf.h"
+
+using namespace regtest;
+
+namespace {
+
+// SQLite through the copy the platform library loaded (the tests do not
+// link it themselves).
+template <class F>
+F sqliteFn(const char* name) {
+  return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+}
+
+// Runs SQL on a database file with its own connection.
+bool execSql(const std::filesystem::path& path, const char* sql) {
+  auto open = sqliteFn<int (*)(const char*, sqlite3**)>("sqlite3_open");
+  auto exec = sqliteFn<int (*)(sqlite3*, const char*, void*, void*, char**)>("sqlite3_exec");
+  auto close = sqliteFn<int (*)(sqlite3*)>("sqlite3_close");
+  if (!open || !exec || !close) return false;
+  sqlite3* db = nullptr;
+  bool ok = open(path.c_str(), &db) == SQLITE_OK && exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+  close(db);
+  return ok;
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(RegistryStore, GarbageFileIsReportedAndLeftAlone) {
+  twtest::TempRoot root;
+  auto path = tw::registry::DatabasePath();
+  std::string garbage(8192, 'x');
+  garbage.replace(0, 22, "this is not a database");
+  writeFile(path, garbage);
+  Key key;
+  EXPECT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\X", &key), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE", 0, KEY_READ, key.Out()), ERROR_REGISTRY_CORRUPT);
+  EXPECT_NE(tw::registry::StoreProblem().find("damaged"), std::string::npos) << tw::registry::StoreProblem();
+  EXPECT_EQ(readFile(path), garbage) << "the file was changed";
+  // Once the file is replaced, the store works again.
+  std::filesystem::remove(path);
+  EXPECT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\X", &key), ERROR_SUCCESS);
+  EXPECT_EQ(tw::registry::StoreProblem(), "");
+}
+
+TEST(RegistryStore, ForeignDatabaseIsRefusedUnchanged) {
+  twtest::TempRoot root;
+  auto path = tw::registry::DatabasePath();
+  ASSERT_TRUE(execSql(path, "CREATE TABLE invoices(id INTEGER); INSERT INTO invoices VALUES(42);"));
+  std::string before = readFile(path);
+  Key key;
+  EXPECT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\X", &key), ERROR_BADDB);
+  EXPECT_NE(tw::registry::StoreProblem().find("another program"), std::string::npos);
+  EXPECT_EQ(readFile(path), before);
+}
+
+TEST(RegistryStore, DamagedPagesGiveAnErrorNotACrash) {
+  twtest::TempRoot root;
+  {
+    Key key;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\Big", &key), 0);
+    std::vector<BYTE> blob(200000, 0xAB);
+    ASSERT_EQ(RegSetValueExW(key, u"Blob", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())), 0);
+  }
+  // Checkpoint the journal into the main file, then damage the pages after the header.
+  tw::root::SetDir(root.Dir());  // closes the connection
+  ASSERT_TRUE(execSql(tw::registry::DatabasePath(), "PRAGMA wal_checkpoint(TRUNCATE)"));
+  std::string bytes = readFile(tw::registry::DatabasePath());
+  ASSERT_GT(bytes.size(), 8192u);
+  for (size_t i = 4096; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0x5A ^ (i * 31));
+  writeFile(tw::registry::DatabasePath(), bytes);
+  tw::root::SetDir(root.Dir());
+  Key key;
+  LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Big", 0, KEY_READ, key.Out());
+  if (rc == ERROR_SUCCESS) Query(key, u"Blob", nullptr, &rc);
+  EXPECT_TRUE(rc == ERROR_REGISTRY_CORRUPT || rc == ERROR_BADDB) << rc;
+}
+
+// Children write into one key at once; every value of every child arrives.
+TEST(RegistryStore, SeveralProcessesWriteAtOnce) {
+  twtest::TempRoot root;
+  {
+    Key key;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\Shared", &key), 0);  // the store exists before the fork
+  }
+  constexpr int kChildren = 4, kWrites = 60;
+  std::vector<pid_t> pids;
+  for (int c = 0; c < kChildren; ++c) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failures = 0;
+      for (int i = 0; i < kWrites; ++i) {
+        HKEY key = nullptr;
+        std::u16string sub = u"SOFTWARE\\Shared\\Child " + tw::FromUtf8(std::to_string(c));
+        if (LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                      nullptr)) {
+          fprintf(stderr, "create: %d %s\n", rc, tw::registry::StoreProblem().c_str());
+          ++failures;
+        }
+        std::u16string name = tw::FromUtf8("v" + std::to_string(i));
+        DWORD value = static_cast<DWORD>(c * 1000 + i);
+        if (LONG rc = RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4)) {
+          fprintf(stderr, "set: %d %s\n", rc, tw::registry::StoreProblem().c_str());
+          ++failures;
+        }
+        HKEY shared = nullptr;
+        if (LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Shared", 0, KEY_ALL_ACCESS, &shared)) {
+          fprintf(stderr, "open: %d %s\n", rc, tw::registry::StoreProblem().c_str());
+          ++failures;
+        }
+        std::u16string counter = tw::FromUtf8("c" + std::to_string(c) + "_" + std::to_string(i));
+        if (RegSetValueExW(shared, counter.c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4)) ++failures;
+        RegCloseKey(shared);
+        RegCloseKey(key);
+      }
+      if (failures) fprintf(stderr, "child %d: %d failures\n", c, failures);
+      _exit(failures ? 1 : 0);
+    }
+    pids.push_back(pid);
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a child failed to write";
+  }
+  Key shared;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Shared", 0, KEY_READ, shared.Out()), 0);
+  EXPECT_EQ(SubKeys(shared).size(), static_cast<size_t>(kChildren));
+  EXPECT_EQ(ValueNames(shared).size(), static_cast<size_t>(kChildren * kWrites));
+  for (int c = 0; c < kChildren; ++c) {
+    Key child;
+    std::u16string sub = u"Child " + tw::FromUtf8(std::to_string(c));
+    ASSERT_EQ(RegOpenKeyExW(shared, sub.c_str(), 0, KEY_READ, child.Out()), 0);
+    EXPECT_EQ(ValueNames(child).size(), static_cast<size_t>(kWrites));
+    DWORD value = 0, size = 4;
+    ASSERT_EQ(RegQueryValueExW(child, u"v59", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size), 0);
+    EXPECT_EQ(value, static_cast<DWORD>(c * 1000 + 59));
+  }
+}
+
+// A writer killed in the middle of a batch leaves nothing half-written.
+TEST(RegistryStore, KilledWriterLeavesNoPartialTree) {
+  twtest::TempRoot root;
+  {
+    Key key;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\Before", &key), 0);
+  }
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    close(ready[0]);
+    tw::registry::Batch batch;
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Half\\Written", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    DWORD value = 1;
+    RegSetValueExW(key, u"First", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4);
+    (void)!write(ready[1], "x", 1);
+    pause();  // killed here, before the commit
+    _exit(0);
+  }
+  close(ready[1]);
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  close(ready[0]);
+  kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\Half"));
+  Key after;
+  EXPECT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\After", &after), ERROR_SUCCESS) << "the store is not left locked";
+  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\Before"));
+}
+
+TEST(RegistryStore, InjectedFaultsHitTheNamedKeyAndOperation) {
+  twtest::TempRoot root;
+  twtest::LeakGuard leaks;
+  tw::registry::InjectFault(u"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Tarnwick\\PortList",
+                            tw::registry::Op::Create, ERROR_ACCESS_DENIED);
+  Key monitor, portList;
+  ASSERT_EQ(Create(HKEY_LOCAL_MACHINE, u"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Tarnwick", &monitor), 0);
+  EXPECT_EQ(Create(monitor, u"portlist", &portList), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(Exists(monitor, u"PortList"));
+  tw::registry::ClearFaults();
+  EXPECT_EQ(Create(monitor, u"PortList", &portList), ERROR_SUCCESS);
+
+  // A fault that fires once, on a value operation through HKCU.
+  tw::registry::InjectFault(u"HKCU\\SOFTWARE\\T", tw::registry::Op::SetValue, ERROR_WRITE_FAULT, 1);
+  Key t;
+  ASSERT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\T", &t), 0);
+  EXPECT_EQ(SetDword(t, u"A", 1), ERROR_WRITE_FAULT);
+  EXPECT_EQ(SetDword(t, u"A", 1), ERROR_SUCCESS);
+
+  // A delete fault on one key of a tree keeps the whole tree.
+  Key deep;
+  ASSERT_EQ(Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Wow6432Node\\Tarnwick Software LLC\\P\\Job 1\\Sub", &deep), 0);
+  tw::registry::InjectFault(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Tarnwick Software LLC\\P\\Job 1\\Sub",
+                            tw::registry::Op::DeleteKey, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Wow6432Node\\Tarnwick Software LLC\\P\\Job 1"),
+            ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(Exists(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Wow6432Node\\Tarnwick Software LLC\\P\\Job 1\\Sub"));
+  tw::registry::ClearFaults();
+}
+
+TEST(RegistryStore, BatchCommitsOrUndoesEverything) {
+  twtest::TempRoot root;
+  {
+    tw::registry::Batch batch;
+    ASSERT_EQ(batch.Status(), 0);
+    Key a;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\Undone\\A", &a), 0);
+    ASSERT_EQ(SetDword(a, u"V", 1), 0);
+  }  // no commit
+  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\Undone"));
+  {
+    tw::registry::Batch batch;
+    Key a;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\Done\\A", &a), 0);
+    // A failing call inside the batch undoes only itself.
+    Key bad;
+    EXPECT_EQ(Create(HKEY_CURRENT_USER, u"\\Bad", &bad), ERROR_BAD_PATHNAME);
+    ASSERT_EQ(SetDword(a, u"V", 1), 0);
+    EXPECT_EQ(batch.Commit(), 0);
+  }
+  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\Done\\A"));
+}
+
+TEST(RegistryStore, ChangingTheRootSwitchesStores) {
+  twtest::TempRoot first;
+  Key key;
+  ASSERT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\OnlyInFirst", &key), 0);
+  {
+    twtest::TempRoot second;
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\OnlyInFirst"));
+    EXPECT_EQ(SetDword(key, u"V", 1), ERROR_KEY_DELETED) << "a handle of another machine names nothing here";
+  }
+  tw::root::SetDir(first.Dir());
+  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\OnlyInFirst"));
+}
+
+TEST(RegistryStore, KeyHandlesAreCounted) {
+  twtest::TempRoot root;
+  auto before = tw::debug::Get(tw::debug::Counter::RegistryKeys);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Count", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
+            0);
+  EXPECT_EQ(tw::debug::Get(tw::debug::Counter::RegistryKeys), before + 1);
+  EXPECT_EQ(RegCloseKey(key), 0);
+  EXPECT_EQ(tw::debug::Get(tw::debug::Counter::RegistryKeys), before);
+}
+
+}  // namespace
