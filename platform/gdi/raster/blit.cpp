@@ -157,9 +157,10 @@ inline void rangeOf(long long d, long long count, long long srcCount, int& first
   if (last <= first) last = first + 1;
 }
 
-DWORD blendChannel(DWORD s, DWORD d, DWORD sca, DWORD a, bool perPixel) {
-  // Premultiplied source: dst = src * SCA / 255 + dst * (1 - srcA * SCA / 255^2)
-  DWORD sv = perPixel ? (s * sca + 127) / 255 : (s * sca + 127) / 255;
+// Premultiplied source: dst = src * SCA / 255 + dst * (1 - srcA * SCA / 255^2),
+// with a = srcA * SCA / 255 the effective source alpha.
+DWORD blendChannel(DWORD s, DWORD d, DWORD sca, DWORD a) {
+  DWORD sv = (s * sca + 127) / 255;
   DWORD dv = (d * (255 - a) + 127) / 255;
   return std::min<DWORD>(255, sv + dv);
 }
@@ -250,9 +251,9 @@ class BlitRun {
       DWORD a = (srcA * sca + 127) / 255;  // effective source alpha
       DWORD r, g, b;
       if (perPixel) {
-        r = blendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, sca, a, true);
-        g = blendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, sca, a, true);
-        b = blendChannel(s & 0xFF, d & 0xFF, sca, a, true);
+        r = blendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, sca, a);
+        g = blendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, sca, a);
+        b = blendChannel(s & 0xFF, d & 0xFF, sca, a);
       } else {
         auto mix = [&](DWORD sc, DWORD dc2) { return (sc * sca + dc2 * (255 - sca) + 127) / 255; };
         r = mix((s >> 16) & 0xFF, (d >> 16) & 0xFF);
@@ -264,8 +265,12 @@ class BlitRun {
         DWORD dstA = d >> 24;
         DWORD outA = std::min<DWORD>(255, a + (dstA * (255 - a) + 127) / 255);
         D_[i] = rgb | (outA << 24);
+      } else if (dib_.bpp <= 8) {
+        // Blended colours take the nearest colour the surface has (on a
+        // monochrome page: blend in colour, then threshold).
+        D_[i] = dib_.NearestIndex(rgb);
       } else {
-        D_[i] = converter_->RgbToDest(rgb);
+        D_[i] = dib_.funcs->rgbToPixel(dib_, rgb);
       }
     }
   }
