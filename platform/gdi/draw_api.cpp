@@ -218,10 +218,15 @@ BOOL boxCall(HDC hdc, BoxKind kind, int left, int top, int right, int bottom, in
   }
   double l = box.left, t = box.top, r = box.right - 1, b = box.bottom - 1;  // pixel centres
   double half = width / 2;
+  // Rows are only worked out over the surface (one beyond each edge, so an
+  // outline is never found along the surface's edge).
+  RECT surface = dc->DeviceBounds();
+  int rowTop = surface.top - 1, rowBottom = surface.bottom + 1;
   if (kind == BoxKind::Rectangle) {
     std::vector<RegionData::Span> rows;
     RECT fill = noPen ? fillBox : RECT{box.left, box.top, box.right - 1, box.bottom - 1};
-    for (int y = fill.top; y < fill.bottom; ++y) rows.push_back({y, fill.left, fill.right});
+    for (int y = std::max<int>(fill.top, rowTop); y < std::min<int>(fill.bottom, rowBottom); ++y)
+      rows.push_back({y, fill.left, fill.right});
     if (noPen) {
       DrawRowShape(*dc, rows, nullptr);
       return TRUE;
@@ -247,9 +252,9 @@ BOOL boxCall(HDC hdc, BoxKind kind, int left, int top, int right, int bottom, in
   std::vector<RegionData::Span> rows;
   RowEmitter collect = [&](int y, int x0, int x1) { rows.push_back({y, x0, x1}); };
   if (kind == BoxKind::Ellipse) {
-    EllipseRows(fillBox, collect);
+    EllipseRows(fillBox, collect, rowTop, rowBottom);
   } else {
-    RoundRectRows(fillBox, cornerW, cornerH, collect);
+    RoundRectRows(fillBox, cornerW, cornerH, collect, rowTop, rowBottom);
   }
   if (noPen || (thin && pen->Style() == PS_SOLID) || (thin && insideFrame)) {
     DrawRowShape(*dc, rows, nullptr);

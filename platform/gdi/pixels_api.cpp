@@ -250,22 +250,7 @@ BOOL FrameRgn(HDC hdc, HRGN hrgn, HBRUSH hbr, int w, int h) {
   Dib* dib = dc->Surface();
   if (!dib) return TRUE;
   // The frame: the region minus the region shrunk by w and h (logical).
-  // Frames wider than the region take all of it.
-  RECT bounds = data.Bounds();
-  w = std::min<long long>(w, bounds.right - bounds.left);
-  h = std::min<long long>(h, bounds.bottom - bounds.top);
-  RegionData shrunk = data;
-  for (int dx = -w; dx <= w; ++dx) {
-    RegionData moved = data;
-    moved.Offset(dx, 0);
-    shrunk = RegionData::Combine(shrunk, moved, RGN_AND);
-  }
-  RegionData across = shrunk;
-  for (int dy = -h; dy <= h; ++dy) {
-    RegionData moved = across;
-    moved.Offset(0, dy);
-    shrunk = RegionData::Combine(shrunk, moved, RGN_AND);
-  }
+  RegionData shrunk = data.Erode(w, h);
   RegionData frame = RegionData::Combine(data, shrunk, RGN_DIFF);
   SpanPainter(*dc, *dib, *brush).FillRegion(regionToDevice(*dc, frame));
   return TRUE;

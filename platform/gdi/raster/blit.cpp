@@ -361,6 +361,9 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
     int sy0, sy1;
     if (shrinkY) {
       rangeOf(ry, dh, sh, sy0, sy1);
+      // Only rows that exist in the source DIB take part.
+      sy0 = std::max(sy0, -src->y);
+      sy1 = std::min(sy1, src->dib->height - src->y);
     } else {
       sy0 = nearestIndex(ry, dh, sh);
       sy1 = sy0 + 1;
@@ -371,6 +374,8 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
       int sx0, sx1;
       if (shrinkX) {
         rangeOf(rx2, dw, sw, sx0, sx1);
+        sx0 = std::max(sx0, -src->x);
+        sx1 = std::min(sx1, src->dib->width - src->x);
       } else {
         sx0 = nearestIndex(rx2, dw, sw);
         sx1 = sx0 + 1;
