@@ -501,10 +501,9 @@ void generalBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* src, c
   if (!toDevice.Invert(toSource)) return;
   double xs[4] = {t.origin.x, t.right.x, t.down.x, t.right.x + t.down.x - t.origin.x};
   double ys[4] = {t.origin.y, t.right.y, t.down.y, t.right.y + t.down.y - t.origin.y};
-  RECT bounds{static_cast<LONG>(std::floor(*std::min_element(xs, xs + 4))),
-              static_cast<LONG>(std::floor(*std::min_element(ys, ys + 4))),
-              static_cast<LONG>(std::ceil(*std::max_element(xs, xs + 4))),
-              static_cast<LONG>(std::ceil(*std::max_element(ys, ys + 4)))};
+  auto whole = [](double v) { return static_cast<LONG>(std::clamp(v, -1e9, 1e9)); };
+  RECT bounds{whole(std::floor(*std::min_element(xs, xs + 4))), whole(std::floor(*std::min_element(ys, ys + 4))),
+              whole(std::ceil(*std::max_element(xs, xs + 4))), whole(std::ceil(*std::max_element(ys, ys + 4)))};
   BlitRun run(dc, dib, src, params);
   std::vector<DWORD> raw, none;
   std::vector<BYTE> skip, maskBits;
