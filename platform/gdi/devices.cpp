@@ -7,6 +7,7 @@
 #include <set>
 
 #include "dc.h"
+#include "tw/casefold.h"
 #include "tw/gdi.h"
 #include "winerror.h"
 
@@ -61,18 +62,7 @@ PrinterNameValidator g_validator;
 std::mutex g_recordingMutex;
 std::set<Dc*> g_recordingDcs;
 
-bool equalsNoCase(LPCWSTR a, std::u16string_view b) {
-  if (!a) return false;
-  std::u16string_view s(a);
-  if (s.size() != b.size()) return false;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    char16_t c = s[i], d = b[i];
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    if (d >= u'a' && d <= u'z') d = static_cast<char16_t>(d - 32);
-    if (c != d) return false;
-  }
-  return true;
-}
+bool equalsNoCase(LPCWSTR a, std::u16string_view b) { return a && tw::EqualsNoCase(a, b); }
 
 HDC insertDc(std::shared_ptr<Dc> dc) { return static_cast<HDC>(InsertObject(std::move(dc))); }
 
