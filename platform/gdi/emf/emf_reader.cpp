@@ -7,9 +7,9 @@
 namespace tw::emf {
 namespace {
 
-constexpr DWORD kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5;
-constexpr DWORD kRdhRectangles = 1;
-constexpr DWORD kDibPalColors = 1;
+
+
+
 
 bool fail(const char** why, const char* reason) {
   if (why) *why = reason;
@@ -106,7 +106,7 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
 
   BITMAPINFOHEADER bih{};
   size_t tableOffset;  // from offBmi
-  size_t entrySize = usage == kDibPalColors ? 2 : 4;
+  size_t entrySize = usage == DIB_PAL_COLORS ? 2 : 4;
   if (biSize == 12) {
     // BITMAPCOREHEADER: 16-bit sizes and an RGBTRIPLE table.
     WORD w, hgt, planes, bpp;
@@ -120,7 +120,7 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
     bih.biPlanes = 1;
     bih.biBitCount = bpp;
     tableOffset = 12;
-    if (usage != kDibPalColors) entrySize = 3;
+    if (usage != DIB_PAL_COLORS) entrySize = 3;
   } else {
     if (biSize < sizeof(BITMAPINFOHEADER) || biSize > cbBmi) return false;
     std::memcpy(&bih, base, sizeof(bih));
@@ -129,29 +129,29 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
   if (bih.biWidth <= 0 || bih.biHeight == 0 || bih.biHeight == std::numeric_limits<LONG>::min()) return false;
   const DWORD comp = bih.biCompression;
   const WORD bpp = bih.biBitCount;
-  bool compressedStream = comp == kBiRle8 || comp == kBiRle4 || comp == kBiJpeg || comp == kBiPng;
+  bool compressedStream = comp == BI_RLE8 || comp == BI_RLE4 || comp == BI_JPEG || comp == BI_PNG;
   switch (comp) {
-    case kBiRgb:
+    case BI_RGB:
       if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
       break;
-    case kBiRle8:
+    case BI_RLE8:
       if (bpp != 8 || bih.biHeight < 0) return false;
       break;
-    case kBiRle4:
+    case BI_RLE4:
       if (bpp != 4 || bih.biHeight < 0) return false;
       break;
-    case kBiBitfields:
+    case BI_BITFIELDS:
       if (bpp != 16 && bpp != 32) return false;
       break;
-    case kBiJpeg:
-    case kBiPng:
+    case BI_JPEG:
+    case BI_PNG:
       break;
     default:
       return false;
   }
 
   // Colour masks follow a 40-byte header for BI_BITFIELDS.
-  size_t maskBytes = (comp == kBiBitfields && biSize == sizeof(BITMAPINFOHEADER)) ? 12 : 0;
+  size_t maskBytes = (comp == BI_BITFIELDS && biSize == sizeof(BITMAPINFOHEADER)) ? 12 : 0;
   DWORD colors = 0;
   if (bpp <= 8 && bpp != 0) {
     DWORD full = 1u << bpp;
@@ -167,7 +167,7 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
   if (needCopy) {
     bih.biSize = sizeof(BITMAPINFOHEADER);
     bih.biClrUsed = colors;
-    size_t outEntry = usage == kDibPalColors ? 2 : 4;
+    size_t outEntry = usage == DIB_PAL_COLORS ? 2 : 4;
     dib.infoCopy.assign(sizeof(BITMAPINFOHEADER) + maskBytes + size_t(colors) * outEntry + 4, 0);
     std::memcpy(dib.infoCopy.data(), &bih, sizeof(bih));
     BYTE* out = dib.infoCopy.data() + sizeof(BITMAPINFOHEADER);
@@ -175,7 +175,7 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
     if (maskBytes) {
       std::memcpy(out, base + tableOffset, std::min(have, maskBytes));
       out += maskBytes;
-    } else if (comp == kBiBitfields && biSize >= 52) {
+    } else if (comp == BI_BITFIELDS && biSize >= 52) {
       // V4/V5 headers carry their masks inside the header: keep them after the 40 bytes.
       dib.infoCopy.resize(dib.infoCopy.size() + 12, 0);
       std::memmove(out + 12, out, size_t(colors) * outEntry);
@@ -215,7 +215,7 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
       dib.info = reinterpret_cast<const BITMAPINFO*>(dib.infoCopy.data());
     }
     auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(dib.infoCopy.data());
-    if (comp == kBiRle8 || comp == kBiRle4) {
+    if (comp == BI_RLE8 || comp == BI_RLE4) {
       dib.padded.assign(bits, bits + available);
       dib.padded.push_back(0);
       dib.padded.push_back(1);
@@ -257,7 +257,7 @@ bool ReadRegion(const RecordView& record, size_t offset, DWORD cbRgnData, const 
   rects = {};
   if (cbRgnData < sizeof(RGNDATAHEADER) || !record.Contains(offset, cbRgnData) || offset % 4 != 0) return false;
   const auto* h = reinterpret_cast<const RGNDATAHEADER*>(record.Data() + offset);
-  if (h->dwSize != sizeof(RGNDATAHEADER) || h->iType != kRdhRectangles) return false;
+  if (h->dwSize != sizeof(RGNDATAHEADER) || h->iType != RDH_RECTANGLES) return false;
   if (h->nCount > (cbRgnData - sizeof(RGNDATAHEADER)) / sizeof(RECT)) return false;
   header = h;
   rects = {reinterpret_cast<const RECT*>(record.Data() + offset + sizeof(RGNDATAHEADER)), h->nCount};

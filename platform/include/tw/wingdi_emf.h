@@ -1,7 +1,7 @@
-// Enhanced-metafile records: the EMR_* type numbers and the byte-exact record
-// layouts of the EMF format (little-endian, 4-byte aligned, x64 Windows
-// layouts). Included by wingdi.h after the GDI base structures (XFORM,
-// LOGPEN, LOGFONTW, PALETTEENTRY, LOGPALETTE, BITMAPINFOHEADER, ...).
+// Enhanced-metafile records: the byte-exact record layouts of the EMF format
+// (little-endian, 4-byte aligned, x64 Windows layouts). Included by wingdi.h after the GDI base structures (XFORM,
+// LOGPEN, LOGFONTW, PALETTEENTRY, LOGPALETTE, LOGBRUSH32, EXTLOGPEN32,
+// TRIVERTEX, COLORADJUSTMENT), the EMR_* type numbers and ENHMETAHEADER.
 //
 // Every record starts with EMR { iType, nSize }; nSize counts the whole
 // record and is a multiple of 4. Arrays declared [1] are variable-length:
@@ -10,142 +10,10 @@
 #pragma once
 #include "tw/wintypes.h"
 
-// ---- record types ---------------------------------------------------------
-#define EMR_HEADER 1
-#define EMR_POLYBEZIER 2
-#define EMR_POLYGON 3
-#define EMR_POLYLINE 4
-#define EMR_POLYBEZIERTO 5
-#define EMR_POLYLINETO 6
-#define EMR_POLYPOLYLINE 7
-#define EMR_POLYPOLYGON 8
-#define EMR_SETWINDOWEXTEX 9
-#define EMR_SETWINDOWORGEX 10
-#define EMR_SETVIEWPORTEXTEX 11
-#define EMR_SETVIEWPORTORGEX 12
-#define EMR_SETBRUSHORGEX 13
-#define EMR_EOF 14
-#define EMR_SETPIXELV 15
-#define EMR_SETMAPPERFLAGS 16
-#define EMR_SETMAPMODE 17
-#define EMR_SETBKMODE 18
-#define EMR_SETPOLYFILLMODE 19
-#define EMR_SETROP2 20
-#define EMR_SETSTRETCHBLTMODE 21
-#define EMR_SETTEXTALIGN 22
-#define EMR_SETCOLORADJUSTMENT 23
-#define EMR_SETTEXTCOLOR 24
-#define EMR_SETBKCOLOR 25
-#define EMR_OFFSETCLIPRGN 26
-#define EMR_MOVETOEX 27
-#define EMR_SETMETARGN 28
-#define EMR_EXCLUDECLIPRECT 29
-#define EMR_INTERSECTCLIPRECT 30
-#define EMR_SCALEVIEWPORTEXTEX 31
-#define EMR_SCALEWINDOWEXTEX 32
-#define EMR_SAVEDC 33
-#define EMR_RESTOREDC 34
-#define EMR_SETWORLDTRANSFORM 35
-#define EMR_MODIFYWORLDTRANSFORM 36
-#define EMR_SELECTOBJECT 37
-#define EMR_CREATEPEN 38
-#define EMR_CREATEBRUSHINDIRECT 39
-#define EMR_DELETEOBJECT 40
-#define EMR_ANGLEARC 41
-#define EMR_ELLIPSE 42
-#define EMR_RECTANGLE 43
-#define EMR_ROUNDRECT 44
-#define EMR_ARC 45
-#define EMR_CHORD 46
-#define EMR_PIE 47
-#define EMR_SELECTPALETTE 48
-#define EMR_CREATEPALETTE 49
-#define EMR_SETPALETTEENTRIES 50
-#define EMR_RESIZEPALETTE 51
-#define EMR_REALIZEPALETTE 52
-#define EMR_EXTFLOODFILL 53
-#define EMR_LINETO 54
-#define EMR_ARCTO 55
-#define EMR_POLYDRAW 56
-#define EMR_SETARCDIRECTION 57
-#define EMR_SETMITERLIMIT 58
-#define EMR_BEGINPATH 59
-#define EMR_ENDPATH 60
-#define EMR_CLOSEFIGURE 61
-#define EMR_FILLPATH 62
-#define EMR_STROKEANDFILLPATH 63
-#define EMR_STROKEPATH 64
-#define EMR_FLATTENPATH 65
-#define EMR_WIDENPATH 66
-#define EMR_SELECTCLIPPATH 67
-#define EMR_ABORTPATH 68
-#define EMR_GDICOMMENT 70
-#define EMR_FILLRGN 71
-#define EMR_FRAMERGN 72
-#define EMR_INVERTRGN 73
-#define EMR_PAINTRGN 74
-#define EMR_EXTSELECTCLIPRGN 75
-#define EMR_BITBLT 76
-#define EMR_STRETCHBLT 77
-#define EMR_MASKBLT 78
-#define EMR_PLGBLT 79
-#define EMR_SETDIBITSTODEVICE 80
-#define EMR_STRETCHDIBITS 81
-#define EMR_EXTCREATEFONTINDIRECTW 82
-#define EMR_EXTTEXTOUTA 83
-#define EMR_EXTTEXTOUTW 84
-#define EMR_POLYBEZIER16 85
-#define EMR_POLYGON16 86
-#define EMR_POLYLINE16 87
-#define EMR_POLYBEZIERTO16 88
-#define EMR_POLYLINETO16 89
-#define EMR_POLYPOLYLINE16 90
-#define EMR_POLYPOLYGON16 91
-#define EMR_POLYDRAW16 92
-#define EMR_CREATEMONOBRUSH 93
-#define EMR_CREATEDIBPATTERNBRUSHPT 94
-#define EMR_EXTCREATEPEN 95
-#define EMR_POLYTEXTOUTA 96
-#define EMR_POLYTEXTOUTW 97
-#define EMR_SETICMMODE 98
-#define EMR_CREATECOLORSPACE 99
-#define EMR_SETCOLORSPACE 100
-#define EMR_DELETECOLORSPACE 101
-#define EMR_GLSRECORD 102
-#define EMR_GLSBOUNDEDRECORD 103
-#define EMR_PIXELFORMAT 104
-#define EMR_DRAWESCAPE 105
-#define EMR_EXTESCAPE 106
-#define EMR_SMALLTEXTOUT 108
-#define EMR_FORCEUFIMAPPING 109
-#define EMR_NAMEDESCAPE 110
-#define EMR_COLORCORRECTPALETTE 111
-#define EMR_SETICMPROFILEA 112
-#define EMR_SETICMPROFILEW 113
-#define EMR_ALPHABLEND 114
-#define EMR_SETLAYOUT 115
-#define EMR_TRANSPARENTBLT 116
-#define EMR_GRADIENTFILL 118
-#define EMR_SETLINKEDUFIS 119
-#define EMR_SETTEXTJUSTIFICATION 120
-#define EMR_COLORMATCHTOTARGETW 121
-#define EMR_CREATECOLORSPACEW 122
-#define EMR_MIN 1
-#define EMR_MAX 122
-
-#define ENHMETA_SIGNATURE 0x464D4520  // " EMF"
-#define ENHMETA_STOCK_OBJECT 0x80000000
-
-// EMR_GDICOMMENT identifiers (first DWORD of the comment data).
-#define GDICOMMENT_IDENTIFIER 0x43494447  // "GDIC": public comments
-#define GDICOMMENT_WINDOWS_METAFILE 0x80000001
-#define GDICOMMENT_BEGINGROUP 0x00000002
-#define GDICOMMENT_ENDGROUP 0x00000003
-#define GDICOMMENT_MULTIFORMATS 0x40000004
-#define GDICOMMENT_UNICODE_STRING 0x00000040
-#define GDICOMMENT_UNICODE_END 0x00000080
+// EMR_GDICOMMENT identifiers (first DWORD of the comment data) besides the
+// public "GDIC" comments.
 #define EMR_COMMENT_EMFPLUS_IDENTIFIER 0x2B464D45  // "EMF+"
-#define EMR_COMMENT_EMFSPOOL_IDENTIFIER 0x00000000  // followed by "FNOT"
+#define EMR_COMMENT_EMFSPOOL_IDENTIFIER 0x00000000   // followed by "FNOT"
 #define EMR_COMMENT_EMFSPOOL_FONT 0x544F4E46  // "FNOT"
 
 // EMR_EXTTEXTOUT / EMR_SMALLTEXTOUT option bits that change a record's layout.
@@ -160,67 +28,13 @@ typedef struct tagEMR {
 } EMR, *PEMR;
 static_assert(sizeof(EMR) == 8);
 
-typedef struct tagENHMETARECORD {
-  DWORD iType;
-  DWORD nSize;
-  DWORD dParm[1];
-} ENHMETARECORD, *PENHMETARECORD, *LPENHMETARECORD;
-static_assert(sizeof(ENHMETARECORD) == 12);
-
-// The header record. Files written before the pixel-format and micrometre
-// extensions have nSize 88 (no cbPixelFormat...) or 100 (no szlMicrometers);
-// a description string may start where a later field would lie.
-typedef struct tagENHMETAHEADER {
-  DWORD iType;
-  DWORD nSize;
-  RECTL rclBounds;  // inclusive, reference-device pixels
-  RECTL rclFrame;   // inclusive, 0.01 mm
-  DWORD dSignature;
-  DWORD nVersion;
-  DWORD nBytes;
-  DWORD nRecords;
-  WORD nHandles;
-  WORD sReserved;
-  DWORD nDescription;
-  DWORD offDescription;
-  DWORD nPalEntries;
-  SIZEL szlDevice;
-  SIZEL szlMillimeters;
-  DWORD cbPixelFormat;
-  DWORD offPixelFormat;
-  DWORD bOpenGL;
-  SIZEL szlMicrometers;
-} ENHMETAHEADER, *PENHMETAHEADER, *LPENHMETAHEADER;
-static_assert(sizeof(ENHMETAHEADER) == 108);
-static_assert(offsetof(ENHMETAHEADER, rclBounds) == 8 && offsetof(ENHMETAHEADER, rclFrame) == 24);
-static_assert(offsetof(ENHMETAHEADER, dSignature) == 40 && offsetof(ENHMETAHEADER, nBytes) == 48);
-static_assert(offsetof(ENHMETAHEADER, nHandles) == 56 && offsetof(ENHMETAHEADER, nDescription) == 60);
-static_assert(offsetof(ENHMETAHEADER, nPalEntries) == 68 && offsetof(ENHMETAHEADER, szlDevice) == 72);
-static_assert(offsetof(ENHMETAHEADER, szlMillimeters) == 80 && offsetof(ENHMETAHEADER, cbPixelFormat) == 88);
-static_assert(offsetof(ENHMETAHEADER, bOpenGL) == 96 && offsetof(ENHMETAHEADER, szlMicrometers) == 100);
+// Sizes of the header record (ENHMETAHEADER) in its three historical forms:
+// files written before the pixel-format and micrometre extensions have nSize
+// 88 (no cbPixelFormat...) or 100 (no szlMicrometers); a description string
+// may start where a later field would lie.
 #define ENHMETAHEADER_SIZE_BASE 88
 #define ENHMETAHEADER_SIZE_PIXELFORMAT 100
 #define ENHMETAHEADER_SIZE_MICROMETERS 108
-
-// Pen and brush forms stored in records (32-bit hatch fields, unlike the
-// pointer-sized fields of the in-memory LOGBRUSH/EXTLOGPEN on x64).
-typedef struct tagLOGBRUSH32 {
-  UINT lbStyle;
-  COLORREF lbColor;
-  ULONG lbHatch;
-} LOGBRUSH32, *PLOGBRUSH32;
-static_assert(sizeof(LOGBRUSH32) == 12);
-
-typedef struct tagEXTLOGPEN32 {
-  DWORD elpPenStyle;
-  DWORD elpWidth;
-  UINT elpBrushStyle;
-  COLORREF elpColor;
-  ULONG elpHatch;
-  DWORD elpNumEntries;
-  DWORD elpStyleEntry[1];
-} EXTLOGPEN32, *PEXTLOGPEN32;
-static_assert(sizeof(EXTLOGPEN32) == 28 && offsetof(EXTLOGPEN32, elpStyleEntry) == 24);
 
 typedef struct tagEMRPANOSE {
   BYTE bFamilyType, bSerifStyle, bWeight, bProportion, bContrast;
@@ -243,24 +57,11 @@ typedef struct tagEMREXTLOGFONTW {
 } EMREXTLOGFONTW;
 static_assert(sizeof(EMREXTLOGFONTW) == 320);
 
-typedef struct tagEMRCOLORADJUSTMENT {
-  WORD caSize, caFlags, caIlluminantIndex, caRedGamma, caGreenGamma, caBlueGamma;
-  WORD caReferenceBlack, caReferenceWhite;
-  SHORT caContrast, caBrightness, caColorfulness, caRedGreenTint;
-} EMRCOLORADJUSTMENT;
-static_assert(sizeof(EMRCOLORADJUSTMENT) == 24);
-
 typedef struct tagEMRUNIVERSAL_FONT_ID {
   ULONG CheckSum;
   ULONG Index;
 } EMRUNIVERSAL_FONT_ID;
 static_assert(sizeof(EMRUNIVERSAL_FONT_ID) == 8);
-
-typedef struct tagEMRTRIVERTEX {
-  LONG x, y;
-  USHORT Red, Green, Blue, Alpha;
-} EMRTRIVERTEX;
-static_assert(sizeof(EMRTRIVERTEX) == 16);
 
 // Text item shared by the EXTTEXTOUT and POLYTEXTOUT records; offsets count
 // from the start of the record.
@@ -350,7 +151,7 @@ static_assert(sizeof(EMRSETPALETTEENTRIES) == 24);
 
 typedef struct tagEMRSETCOLORADJUSTMENT {
   EMR emr;
-  EMRCOLORADJUSTMENT ColorAdjustment;
+  COLORADJUSTMENT ColorAdjustment;
 } EMRSETCOLORADJUSTMENT;
 static_assert(sizeof(EMRSETCOLORADJUSTMENT) == 32);
 
@@ -831,7 +632,7 @@ typedef struct tagEMRGRADIENTFILL {
   DWORD nVer;
   DWORD nTri;
   ULONG ulMode;
-  EMRTRIVERTEX Ver[1];  // nVer vertices, then nTri GRADIENT_TRIANGLE or GRADIENT_RECT
+  TRIVERTEX Ver[1];  // nVer vertices, then nTri GRADIENT_TRIANGLE or GRADIENT_RECT
 } EMRGRADIENTFILL;
 static_assert(sizeof(EMRGRADIENTFILL) == 52 && offsetof(EMRGRADIENTFILL, Ver) == 36);
 
