@@ -243,6 +243,11 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
       dib.bitsSize = static_cast<DWORD>(need);
     }
   }
+  {
+    const BITMAPINFOHEADER& h = dib.info->bmiHeader;
+    size_t masks = h.biCompression == BI_BITFIELDS ? 12 : 0;
+    dib.headerBytes = static_cast<DWORD>(h.biSize + masks + size_t(colors) * (usage == DIB_PAL_COLORS ? 2 : 4));
+  }
   dib.width = bih.biWidth;
   dib.height = bih.biHeight;
   dib.bitCount = bpp;

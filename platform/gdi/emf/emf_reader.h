@@ -115,6 +115,7 @@ struct DibRef {
 
   const BITMAPINFO* info = nullptr;  // points into the record
   DWORD infoSize = 0;
+  DWORD headerBytes = 0;             // header + masks + colour table (where a packed DIB's bits start)
   const BYTE* bits = nullptr;        // points into the record (or `padded`)
   DWORD bitsSize = 0;
   LONG width = 0;
