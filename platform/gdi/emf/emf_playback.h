@@ -66,7 +66,7 @@ struct PlaybackContext {
   Affine init;                      // reference-device pixels -> target device
   MappingState state;
   std::vector<MappingState> saved;  // one per EMR_SAVEDC still outstanding
-  POINT initialOrigin{0, 0};
+  bool malformed = false;           // set when a record handed back proved damaged: playback ends
 };
 
 // Plays one record (already bounded: `record` has `record.Size()` readable

@@ -208,6 +208,9 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
   LONG height = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
   if (compressedStream) {
     if (available == 0) return false;
+    // The decoded image must be as plausible as an uncompressed one.
+    size_t stride = DibStride(bih.biWidth, bpp ? bpp : 32);
+    if (stride == 0 || size_t(height) > kMaxDibBytes / stride) return false;
     // Decoders stop at biSizeImage: make it the bytes really present, and
     // end an RLE stream that lacks its end-of-bitmap mark.
     if (dib.infoCopy.empty()) {
@@ -231,6 +234,7 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
     size_t stride = DibStride(bih.biWidth, bpp);
     if (stride == 0 || size_t(height) > kMaxDibBytes / stride) return false;
     size_t need = stride * size_t(height);
+    if (available < need && need > kMaxPaddedDibBytes) return false;  // mostly missing: damage, not a picture
     if (available >= need) {
       dib.bits = bits;
       dib.bitsSize = static_cast<DWORD>(need);

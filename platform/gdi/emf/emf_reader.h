@@ -130,6 +130,9 @@ struct DibRef {
 // The largest uncompressed bitmap the player accepts (bytes of pixel data);
 // anything larger in a record is treated as damage.
 inline constexpr size_t kMaxDibBytes = size_t(512) << 20;
+// The largest image whose missing rows are made up (zero-filled) when a
+// record holds fewer bits than the image needs.
+inline constexpr size_t kMaxPaddedDibBytes = size_t(128) << 20;
 
 // Bytes of one row of an uncompressed DIB, 0 when it overflows.
 size_t DibStride(LONG width, WORD bitCount);

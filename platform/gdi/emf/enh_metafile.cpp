@@ -24,6 +24,19 @@ std::shared_ptr<EnhMetaFileData> EnhMetaFileData::FromBytes(std::span<const BYTE
   }
 }
 
+std::shared_ptr<EnhMetaFileData> EnhMetaFileData::FromOwned(std::vector<BYTE>&& bytes, DWORD* error) {
+  HeaderInfo info;
+  if (!ReadHeader(bytes, info)) {
+    if (error) *error = ERROR_INVALID_DATA;
+    return nullptr;
+  }
+  auto data = std::make_shared<EnhMetaFileData>();
+  bytes.resize(info.dataSize);
+  data->bytes_ = std::move(bytes);
+  data->info_ = info;
+  return data;
+}
+
 std::u16string EnhMetaFileData::Description() const {
   if (info_.descriptionChars == 0) return {};
   std::u16string text(info_.descriptionChars, u'\0');

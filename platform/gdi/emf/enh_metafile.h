@@ -16,6 +16,8 @@ class EnhMetaFileData {
   // Validates and copies `bytes` (only the header's nBytes of them). Null
   // with *error set (ERROR_INVALID_DATA, ERROR_NOT_ENOUGH_MEMORY) on failure.
   static std::shared_ptr<EnhMetaFileData> FromBytes(std::span<const BYTE> bytes, DWORD* error);
+  // The same for bytes the caller gives up (the recorder's output).
+  static std::shared_ptr<EnhMetaFileData> FromOwned(std::vector<BYTE>&& bytes, DWORD* error);
 
   std::span<BYTE> Bytes() { return bytes_; }
   std::span<const BYTE> Bytes() const { return bytes_; }
@@ -28,5 +30,12 @@ class EnhMetaFileData {
   std::vector<BYTE> bytes_;
   HeaderInfo info_;
 };
+
+// The metafile behind a handle; null with ERROR_INVALID_HANDLE when the
+// handle names no metafile.
+std::shared_ptr<EnhMetaFileData> LookupEnhMetaFile(HENHMETAFILE handle);
+// A new handle for a metafile (the recorder's CloseEnhMetaFile uses it);
+// null with the table's error when it cannot be made.
+HENHMETAFILE InsertEnhMetaFile(std::shared_ptr<EnhMetaFileData> data);
 
 }  // namespace tw::emf
