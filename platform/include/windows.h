@@ -19,3 +19,4 @@
 #include "tw/file.h"
 #include "tw/profile.h"
 #include "winreg.h"
+#include "wingdi.h"
