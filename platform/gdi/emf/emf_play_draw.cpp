@@ -32,7 +32,8 @@ bool readPoints(const RecordView& r, size_t offset, DWORD count, bool small, std
   } else {
     auto pts = r.Array<POINTL>(offset, count, ok);
     if (!ok) return false;
-    out.assign(pts.begin(), pts.end());
+    out.reserve(pts.size());
+    for (const POINTL& p : pts) out.push_back({p.x, p.y});
   }
   return true;
 }

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include <wingdi.h>
+#include <windows.h>
 
 namespace tw::emf {
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include <windows.h>
-#include <wingdi.h>
 
 namespace twtest {
 
