@@ -1,5 +1,7 @@
 // Test helper: builds enhanced-metafile bytes record by record, so tests can
 // make well-formed files and then damage them on purpose.
+// The default header is a 1000 x 1000 pixel, 100 x 100 mm reference device
+// (0.1 mm per pixel) with the frame (0, 0, 2000, 1500): 200 x 150 pixels.
 #pragma once
 #include <cstring>
 #include <initializer_list>
@@ -12,8 +14,8 @@ namespace twtest {
 class EmfBytes {
  public:
   // A header of `headerSize` bytes (88, 100, 108, or more for a description).
-  explicit EmfBytes(DWORD headerSize = 108, RECTL frame = {0, 0, 2000, 1000}, SIZEL device = {1000, 800},
-                    SIZEL mm = {250, 200}) {
+  explicit EmfBytes(DWORD headerSize = 108, RECTL frame = {0, 0, 2000, 1500}, SIZEL device = {1000, 1000},
+                    SIZEL mm = {100, 100}) {
     ENHMETAHEADER h{};
     h.iType = EMR_HEADER;
     h.nSize = headerSize;

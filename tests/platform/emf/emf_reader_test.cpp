@@ -70,7 +70,7 @@ TEST(EmfHeader, DescriptionRightAfterTheBaseHidesTheLaterFields) {
   EXPECT_EQ(info.pixelFormatOffset, 0u);
   EXPECT_EQ(info.descriptionOffset, 88u);
   EXPECT_EQ(info.descriptionChars, 10u);
-  EXPECT_EQ(info.header.szlMicrometers.cx, 250000);
+  EXPECT_EQ(info.header.szlMicrometers.cx, 100000);
 }
 
 TEST(EmfHeader, DamagedDescriptionAndPixelFormatOffsetsAreIgnored) {
