@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "dc.h"
+#include "draw.h"
 #include "raster/scan.h"
 #include "winerror.h"
 

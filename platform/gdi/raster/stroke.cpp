@@ -1,0 +1,339 @@
+// Pens: Bresenham lines for thin pens (with GDI's line styles), outlines
+// with caps, joins and dashes for wide pens.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+
+#include "../draw.h"
+
+namespace tw::gdi {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Dash patterns of cosmetic pens, in pixels (on, off, on, off ...).
+const std::vector<DWORD>& cosmeticStyle(int style) {
+  static const std::vector<DWORD> dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3},
+      alternate{1, 1}, none;
+  switch (style) {
+    case PS_DASH: return dash;
+    case PS_DOT: return dot;
+    case PS_DASHDOT: return dashDot;
+    case PS_DASHDOTDOT: return dashDotDot;
+    case PS_ALTERNATE: return alternate;
+    default: return none;
+  }
+}
+
+// Dash patterns of geometric pens, in pen widths.
+std::vector<double> geometricStyle(const Pen& pen, double width, const Matrix& toDevice) {
+  switch (pen.Style()) {
+    case PS_DASH: return {3 * width, 1 * width};
+    case PS_DOT: return {1 * width, 1 * width};
+    case PS_DASHDOT: return {3 * width, 1 * width, 1 * width, 1 * width};
+    case PS_DASHDOTDOT: return {3 * width, 1 * width, 1 * width, 1 * width, 1 * width, 1 * width};
+    case PS_USERSTYLE: {
+      // User style entries are logical lengths.
+      double scale = std::sqrt(std::fabs(toDevice.Determinant()));
+      std::vector<double> out;
+      for (DWORD e : pen.styleEntries) out.push_back(e * scale);
+      return out;
+    }
+    default: return {};
+  }
+}
+
+// Collects pixels into horizontal runs before painting them.
+class RunSink {
+ public:
+  explicit RunSink(std::function<void(int, int, int)> emit) : emit_(std::move(emit)) {}
+  ~RunSink() { Flush(); }
+  void Pixel(int x, int y) {
+    if (open_ && y == y_ && x == x1_) {
+      ++x1_;
+      return;
+    }
+    if (open_ && y == y_ && x == x0_ - 1) {
+      --x0_;
+      return;
+    }
+    Flush();
+    open_ = true;
+    y_ = y;
+    x0_ = x;
+    x1_ = x + 1;
+  }
+  void Flush() {
+    if (open_) emit_(y_, x0_, x1_);
+    open_ = false;
+  }
+
+ private:
+  std::function<void(int, int, int)> emit_;
+  bool open_ = false;
+  int y_ = 0, x0_ = 0, x1_ = 0;
+};
+
+double signedArea(const std::vector<PointF>& poly) {
+  double a = 0;
+  for (std::size_t i = 0; i < poly.size(); ++i) {
+    const PointF& p = poly[i];
+    const PointF& q = poly[(i + 1) % poly.size()];
+    a += p.x * q.y - q.x * p.y;
+  }
+  return a / 2;
+}
+
+void addPositive(Polygons& out, std::vector<PointF> poly) {
+  if (poly.size() < 3) return;
+  if (signedArea(poly) < 0) std::reverse(poly.begin(), poly.end());
+  out.push_back(std::move(poly));
+}
+
+std::vector<PointF> circle(PointF c, double r) {
+  int n = std::clamp(static_cast<int>(std::ceil(kPi * r)), 8, 256);
+  std::vector<PointF> out;
+  for (int i = 0; i < n; ++i) {
+    double t = 2 * kPi * i / n;
+    out.push_back({c.x + r * std::cos(t), c.y + r * std::sin(t)});
+  }
+  return out;
+}
+
+std::vector<PointF> dedupe(std::span<const PointF> points, bool closed) {
+  std::vector<PointF> out;
+  for (const PointF& p : points)
+    if (out.empty() || std::fabs(p.x - out.back().x) > 1e-9 || std::fabs(p.y - out.back().y) > 1e-9) out.push_back(p);
+  if (closed && out.size() > 1 && std::fabs(out.front().x - out.back().x) <= 1e-9 &&
+      std::fabs(out.front().y - out.back().y) <= 1e-9)
+    out.pop_back();
+  return out;
+}
+
+// Splits a polyline into its dashes (pattern lengths alternate on and off).
+std::vector<std::vector<PointF>> dashPieces(const std::vector<PointF>& pts, bool closed,
+                                            const std::vector<double>& pattern) {
+  std::vector<std::vector<PointF>> pieces;
+  double total = 0;
+  for (double v : pattern) total += v;
+  if (total <= 0) return {pts};
+  std::size_t index = 0;
+  double left = pattern[0];
+  bool on = true;
+  std::vector<PointF> current{pts.front()};
+  std::size_t segments = closed ? pts.size() : pts.size() - 1;
+  for (std::size_t i = 0; i < segments; ++i) {
+    PointF a = pts[i], b = pts[(i + 1) % pts.size()];
+    double len = std::hypot(b.x - a.x, b.y - a.y), pos = 0;
+    while (len - pos > left) {
+      pos += left;
+      PointF p{a.x + (b.x - a.x) * pos / len, a.y + (b.y - a.y) * pos / len};
+      if (on) {
+        current.push_back(p);
+        pieces.push_back(std::move(current));
+      }
+      current = {p};
+      on = !on;
+      index = (index + 1) % pattern.size();
+      left = pattern[index];
+      if (left <= 0) left = 1e-6;
+    }
+    left -= len - pos;
+    if (on) current.push_back(b);
+  }
+  if (on && current.size() > 1) pieces.push_back(std::move(current));
+  return pieces;
+}
+
+}  // namespace
+
+void ForEachLinePixel(int x0, int y0, int x1, int y1, const std::function<void(int, int)>& f, const RECT* clip) {
+  ForEachLineStep(x0, y0, x1, y1, clip, [&](int x, int y, long long) { f(x, y); });
+}
+
+void ForEachLineStep(int x0, int y0, int x1, int y1, const RECT* clip,
+                     const std::function<void(int, int, long long)>& f) {
+  // Step i along the major axis puts the minor coordinate k_i steps on,
+  // k_i = floor((2 i minor + major - 1) / (2 major)): a midpoint rule with
+  // halves rounded towards the start. With a clip rectangle only the steps
+  // whose major coordinate lies inside it are walked.
+  long long dx = static_cast<long long>(x1) - x0, dy = static_cast<long long>(y1) - y0;
+  bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+  long long major = xMajor ? (dx < 0 ? -dx : dx) : (dy < 0 ? -dy : dy);
+  long long minor = xMajor ? (dy < 0 ? -dy : dy) : (dx < 0 ? -dx : dx);
+  int sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1, sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
+  long long start = xMajor ? x0 : y0, startMinor = xMajor ? y0 : x0;
+  long long first = 0, last = major;  // steps [first, last)
+  if (clip) {
+    long long lo = xMajor ? clip->left : clip->top, hi = (xMajor ? clip->right : clip->bottom) - 1;
+    long long a = sMajor > 0 ? lo - start : start - hi, b = sMajor > 0 ? hi - start : start - lo;
+    first = std::max(first, a);
+    last = std::min(last, b + 1);
+  }
+  if (first >= last) return;
+  __int128 num = static_cast<__int128>(2) * first * minor + major - 1;
+  long long k = major ? static_cast<long long>(num / (2 * major)) : 0;
+  long long err = static_cast<long long>(static_cast<__int128>(2) * first * minor - static_cast<__int128>(2) * major * k);
+  for (long long i = first; i < last; ++i) {
+    long long a = start + sMajor * i, b = startMinor + sMinor * k;
+    if (xMajor) {
+      f(static_cast<int>(a), static_cast<int>(b), i);
+    } else {
+      f(static_cast<int>(b), static_cast<int>(a), i);
+    }
+    err += 2 * minor;
+    if (err > major) {
+      ++k;
+      err -= 2 * major;
+    }
+  }
+}
+
+Polygons StrokeOutline(Dc& dc, std::span<const PointF> input, bool closed, double width) {
+  Polygons out;
+  const Pen* pen = dc.State().pen.get();
+  std::vector<PointF> pts = dedupe(input, closed);
+  double h = width / 2;
+  if (pts.size() < 2 || h <= 0) return out;
+  DWORD cap = pen ? pen->EndCap() : PS_ENDCAP_ROUND;
+  DWORD join = pen ? pen->Join() : PS_JOIN_ROUND;
+  double miterLimit = dc.State().miterLimit;
+  std::size_t n = pts.size();
+  std::size_t segments = closed ? n : n - 1;
+  auto normalOf = [&](PointF a, PointF b) {
+    double len = std::hypot(b.x - a.x, b.y - a.y);
+    return PointF{-(b.y - a.y) / len * h, (b.x - a.x) / len * h};
+  };
+  for (std::size_t i = 0; i < segments; ++i) {
+    PointF a = pts[i], b = pts[(i + 1) % n];
+    PointF nv = normalOf(a, b);
+    if (!closed && cap == PS_ENDCAP_SQUARE) {
+      double len = std::hypot(b.x - a.x, b.y - a.y);
+      PointF d{(b.x - a.x) / len * h, (b.y - a.y) / len * h};
+      if (i == 0) a = {a.x - d.x, a.y - d.y};
+      if (i + 1 == segments) b = {b.x + d.x, b.y + d.y};
+    }
+    addPositive(out, {{a.x + nv.x, a.y + nv.y}, {b.x + nv.x, b.y + nv.y}, {b.x - nv.x, b.y - nv.y},
+                      {a.x - nv.x, a.y - nv.y}});
+  }
+  // Joins at every vertex between two segments.
+  for (std::size_t k = closed ? 0 : 1; k < (closed ? n : n - 1); ++k) {
+    PointF prev = pts[(k + n - 1) % n], v = pts[k], next = pts[(k + 1) % n];
+    PointF n1 = normalOf(prev, v), n2 = normalOf(v, next);
+    double cross = (v.x - prev.x) * (next.y - v.y) - (v.y - prev.y) * (next.x - v.x);
+    if (join == PS_JOIN_ROUND) {
+      addPositive(out, circle(v, h));
+      continue;
+    }
+    if (std::fabs(cross) < 1e-12) continue;  // straight on, or a U-turn (covered by the quads' ends)
+    double s = cross > 0 ? -1 : 1;           // the outer side of the turn
+    PointF p1{v.x + s * n1.x, v.y + s * n1.y}, p2{v.x + s * n2.x, v.y + s * n2.y};
+    PointF sum{n1.x + n2.x, n1.y + n2.y};
+    double sum2 = sum.x * sum.x + sum.y * sum.y;
+    if (join == PS_JOIN_MITER && sum2 > 1e-12) {
+      double k2 = 2 * h * h / sum2;
+      PointF m{v.x + s * sum.x * k2, v.y + s * sum.y * k2};
+      double miterLength = std::hypot(m.x - v.x, m.y - v.y) * 2;
+      if (miterLength <= miterLimit * width) {
+        addPositive(out, {v, p1, m, p2});
+        continue;
+      }
+    }
+    addPositive(out, {v, p1, p2});
+  }
+  if (!closed && cap == PS_ENDCAP_ROUND) {
+    addPositive(out, circle(pts.front(), h));
+    addPositive(out, circle(pts.back(), h));
+  }
+  return out;
+}
+
+void StrokePolyline(Dc& dc, std::span<const PointF> points, bool closed, PenCoverage* coverage) {
+  const Pen* pen = dc.State().pen.get();
+  if (!pen || pen->Style() == PS_NULL || points.size() < 2) return;
+  Dib* dib = dc.Surface();
+  if (!dib && !coverage) return;
+  const DcState& s = dc.State();
+  COLORREF color = pen->dcPen ? s.dcPenColor : pen->color;
+  double width = dc.PenWidthDevice();
+
+  std::optional<SpanPainter> painter, gapPainter;
+  if (!coverage) {
+    if (pen->brush && pen->Geometric()) {
+      painter.emplace(dc, *dib, *pen->brush);
+    } else {
+      painter.emplace(dc, *dib, color);
+    }
+    if (s.bkMode == OPAQUE) gapPainter.emplace(dc, *dib, s.bkColor);
+  }
+  auto emitOn = [&](int y, int x0, int x1) {
+    if (coverage) {
+      coverage->on.push_back({y, x0, x1});
+    } else {
+      painter->Fill(y, x0, x1);
+    }
+  };
+  auto emitGap = [&](int y, int x0, int x1) {
+    if (coverage) {
+      coverage->gaps.push_back({y, x0, x1});
+    } else if (gapPainter) {
+      gapPainter->Fill(y, x0, x1);
+    }
+  };
+
+  if (width < 1.5) {
+    // One pixel: Bresenham segments with the style pattern running on.
+    std::vector<DWORD> style =
+        pen->Style() == PS_USERSTYLE ? pen->styleEntries : cosmeticStyle(pen->Style());
+    DWORD period = 0;
+    for (DWORD v : style) period += v;
+    RunSink onRuns(emitOn), gapRuns(emitGap);
+    unsigned long long position = 0;
+    RECT lineClip = dc.DeviceBounds();
+    std::size_t n = points.size();
+    std::size_t segments = closed ? n : n - 1;
+    for (std::size_t i = 0; i < segments; ++i) {
+      PointF a = points[i], b = points[(i + 1) % n];
+      int ax = RoundToDevice(a.x), ay = RoundToDevice(a.y), bx = RoundToDevice(b.x), by = RoundToDevice(b.y);
+      ForEachLineStep(ax, ay, bx, by, &lineClip, [&](int x, int y, long long step) {
+        bool on = true;
+        if (period > 0) {
+          unsigned long long p = (position + static_cast<unsigned long long>(step)) % period, acc = 0;
+          for (std::size_t k = 0; k < style.size(); ++k) {
+            acc += style[k];
+            if (p < acc) {
+              on = (k % 2) == 0;
+              break;
+            }
+          }
+        }
+        if (on) {
+          onRuns.Pixel(x, y);
+        } else if (s.bkMode == OPAQUE) {
+          gapRuns.Pixel(x, y);
+        }
+      });
+      long long adx = std::llabs(static_cast<long long>(bx) - ax), ady = std::llabs(static_cast<long long>(by) - ay);
+      position += static_cast<unsigned long long>(std::max(adx, ady));
+    }
+    return;
+  }
+
+  std::vector<PointF> pts = dedupe(points, closed);
+  if (pts.size() < 2) return;
+  std::vector<double> dashes = geometricStyle(*pen, width, dc.LogicalToDevice());
+  Polygons outline;
+  if (dashes.empty()) {
+    outline = StrokeOutline(dc, pts, closed, width);
+  } else {
+    for (const auto& piece : dashPieces(pts, closed, dashes)) {
+      Polygons part = StrokeOutline(dc, piece, false, width);
+      outline.insert(outline.end(), part.begin(), part.end());
+    }
+  }
+  RECT bounds = dc.DeviceBounds();
+  ScanPolygons(outline, WINDING, coverage ? bounds.top - 1 : bounds.top, bounds.bottom + 1, emitOn);
+}
+
+}  // namespace tw::gdi
