@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 #include <vector>
 
 namespace twtools {
@@ -31,18 +32,40 @@ inline bool matched(const RgbImage& a, const RgbImage& b, int x, int y, int t) {
   return false;
 }
 
-inline bool isInk(const std::uint8_t* p, int level) { return p[0] < level || p[1] < level || p[2] < level; }
+// The page's background: the reference's most frequent colour (white paper,
+// or the fill of a page that paints its background).
+std::uint32_t backgroundOf(const RgbImage& image) {
+  std::unordered_map<std::uint32_t, std::uint64_t> histogram;
+  for (int y = 0; y < image.height; ++y) {
+    const std::uint8_t* row = image.Row(y);
+    for (int x = 0; x < image.width; ++x) {
+      const std::uint8_t* p = row + size_t(x) * 3;
+      ++histogram[(std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2]];
+    }
+  }
+  std::uint32_t best = 0xFFFFFF;
+  std::uint64_t most = 0;
+  for (const auto& [color, n] : histogram)
+    if (n > most || (n == most && color > best)) {
+      most = n;
+      best = color;
+    }
+  return best;
+}
 
 Counts count(const RgbImage& ours, const RgbImage& ref, const CompareOptions& o) {
   Counts c;
+  std::uint32_t bg = backgroundOf(ref);
+  const std::uint8_t background[3] = {std::uint8_t(bg >> 16), std::uint8_t(bg >> 8), std::uint8_t(bg)};
+  auto isInk = [&](const std::uint8_t* p) { return !near(p, background, o.inkThreshold); };
   for (int y = 0; y < ours.height; ++y) {
     const std::uint8_t* ro = ours.Row(y);
     const std::uint8_t* rr = ref.Row(y);
     for (int x = 0; x < ours.width; ++x) {
       const std::uint8_t* po = ro + size_t(x) * 3;
       const std::uint8_t* pr = rr + size_t(x) * 3;
-      bool ink = isInk(po, o.inkLevel) || isInk(pr, o.inkLevel);
-      if (!ink) continue;  // white in both: nothing to compare
+      bool ink = isInk(po) || isInk(pr);
+      if (!ink) continue;  // background in both: nothing to compare
       ++c.ink;
       if (near(po, pr, o.threshold)) continue;  // the common case, without the neighbourhood
       if (!matched(ours, ref, x, y, o.threshold) || !matched(ref, ours, x, y, o.threshold)) ++c.wrong;

@@ -9,8 +9,9 @@
 //  - counts a pixel as wrong when it is unmatched in either direction
 //    (something missing and something extra both count);
 //  - is relative to ink, not to the page: wrong pixels are divided by the
-//    pixels that are not white in either image, so a page of mostly white
-//    paper cannot score well while drawing nothing;
+//    pixels that differ from the page's background (the reference's most
+//    frequent colour) in either image, so a page of mostly empty paper, white
+//    or coloured, cannot score well while drawing nothing;
 //  - is computed twice: "fine" on the images as they are, and "coarse" on
 //    both reduced by 4x4 box averaging, where glyph shapes blur into grey
 //    blocks and text compares by position and size only (the loose text
@@ -25,7 +26,7 @@ namespace twtools {
 
 struct CompareOptions {
   int threshold = 48;       // per-channel tolerance (0..255)
-  int inkLevel = 250;       // a pixel with a channel below this is ink
+  int inkThreshold = 8;     // a pixel further than this from the background (any channel) is ink
   int coarseBlock = 4;      // box size of the coarse comparison
 };
 

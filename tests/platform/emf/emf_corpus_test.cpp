@@ -91,7 +91,10 @@ TEST(EmfCorpus, DamagedFilesNeverCrashHangOrLeak) {
 TEST(EmfCorpus, RenderingsKeepTheirBaseline) {
   fs::path shared = twtest::SharedDir();
   if (shared.empty()) GTEST_SKIP() << "no shared corpus beside the checkout (../shared): corpus comparison skipped";
-  fs::path tool = twtest::BinDir() / "emfcompare";
+  // The tools are built beside the test executables (bin/).
+  fs::path bin = twtest::BinDir();
+  if (bin.empty()) bin = fs::read_symlink("/proc/self/exe").parent_path();
+  fs::path tool = bin / "emfcompare";
   ASSERT_TRUE(fs::exists(tool)) << tool << " is missing: build the emfcompare target";
   fs::path baseline = fs::path(__FILE__).parent_path() / "corpus_baseline.tsv";
   ASSERT_TRUE(fs::exists(baseline)) << baseline;
