@@ -49,8 +49,13 @@ bool ReadHeader(std::span<const BYTE> data, HeaderInfo& info, const char** why) 
     info.hasMicrometers = true;
   }
   if (!info.hasMicrometers) {
-    h.szlMicrometers.cx = h.szlMillimeters.cx * 1000;
-    h.szlMicrometers.cy = h.szlMillimeters.cy * 1000;
+    // From millimetres, kept within LONG (a damaged size must not overflow).
+    auto um = [](LONG mm) {
+      long long v = static_cast<long long>(mm) * 1000;
+      return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+    };
+    h.szlMicrometers.cx = um(h.szlMillimeters.cx);
+    h.szlMicrometers.cy = um(h.szlMillimeters.cy);
   }
   // Description and pixel format are used only when they lie inside the
   // header record; damaged offsets make them absent, not the file invalid.

@@ -17,6 +17,13 @@ namespace {
 
 constexpr std::uint64_t kDcColorSerial = ~std::uint64_t(0);  // marks the DC_BRUSH/DC_PEN stand-in slots
 
+// Half a pen's width, the ink beyond the geometry (bounded, so a huge pen
+// cannot overflow the bounds arithmetic).
+LONG penExtent(double width) {
+  if (!(width > 1)) return 0;
+  return static_cast<LONG>(std::min(std::ceil(width / 2), 1e8));
+}
+
 LONG clampToLong(double v) {
   if (!(v > -1e9)) return -1000000000;
   if (v > 1e9) return 1000000000;
@@ -96,8 +103,7 @@ RECTL EmfRecorder::PointsBounds(Dc& dc, std::span<const POINT> points, bool with
   bool pen = withPen && PenVisible(dc);
   if (pen) {
     // A wide pen inks half its width on each side of the geometry.
-    double width = dc.PenWidthDevice();
-    LONG e = width > 1 ? static_cast<LONG>(std::ceil(width / 2)) : 0;
+    LONG e = penExtent(dc.PenWidthDevice());
     r = {r.left - e, r.top - e, r.right + e, r.bottom + e};
   } else if (exclusiveEdges) {
     r.right -= 1;  // a fill alone leaves the right and bottom edges out
@@ -122,8 +128,7 @@ RECTL EmfRecorder::BoxBounds(Dc& dc, const RECT& box, bool withPen) {
   RECTL r = PointsBounds(dc, corners, false, false);
   const auto& pen = dc.State().pen;
   if (withPen && pen && pen->Style() != PS_NULL && pen->Style() != PS_INSIDEFRAME) {
-    double width = dc.PenWidthDevice();
-    LONG e = width > 1 ? static_cast<LONG>(std::ceil(width / 2)) : 0;
+    LONG e = penExtent(dc.PenWidthDevice());
     r = {r.left - e, r.top - e, r.right + e, r.bottom + e};
   }
   return r;
@@ -932,8 +937,7 @@ bool EmfRecorder::WidenPath(Dc& dc) {
   std::lock_guard lock(mutex_);
   // The widened outline reaches half a pen further out.
   if (!pathBounds_.empty) {
-    double width = dc.PenWidthDevice();
-    LONG e = width > 1 ? static_cast<LONG>(std::ceil(width / 2)) : 0;
+    LONG e = penExtent(dc.PenWidthDevice());
     RECTL b = pathBounds_.box;
     pathBounds_.box = {b.left - e, b.top - e, b.right + e, b.bottom + e};
   }
@@ -964,8 +968,7 @@ bool EmfRecorder::StrokePath(Dc& dc) {
   std::lock_guard lock(mutex_);
   RECTL b = pathBounds_.Get();
   if (!pathBounds_.empty) {
-    double width = dc.PenWidthDevice();
-    LONG e = width > 1 ? static_cast<LONG>(std::ceil(width / 2)) : 0;
+    LONG e = penExtent(dc.PenWidthDevice());
     b = {b.left - e, b.top - e, b.right + e, b.bottom + e};
   }
   bounds_.Add(b);
@@ -978,8 +981,7 @@ bool EmfRecorder::StrokeAndFillPath(Dc& dc) {
   std::lock_guard lock(mutex_);
   RECTL b = pathBounds_.Get();
   if (!pathBounds_.empty) {
-    double width = dc.PenWidthDevice();
-    LONG e = width > 1 ? static_cast<LONG>(std::ceil(width / 2)) : 0;
+    LONG e = penExtent(dc.PenWidthDevice());
     b = {b.left - e, b.top - e, b.right + e, b.bottom + e};
   }
   bounds_.Add(b);
