@@ -85,6 +85,15 @@ TEST(EmfHeader, DamagedDescriptionAndPixelFormatOffsetsAreIgnored) {
   EXPECT_EQ(info.pixelFormatSize, 0u);
 }
 
+TEST(EmfHeader, HugeMillimetresDoNotOverflowTheMicrometres) {
+  // Found by fuzzing: a damaged 88-byte header with absurd millimetres.
+  EmfBytes emf(88, {0, 0, 100, 100}, {100, 100}, {8388946, -8388946});
+  HeaderInfo info;
+  ASSERT_TRUE(ReadHeader(emf.Finish(), info));
+  EXPECT_EQ(info.header.szlMicrometers.cx, INT32_MAX);
+  EXPECT_EQ(info.header.szlMicrometers.cy, INT32_MIN);
+}
+
 TEST(EmfHeader, RefusesWhatIsNotAMetafile) {
   auto check = [](auto damage) {
     EmfBytes emf;
