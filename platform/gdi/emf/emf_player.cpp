@@ -56,8 +56,8 @@ Affine callerTransform(HDC hdc) {
 // converted with the reference device's resolution) onto the rectangle,
 // edge to edge (both edges of the rectangle are part of the picture).
 Affine frameMapping(const ENHMETAHEADER& h, const RECT& rect) {
-  double umx = h.szlMicrometers.cx > 0 ? h.szlMicrometers.cx : h.szlMillimeters.cx * 1000.0;
-  double umy = h.szlMicrometers.cy > 0 ? h.szlMicrometers.cy : h.szlMillimeters.cy * 1000.0;
+  double umx = h.szlMillimeters.cx > 0 ? h.szlMillimeters.cx * 1000.0 : h.szlMicrometers.cx;
+  double umy = h.szlMillimeters.cy > 0 ? h.szlMillimeters.cy * 1000.0 : h.szlMicrometers.cy;
   double kx = umx > 0 && h.szlDevice.cx > 0 ? h.szlDevice.cx / (umx / 10.0) : 1.0;  // pixels per 0.01 mm
   double ky = umy > 0 && h.szlDevice.cy > 0 ? h.szlDevice.cy / (umy / 10.0) : 1.0;
   double l = h.rclFrame.left * kx, r = h.rclFrame.right * kx;
