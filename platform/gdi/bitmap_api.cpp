@@ -26,10 +26,6 @@ bool consumeFailure() {
   return false;
 }
 
-bool invalid() {
-  SetLastError(ERROR_INVALID_PARAMETER);
-  return false;
-}
 
 HBITMAP insertBitmap(std::shared_ptr<Bitmap> bitmap) {
   if (!bitmap) return nullptr;
@@ -110,7 +106,7 @@ class RowCopier {
 int setBitmapRows(Bitmap& bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage,
                   const Palette* palette) {
   DibHeader header;
-  if (!bits || !ParseDibHeader(info, SIZE_MAX, usage, palette, true, header)) return invalid();
+  if (!bits || !ParseDibHeader(info, SIZE_MAX, usage, palette, true, header)) return InvalidParameter();
   if (start >= static_cast<UINT>(header.height)) return 0;
   lines = std::min<UINT>(lines, static_cast<UINT>(header.height) - start);
   bool rle = header.compression == BI_RLE8 || header.compression == BI_RLE4;
@@ -162,7 +158,7 @@ void FailNextBitmapCreations(int count) { g_failBitmaps.store(std::max(0, count)
 
 HBITMAP CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount, CONST VOID* lpBits) {
   if (nWidth < 0 || nHeight < 0 || nPlanes != 1 || nBitCount == 0 || nBitCount > 32) {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   if (nWidth == 0 || nHeight == 0) return static_cast<HBITMAP>(StockBitmapHandle());
@@ -181,7 +177,7 @@ HBITMAP CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount, CONS
 
 HBITMAP CreateBitmapIndirect(CONST BITMAP* pbm) {
   if (!pbm) {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   return CreateBitmap(pbm->bmWidth, pbm->bmHeight, pbm->bmPlanes, pbm->bmBitsPixel, pbm->bmBits);
@@ -191,7 +187,7 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
   auto dc = LookupDc(hdc);
   if (!dc) return nullptr;
   if (cx < 0 || cy < 0) {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   if (cx == 0 || cy == 0) return static_cast<HBITMAP>(StockBitmapHandle());
@@ -217,7 +213,7 @@ HBITMAP CreateDIBSection(HDC hdc, CONST BITMAPINFO* pbmi, UINT usage, VOID** ppv
   std::shared_ptr<Dc> dc;
   if (hdc && !(dc = LookupDc(hdc))) return nullptr;
   if (usage == DIB_PAL_COLORS && !dc) {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   if (hSection || offset) {
@@ -228,7 +224,7 @@ HBITMAP CreateDIBSection(HDC hdc, CONST BITMAPINFO* pbmi, UINT usage, VOID** ppv
   if (!ParseDibHeader(pbmi, SIZE_MAX, usage, dc ? dc->State().palette.get() : nullptr, false, header))
     return nullptr;
   if (pbmi->bmiHeader.biSize >= sizeof(BITMAPINFOHEADER) && pbmi->bmiHeader.biPlanes != 1) {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   BITMAPINFOHEADER h{};
@@ -247,7 +243,7 @@ HBITMAP CreateDIBitmap(HDC hdc, CONST BITMAPINFOHEADER* pbmih, DWORD flInit, CON
   std::shared_ptr<Dc> dc;
   if (hdc && !(dc = LookupDc(hdc))) return nullptr;
   if (!pbmih) {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   int width, height;
@@ -259,11 +255,11 @@ HBITMAP CreateDIBitmap(HDC hdc, CONST BITMAPINFOHEADER* pbmih, DWORD flInit, CON
     width = pbmih->biWidth;
     height = pbmih->biHeight < 0 ? -pbmih->biHeight : pbmih->biHeight;
   } else {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   if (width < 0 || height < 0 || pbmih->biHeight == INT32_MIN) {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   // A device-dependent bitmap in the format of the DC's device (of the
@@ -297,7 +293,7 @@ int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, CONST VOID* lpBits,
   if (hdc && !(dc = LookupDc(hdc))) return 0;
   auto bitmap = LookupObjectAs<Bitmap>(hbm);
   if (!bitmap) return 0;
-  if (hbm == StockBitmapHandle()) return invalid();
+  if (hbm == StockBitmapHandle()) return InvalidParameter();
   return setBitmapRows(*bitmap, start, cLines, lpBits, lpbmi, ColorUse, dc ? dc->State().palette.get() : nullptr);
 }
 
@@ -306,14 +302,14 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
   if (!dc) return 0;
   auto bitmap = LookupObjectAs<Bitmap>(hbm);
   if (!bitmap) return 0;
-  if (!lpbmi || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) return invalid();
+  if (!lpbmi || (usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS)) return InvalidParameter();
   BITMAPINFOHEADER& h = lpbmi->bmiHeader;
-  if (h.biSize < sizeof(BITMAPINFOHEADER)) return invalid();  // core headers are not filled in here
+  if (h.biSize < sizeof(BITMAPINFOHEADER)) return InvalidParameter();  // core headers are not filled in here
   const Dib& src = bitmap->dib;
 
   if (h.biBitCount == 0) {
     // Describe the bitmap itself.
-    if (lpvBits) return invalid();
+    if (lpvBits) return InvalidParameter();
     h.biWidth = src.width;
     h.biHeight = src.height;
     h.biPlanes = 1;
@@ -327,10 +323,10 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
     return 1;
   }
   int bpp = h.biBitCount;
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return invalid();
-  if (h.biCompression != BI_RGB && !(h.biCompression == BI_BITFIELDS && (bpp == 16 || bpp == 32))) return invalid();
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return InvalidParameter();
+  if (h.biCompression != BI_RGB && !(h.biCompression == BI_BITFIELDS && (bpp == 16 || bpp == 32))) return InvalidParameter();
   int width = h.biWidth;
-  if (width <= 0) return invalid();
+  if (width <= 0) return InvalidParameter();
   bool topDown = h.biHeight < 0;
 
   // The output format and its colour table (the bitmap's own for the same
@@ -406,7 +402,7 @@ LONG GetBitmapBits(HBITMAP hbit, LONG cb, LPVOID lpvBits) {
 LONG SetBitmapBits(HBITMAP hbm, DWORD cb, CONST VOID* pvBits) {
   auto bitmap = LookupObjectAs<Bitmap>(hbm);
   if (!bitmap) return 0;
-  if (!pvBits || hbm == StockBitmapHandle()) return invalid();
+  if (!pvBits || hbm == StockBitmapHandle()) return InvalidParameter();
   const Dib& d = bitmap->dib;
   std::size_t rowBytes = (static_cast<std::size_t>(d.width) * d.bpp + 15) / 16 * 2;
   std::size_t left = std::min<std::size_t>(cb, rowBytes * static_cast<std::size_t>(d.height));
@@ -423,7 +419,7 @@ LONG SetBitmapBits(HBITMAP hbm, DWORD cb, CONST VOID* pvBits) {
 
 BOOL GetBitmapDimensionEx(HBITMAP hbit, LPSIZE lpsize) {
   auto bitmap = LookupObjectAs<Bitmap>(hbit);
-  if (!bitmap || !lpsize) return bitmap ? invalid() : FALSE;
+  if (!bitmap || !lpsize) return bitmap ? InvalidParameter() : FALSE;
   *lpsize = bitmap->dimension;
   return TRUE;
 }

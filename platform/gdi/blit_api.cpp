@@ -13,10 +13,6 @@ using namespace tw::gdi;
 
 namespace {
 
-bool invalid() {
-  SetLastError(ERROR_INVALID_PARAMETER);
-  return false;
-}
 
 PointF devicePoint(Dc& dc, double x, double y) {
   double dx, dy;
@@ -45,7 +41,7 @@ void mirrorY(BlitTarget& t) {
 // mirrored targets. False when the source transform rotates.
 bool sourceRect(Dc& src, int x, int y, int w, int h, BlitSource& out, BlitTarget& target) {
   const Matrix& m = src.LogicalToDevice();
-  if (!m.IsAxisAligned()) return invalid();
+  if (!m.IsAxisAligned()) return InvalidParameter();
   POINT a = src.ToDevice({x, y});
   POINT b = src.ToDevice({static_cast<LONG>(static_cast<long long>(x) + w), static_cast<LONG>(static_cast<long long>(y) + h)});
   if (b.x < a.x) {
@@ -65,7 +61,7 @@ bool sourceRect(Dc& src, int x, int y, int w, int h, BlitSource& out, BlitTarget
 
 bool fillSource(Dc& src, BlitSource& out) {
   Dib* dib = src.Surface();
-  if (!dib) return invalid();  // printer, screen and metafile DCs have no pixels to read
+  if (!dib) return InvalidParameter();  // printer, screen and metafile DCs have no pixels to read
   out.dib = dib;
   out.monoDdb = src.SurfaceIsMonoDdb();
   out.bkRgb = ResolveColor(src, src.State().bkColor);
@@ -111,7 +107,7 @@ struct DibInput {
 };
 
 bool readDib(Dc& dc, const void* bits, const BITMAPINFO* info, UINT usage, DibInput& in) {
-  if (!bits || !info) return invalid();
+  if (!bits || !info) return InvalidParameter();
   if (!ParseDibHeader(info, SIZE_MAX, usage, dc.State().palette.get(), true, in.header)) return false;
   bool rle = in.header.compression == BI_RLE8 || in.header.compression == BI_RLE4;
   return MakeDibView(in.header, bits, in.header.sizeImage, in.dib, in.storage, rle ? &in.defined : nullptr);
@@ -124,7 +120,7 @@ namespace tw::gdi {
 bool ReadSourceBits(Dc& source, const RECT& rect, std::vector<BYTE>& info, std::vector<BYTE>& bits) {
   Dib* surface = source.Surface();
   int w = rect.right - rect.left, h = rect.bottom - rect.top;
-  if (!surface || w <= 0 || h <= 0) return invalid();
+  if (!surface || w <= 0 || h <= 0) return InvalidParameter();
   int bpp = surface->bpp == 16 ? 24 : surface->bpp;
   std::vector<RGBQUAD> colors = bpp <= 8 ? surface->colors : std::vector<RGBQUAD>();
   if (source.SurfaceIsMonoDdb()) colors = {{0, 0, 0, 0}, {255, 255, 255, 0}};
@@ -168,7 +164,7 @@ bool ReadSourceBits(Dc& source, const RECT& rect, std::vector<BYTE>& info, std::
 }  // namespace tw::gdi
 
 BOOL PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop) {
-  if (RopUsesSource(rop)) return invalid();
+  if (RopUsesSource(rop)) return InvalidParameter();
   return stretchBlt(hdc, x, y, w, h, nullptr, 0, 0, 0, 0, rop, false);
 }
 
@@ -225,7 +221,7 @@ int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc,
                       UINT cLines, CONST VOID* lpvBits, CONST BITMAPINFO* lpbmi, UINT ColorUse) {
   auto dc = LookupDc(hdc);
   if (!dc) return 0;
-  if (!lpvBits || !lpbmi || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return invalid();
+  if (!lpvBits || !lpbmi || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return InvalidParameter();
   DibHeader header;
   if (!ParseDibHeader(lpbmi, SIZE_MAX, ColorUse, dc->State().palette.get(), true, header)) return 0;
   if (header.compression != BI_RGB && header.compression != BI_BITFIELDS) {
@@ -274,7 +270,7 @@ BOOL AlphaBlend(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int xs, int
   auto dc = LookupDc(hdcDest);
   auto src = LookupDc(hdcSrc);
   if (!dc || !src) return FALSE;
-  if (ftn.BlendOp != AC_SRC_OVER || w < 0 || h < 0 || ws < 0 || hs < 0) return invalid();
+  if (ftn.BlendOp != AC_SRC_OVER || w < 0 || h < 0 || ws < 0 || hs < 0) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     return recorder->AlphaBlend(*dc, x, y, w, h, *src, xs, ys, ws, hs, ftn) ? TRUE : FALSE;
   BlitTarget target = targetOf(*dc, x, y, w, h);
@@ -284,8 +280,8 @@ BOOL AlphaBlend(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int xs, int
   // alpha needs 32-bit pixels.
   if (source.x < 0 || source.y < 0 || source.x + source.width > source.dib->width ||
       source.y + source.height > source.dib->height)
-    return invalid();
-  if ((ftn.AlphaFormat & AC_SRC_ALPHA) && source.dib->bpp != 32) return invalid();
+    return InvalidParameter();
+  if ((ftn.AlphaFormat & AC_SRC_ALPHA) && source.dib->bpp != 32) return InvalidParameter();
   if (!dc->Surface()) return TRUE;
   BlitParams params;
   params.kind = BlitKind::AlphaBlend;
@@ -304,7 +300,7 @@ BOOL TransparentBlt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int xs,
   auto dc = LookupDc(hdcDest);
   auto src = LookupDc(hdcSrc);
   if (!dc || !src) return FALSE;
-  if (w <= 0 || h <= 0 || ws <= 0 || hs <= 0) return invalid();
+  if (w <= 0 || h <= 0 || ws <= 0 || hs <= 0) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     return recorder->TransparentBlt(*dc, x, y, w, h, *src, xs, ys, ws, hs, crTransparent) ? TRUE : FALSE;
   BlitTarget target = targetOf(*dc, x, y, w, h);
@@ -330,7 +326,7 @@ BOOL MaskBlt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int xs, int ys
   if (!dc) return FALSE;
   auto mask = LookupObjectAs<Bitmap>(hbmMask);
   if (!mask) return FALSE;
-  if (mask->dib.bpp != 1) return invalid();
+  if (mask->dib.bpp != 1) return InvalidParameter();
   bool needsSource = RopUsesSource(rop) || RopUsesSource(rop >> 8);
   std::shared_ptr<Dc> src;
   if (needsSource && !(src = LookupDc(hdcSrc))) return FALSE;
@@ -364,12 +360,12 @@ BOOL PlgBlt(HDC hdcDest, CONST POINT* lpPoint, HDC hdcSrc, int xs, int ys, int w
   auto dc = LookupDc(hdcDest);
   auto src = LookupDc(hdcSrc);
   if (!dc || !src) return FALSE;
-  if (!lpPoint) return invalid();
+  if (!lpPoint) return InvalidParameter();
   std::shared_ptr<Bitmap> mask;
   if (hbmMask) {
     mask = LookupObjectAs<Bitmap>(hbmMask);
     if (!mask) return FALSE;
-    if (mask->dib.bpp != 1) return invalid();
+    if (mask->dib.bpp != 1) return InvalidParameter();
   }
   if (DcRecorder* recorder = dc->Recorder())
     return recorder->PlgBlt(*dc, lpPoint, *src, xs, ys, w, h, mask.get(), xMask, yMask) ? TRUE : FALSE;
@@ -391,7 +387,7 @@ BOOL PlgBlt(HDC hdcDest, CONST POINT* lpPoint, HDC hdcSrc, int xs, int ys, int w
 }
 
 int FillRect(HDC hDC, CONST RECT* lprc, HBRUSH hbr) {
-  if (!lprc) return invalid();
+  if (!lprc) return InvalidParameter();
   if (!LookupObjectAs<Brush>(hbr)) return FALSE;
   HGDIOBJ previous = SelectObject(hDC, hbr);
   if (!previous) return FALSE;
@@ -401,7 +397,7 @@ int FillRect(HDC hDC, CONST RECT* lprc, HBRUSH hbr) {
 }
 
 int FrameRect(HDC hDC, CONST RECT* lprc, HBRUSH hbr) {
-  if (!lprc) return invalid();
+  if (!lprc) return InvalidParameter();
   if (!LookupObjectAs<Brush>(hbr)) return FALSE;
   if (lprc->right <= lprc->left || lprc->bottom <= lprc->top) return TRUE;
   HGDIOBJ previous = SelectObject(hDC, hbr);
@@ -414,6 +410,6 @@ int FrameRect(HDC hDC, CONST RECT* lprc, HBRUSH hbr) {
 }
 
 BOOL InvertRect(HDC hDC, CONST RECT* lprc) {
-  if (!lprc) return invalid();
+  if (!lprc) return InvalidParameter();
   return PatBlt(hDC, lprc->left, lprc->top, lprc->right - lprc->left, lprc->bottom - lprc->top, DSTINVERT);
 }

@@ -1,6 +1,7 @@
 // Device contexts: state, transforms, clipping, SaveDC / RestoreDC.
 #include "dc.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "winerror.h"
@@ -113,9 +114,9 @@ double Dc::PenWidthDevice() const {
   const Pen* pen = state_.pen.get();
   if (!pen || pen->Style() == PS_NULL) return 0;
   if ((pen->extended && !pen->Geometric()) || pen->width == 0) return 1;
-  double scale = state_.graphicsMode == GM_ADVANCED ? std::sqrt(std::fabs(toDevice_.Determinant()))
-                                                    : std::hypot(toDevice_.m11, toDevice_.m12);
-  return pen->width * scale;
+  // The logical width along the x axis, in whole device pixels (at least one).
+  double width = std::floor(pen->width * std::hypot(toDevice_.m11, toDevice_.m12) + 0.5);
+  return std::max(1.0, width);
 }
 
 Dib* Dc::Surface() {

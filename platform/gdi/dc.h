@@ -116,7 +116,8 @@ class TWCPPAPI Dc : public GdiObject {
   void ToDevice(double x, double y, double& dx, double& dy) const { toDevice_.Apply(x, y, dx, dy); }
 
   // Width of the selected pen in device pixels: 1 for cosmetic pens (and
-  // width 0), the logical width scaled by the transform for geometric ones.
+  // width 0), else the logical width scaled by the transform's x axis and
+  // rounded to whole pixels (at least 1); 0 for PS_NULL.
   double PenWidthDevice() const;
 
   // --- surface ---

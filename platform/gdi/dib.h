@@ -67,6 +67,26 @@ struct Dib {
   DWORD NearestIndex(DWORD rgb) const;
 };
 
+// Index of the entry nearest to (r, g, b) by squared distance, the lowest
+// index on a tie; `rgbOf(i)` gives entry i as rgb.
+template <class RgbOf>
+DWORD NearestEntry(std::size_t count, DWORD rgb, RgbOf&& rgbOf) {
+  int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+  DWORD best = 0;
+  int bestDistance = 1 << 30;
+  for (std::size_t i = 0; i < count && bestDistance > 0; ++i) {
+    DWORD e = rgbOf(i);
+    int dr = static_cast<int>((e >> 16) & 0xFF) - r, dg = static_cast<int>((e >> 8) & 0xFF) - g,
+        db = static_cast<int>(e & 0xFF) - b;
+    int distance = dr * dr + dg * dg + db * db;
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = static_cast<DWORD>(i);
+    }
+  }
+  return best;
+}
+
 // COLORREF <-> rgb.
 inline DWORD RgbFromColorref(COLORREF c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 inline COLORREF ColorrefFromRgb(DWORD rgb) {

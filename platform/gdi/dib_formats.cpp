@@ -289,19 +289,7 @@ bool Dib::SetFormat(int bitCount, DWORD red, DWORD green, DWORD blue) {
 }
 
 DWORD Dib::NearestIndex(DWORD rgb) const {
-  int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
-  DWORD best = 0;
-  int bestDistance = 1 << 30;
-  for (std::size_t i = 0; i < colors.size(); ++i) {
-    int dr = colors[i].rgbRed - r, dg = colors[i].rgbGreen - g, db = colors[i].rgbBlue - b;
-    int distance = dr * dr + dg * dg + db * db;
-    if (distance < bestDistance) {
-      bestDistance = distance;
-      best = static_cast<DWORD>(i);
-      if (distance == 0) break;
-    }
-  }
-  return best;
+  return NearestEntry(colors.size(), rgb, [&](std::size_t i) { return RgbFromQuad(colors[i]); });
 }
 
 void Rop2Masks(int rop2, DWORD pen, DWORD valueMask, DWORD& andMask, DWORD& xorMask) {

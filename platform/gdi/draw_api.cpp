@@ -14,10 +14,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-bool invalid() {
-  SetLastError(ERROR_INVALID_PARAMETER);
-  return false;
-}
 
 std::vector<PointF> devicePoints(Dc& dc, const POINT* pts, std::size_t n) {
   std::vector<PointF> out(n);
@@ -218,10 +214,15 @@ BOOL boxCall(HDC hdc, BoxKind kind, int left, int top, int right, int bottom, in
   }
   double l = box.left, t = box.top, r = box.right - 1, b = box.bottom - 1;  // pixel centres
   double half = width / 2;
+  // Rows are only worked out over the surface (one beyond each edge, so an
+  // outline is never found along the surface's edge).
+  RECT surface = dc->DeviceBounds();
+  int rowTop = surface.top - 1, rowBottom = surface.bottom + 1;
   if (kind == BoxKind::Rectangle) {
     std::vector<RegionData::Span> rows;
     RECT fill = noPen ? fillBox : RECT{box.left, box.top, box.right - 1, box.bottom - 1};
-    for (int y = fill.top; y < fill.bottom; ++y) rows.push_back({y, fill.left, fill.right});
+    for (int y = std::max<int>(fill.top, rowTop); y < std::min<int>(fill.bottom, rowBottom); ++y)
+      rows.push_back({y, fill.left, fill.right});
     if (noPen) {
       DrawRowShape(*dc, rows, nullptr);
       return TRUE;
@@ -247,9 +248,9 @@ BOOL boxCall(HDC hdc, BoxKind kind, int left, int top, int right, int bottom, in
   std::vector<RegionData::Span> rows;
   RowEmitter collect = [&](int y, int x0, int x1) { rows.push_back({y, x0, x1}); };
   if (kind == BoxKind::Ellipse) {
-    EllipseRows(fillBox, collect);
+    EllipseRows(fillBox, collect, rowTop, rowBottom);
   } else {
-    RoundRectRows(fillBox, cornerW, cornerH, collect);
+    RoundRectRows(fillBox, cornerW, cornerH, collect, rowTop, rowBottom);
   }
   if (noPen || (thin && pen->Style() == PS_SOLID) || (thin && insideFrame)) {
     DrawRowShape(*dc, rows, nullptr);
@@ -295,7 +296,7 @@ BOOL LineTo(HDC hdc, int x, int y) {
 BOOL Polyline(HDC hdc, CONST POINT* apt, int cpt) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!apt || cpt < 2) return invalid();
+  if (!apt || cpt < 2) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     if (!recorder->Polyline(*dc, {apt, static_cast<std::size_t>(cpt)})) return FALSE;
   auto pts = devicePoints(*dc, apt, static_cast<std::size_t>(cpt));
@@ -310,7 +311,7 @@ BOOL Polyline(HDC hdc, CONST POINT* apt, int cpt) {
 BOOL PolylineTo(HDC hdc, CONST POINT* apt, DWORD cpt) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!apt && cpt) return invalid();
+  if (!apt && cpt) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     if (!recorder->PolylineTo(*dc, {apt, cpt})) return FALSE;
   if (cpt == 0) return TRUE;
@@ -328,10 +329,10 @@ BOOL PolylineTo(HDC hdc, CONST POINT* apt, DWORD cpt) {
 BOOL PolyPolyline(HDC hdc, CONST POINT* apt, CONST DWORD* asz, DWORD csz) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!apt || !asz || csz == 0) return invalid();
+  if (!apt || !asz || csz == 0) return InvalidParameter();
   std::size_t total = 0;
   for (DWORD i = 0; i < csz; ++i) {
-    if (asz[i] < 2) return invalid();
+    if (asz[i] < 2) return InvalidParameter();
     total += asz[i];
   }
   if (DcRecorder* recorder = dc->Recorder())
@@ -352,7 +353,7 @@ BOOL PolyPolyline(HDC hdc, CONST POINT* apt, CONST DWORD* asz, DWORD csz) {
 BOOL PolyBezier(HDC hdc, CONST POINT* apt, DWORD cpt) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!apt || cpt < 4 || (cpt - 1) % 3 != 0) return invalid();
+  if (!apt || cpt < 4 || (cpt - 1) % 3 != 0) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     if (!recorder->PolyBezier(*dc, {apt, cpt})) return FALSE;
   auto pts = devicePoints(*dc, apt, cpt);
@@ -368,7 +369,7 @@ BOOL PolyBezier(HDC hdc, CONST POINT* apt, DWORD cpt) {
 BOOL PolyBezierTo(HDC hdc, CONST POINT* apt, DWORD cpt) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!apt || cpt < 3 || cpt % 3 != 0) return invalid();
+  if (!apt || cpt < 3 || cpt % 3 != 0) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     if (!recorder->PolyBezierTo(*dc, {apt, cpt})) return FALSE;
   auto pts = devicePoints(*dc, apt, cpt);
@@ -384,18 +385,18 @@ BOOL PolyBezierTo(HDC hdc, CONST POINT* apt, DWORD cpt) {
 BOOL PolyDraw(HDC hdc, CONST POINT* apt, CONST BYTE* aj, int cpt) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!apt || !aj || cpt < 0) return invalid();
+  if (!apt || !aj || cpt < 0) return InvalidParameter();
   // Validate first: Bezier points come in threes.
   for (int i = 0; i < cpt;) {
     BYTE kind = aj[i] & ~PT_CLOSEFIGURE;
     if (kind == PT_BEZIERTO) {
       if (i + 2 >= cpt || (aj[i + 1] & ~PT_CLOSEFIGURE) != PT_BEZIERTO || (aj[i + 2] & ~PT_CLOSEFIGURE) != PT_BEZIERTO)
-        return invalid();
+        return InvalidParameter();
       i += 3;
     } else if (kind == PT_MOVETO || kind == PT_LINETO) {
       ++i;
     } else {
-      return invalid();
+      return InvalidParameter();
     }
   }
   if (DcRecorder* recorder = dc->Recorder())
@@ -463,7 +464,7 @@ BOOL Pie(HDC hdc, int l, int t, int r, int b, int x1, int y1, int x2, int y2) {
 BOOL AngleArc(HDC hdc, int x, int y, DWORD r, FLOAT startAngle, FLOAT sweepAngle) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (r > 0x7FFFFFFF || !std::isfinite(startAngle) || !std::isfinite(sweepAngle)) return invalid();
+  if (r > 0x7FFFFFFF || !std::isfinite(startAngle) || !std::isfinite(sweepAngle)) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     if (!recorder->AngleArc(*dc, x, y, r, startAngle, sweepAngle)) return FALSE;
   // Angles in degrees, counterclockwise as seen with y growing downwards.
@@ -502,7 +503,7 @@ BOOL RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int
 BOOL Polygon(HDC hdc, CONST POINT* apt, int cpt) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!apt || cpt < 2) return invalid();
+  if (!apt || cpt < 2) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     if (!recorder->Polygon(*dc, {apt, static_cast<std::size_t>(cpt)})) return FALSE;
   auto pts = devicePoints(*dc, apt, static_cast<std::size_t>(cpt));
@@ -518,10 +519,10 @@ BOOL Polygon(HDC hdc, CONST POINT* apt, int cpt) {
 BOOL PolyPolygon(HDC hdc, CONST POINT* apt, CONST INT* asz, int csz) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!apt || !asz || csz <= 0) return invalid();
+  if (!apt || !asz || csz <= 0) return InvalidParameter();
   std::size_t total = 0;
   for (int i = 0; i < csz; ++i) {
-    if (asz[i] < 2) return invalid();
+    if (asz[i] < 2) return InvalidParameter();
     total += static_cast<std::size_t>(asz[i]);
   }
   if (DcRecorder* recorder = dc->Recorder())

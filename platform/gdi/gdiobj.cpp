@@ -138,18 +138,10 @@ int Palette::GetObjectData(int cb, void* pv) const {
 UINT Palette::NearestIndex(COLORREF color) const {
   std::lock_guard lock(mutex_);
   if (entries_.empty()) return CLR_INVALID;
-  int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
-  UINT best = 0;
-  int bestDistance = 1 << 30;
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    int dr = entries_[i].peRed - r, dg = entries_[i].peGreen - g, db = entries_[i].peBlue - b;
-    int distance = dr * dr + dg * dg + db * db;
-    if (distance < bestDistance) {
-      bestDistance = distance;
-      best = static_cast<UINT>(i);
-    }
-  }
-  return best;
+  return NearestEntry(entries_.size(), RgbFromColorref(color), [&](std::size_t i) {
+    return (static_cast<DWORD>(entries_[i].peRed) << 16) | (static_cast<DWORD>(entries_[i].peGreen) << 8) |
+           entries_[i].peBlue;
+  });
 }
 
 }  // namespace tw::gdi

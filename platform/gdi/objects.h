@@ -21,6 +21,12 @@
 
 namespace tw::gdi {
 
+// The usual exit for a bad argument: ERROR_INVALID_PARAMETER, false.
+inline bool InvalidParameter() {
+  SetLastError(87 /* ERROR_INVALID_PARAMETER */);
+  return false;
+}
+
 class GdiObject {
  public:
   GdiObject();

@@ -11,35 +11,11 @@ using namespace tw::gdi;
 
 namespace {
 
-bool invalid() {
-  SetLastError(ERROR_INVALID_PARAMETER);
-  return false;
-}
 
 // A region given in logical coordinates, on the device.
 RegionData regionToDevice(Dc& dc, const RegionData& logical) {
-  const Matrix& m = dc.LogicalToDevice();
-  if (m.IsIdentity()) return logical;
-  std::vector<RECT> rects;
-  Polygons polys;
-  for (const RECT& r : logical.Rects()) {
-    if (m.IsAxisAligned() || m.IsQuarterTurn()) {
-      POINT a = dc.ToDevice({r.left, r.top}), b = dc.ToDevice({r.right, r.bottom});
-      rects.push_back({std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)});
-    } else {
-      std::vector<PointF> quad(4);
-      const double xs[4] = {double(r.left), double(r.right), double(r.right), double(r.left)};
-      const double ys[4] = {double(r.top), double(r.top), double(r.bottom), double(r.bottom)};
-      for (int i = 0; i < 4; ++i) m.Apply(xs[i], ys[i], quad[i].x, quad[i].y);
-      if (m.Determinant() < 0) std::reverse(quad.begin(), quad.end());
-      polys.push_back(std::move(quad));
-    }
-  }
-  if (!polys.empty()) {
-    RECT bounds = dc.DeviceBounds();
-    return PolygonRegion(polys, WINDING, bounds.top - 1, bounds.bottom + 1);
-  }
-  return RegionData::FromRects(std::move(rects));
+  RECT bounds = dc.DeviceBounds();
+  return TransformRegion(logical, dc.LogicalToDevice(), bounds.top - 1, bounds.bottom + 1);
 }
 
 // The pixel value rgb of (x, y) (device), or false outside the surface.
@@ -116,7 +92,7 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
 BOOL ExtFloodFill(HDC hdc, int x, int y, COLORREF color, UINT type) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (type != FLOODFILLBORDER && type != FLOODFILLSURFACE) return invalid();
+  if (type != FLOODFILLBORDER && type != FLOODFILLSURFACE) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder()) return recorder->ExtFloodFill(*dc, x, y, color, type) ? TRUE : FALSE;
   Dib* dib = dc->Surface();
   if (!dib) return TRUE;
@@ -163,12 +139,12 @@ BOOL FloodFill(HDC hdc, int x, int y, COLORREF color) { return ExtFloodFill(hdc,
 BOOL GradientFill(HDC hdc, PTRIVERTEX pVertex, ULONG nVertex, PVOID pMesh, ULONG nMesh, ULONG ulMode) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!pVertex || !pMesh || nVertex == 0 || ulMode > GRADIENT_FILL_TRIANGLE) return invalid();
+  if (!pVertex || !pMesh || nVertex == 0 || ulMode > GRADIENT_FILL_TRIANGLE) return InvalidParameter();
   // Every mesh entry must name existing vertices.
   ULONG perEntry = ulMode == GRADIENT_FILL_TRIANGLE ? 3 : 2;
   const ULONG* indices = static_cast<const ULONG*>(pMesh);
   for (ULONG i = 0; i < nMesh * perEntry; ++i)
-    if (indices[i] >= nVertex) return invalid();
+    if (indices[i] >= nVertex) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder())
     return recorder->GradientFill(*dc, {pVertex, nVertex}, pMesh, nMesh, ulMode) ? TRUE : FALSE;
   Dib* dib = dc->Surface();
@@ -243,29 +219,14 @@ BOOL FrameRgn(HDC hdc, HRGN hrgn, HBRUSH hbr, int w, int h) {
   auto region = LookupObjectAs<Region>(hrgn);
   auto brush = LookupObjectAs<Brush>(hbr);
   if (!region || !brush) return FALSE;
-  if (w <= 0 || h <= 0) return invalid();
+  if (w <= 0 || h <= 0) return InvalidParameter();
   RegionData data = region->Get();
   if (DcRecorder* recorder = dc->Recorder())
     if (!recorder->FrameRgn(*dc, data, hbr, *brush, w, h)) return FALSE;
   Dib* dib = dc->Surface();
   if (!dib) return TRUE;
   // The frame: the region minus the region shrunk by w and h (logical).
-  // Frames wider than the region take all of it.
-  RECT bounds = data.Bounds();
-  w = std::min<long long>(w, bounds.right - bounds.left);
-  h = std::min<long long>(h, bounds.bottom - bounds.top);
-  RegionData shrunk = data;
-  for (int dx = -w; dx <= w; ++dx) {
-    RegionData moved = data;
-    moved.Offset(dx, 0);
-    shrunk = RegionData::Combine(shrunk, moved, RGN_AND);
-  }
-  RegionData across = shrunk;
-  for (int dy = -h; dy <= h; ++dy) {
-    RegionData moved = across;
-    moved.Offset(0, dy);
-    shrunk = RegionData::Combine(shrunk, moved, RGN_AND);
-  }
+  RegionData shrunk = data.Erode(w, h);
   RegionData frame = RegionData::Combine(data, shrunk, RGN_DIFF);
   SpanPainter(*dc, *dib, *brush).FillRegion(regionToDevice(*dc, frame));
   return TRUE;

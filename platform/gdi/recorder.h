@@ -101,7 +101,8 @@ class DcRecorder {
   virtual bool ExtFloodFill(Dc& dc, int x, int y, COLORREF color, UINT type) = 0;
   virtual bool GradientFill(Dc& dc, std::span<const TRIVERTEX> vertices, const void* mesh, ULONG meshCount,
                             ULONG mode) = 0;
-  // Regions are in device coordinates (the region's own).
+  // The region object's own rectangles, which these calls take as logical
+  // coordinates (the DC's transform applies when they draw).
   virtual bool FillRgn(Dc& dc, const RegionData& region, HBRUSH handle, const Brush& brush) = 0;
   virtual bool FrameRgn(Dc& dc, const RegionData& region, HBRUSH handle, const Brush& brush, int width,
                         int height) = 0;

@@ -252,6 +252,24 @@ RegionData RegionData::Intersect(const RECT& rect) const {
   return Combine(*this, RegionData(rect), RGN_AND);
 }
 
+RegionData RegionData::Erode(int w, int h) const {
+  // Eroded by [-t, t] so far; X & (X + s) & (X - s) extends that to
+  // [-(t + s), t + s] as long as s <= 2t + 1, so the reach doubles each step.
+  RegionData x = *this;
+  for (int axis = 0; axis < 2; ++axis) {
+    long long goal = axis == 0 ? w : h, t = 0;
+    while (t < goal && !x.Empty()) {
+      int step = static_cast<int>(std::min(goal - t, 2 * t + 1));
+      RegionData plus = x, minus = x;
+      plus.Offset(axis == 0 ? step : 0, axis == 0 ? 0 : step);
+      minus.Offset(axis == 0 ? -step : 0, axis == 0 ? 0 : -step);
+      x = Combine(Combine(x, plus, RGN_AND), minus, RGN_AND);
+      t += step;
+    }
+  }
+  return x;
+}
+
 std::vector<BYTE> RegionData::ToRgnData() const {
   std::vector<BYTE> out(sizeof(RGNDATAHEADER) + rects_.size() * sizeof(RECT));
   RGNDATAHEADER header{sizeof(RGNDATAHEADER), RDH_RECTANGLES, static_cast<DWORD>(rects_.size()),

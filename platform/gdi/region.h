@@ -39,6 +39,9 @@ class RegionData {
   // RGN_AND, RGN_OR, RGN_XOR, RGN_DIFF (RGN_COPY is a plain copy).
   static RegionData Combine(const RegionData& a, const RegionData& b, int mode);
   RegionData Intersect(const RECT& rect) const;
+  // The pixels whose neighbours up to w columns and h rows away are all in
+  // the region (erosion by a (2w+1) x (2h+1) box); O(log w + log h) steps.
+  RegionData Erode(int w, int h) const;
 
   // RGNDATA bytes (header + rectangles) as GetRegionData returns them.
   std::vector<BYTE> ToRgnData() const;

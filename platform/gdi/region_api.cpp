@@ -92,22 +92,7 @@ HRGN ExtCreateRegion(CONST XFORM* lpx, DWORD nCount, CONST RGNDATA* lpData) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  if (lpx) {
-    Matrix m = Matrix::FromXform(*lpx);
-    if (!m.IsIdentity()) {
-      // Each rectangle transformed as a polygon; their union is the region.
-      Polygons polys;
-      for (const RECT& r : data.Rects()) {
-        std::vector<PointF> quad(4);
-        const double xs[4] = {double(r.left), double(r.right), double(r.right), double(r.left)};
-        const double ys[4] = {double(r.top), double(r.top), double(r.bottom), double(r.bottom)};
-        for (int i = 0; i < 4; ++i) m.Apply(xs[i], ys[i], quad[i].x, quad[i].y);
-        if (m.Determinant() < 0) std::reverse(quad.begin(), quad.end());
-        polys.push_back(std::move(quad));
-      }
-      data = PolygonRegion(polys, WINDING);
-    }
-  }
+  if (lpx) data = TransformRegion(data, Matrix::FromXform(*lpx));
   return insertRegion(std::move(data));
 }
 

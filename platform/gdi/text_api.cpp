@@ -11,10 +11,6 @@ using namespace tw::gdi;
 
 namespace {
 
-bool invalid() {
-  SetLastError(ERROR_INVALID_PARAMETER);
-  return false;
-}
 
 // ExtTextOut's opaque box: the background colour, whatever the ROP2.
 void opaqueBox(Dc& dc, const RECT& rect) {
@@ -41,7 +37,7 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, CONST RECT* lprect, LPCWST
                  CONST INT* lpDx) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if ((c > 0 && !lpString) || c > INT_MAX / 2) return invalid();
+  if ((c > 0 && !lpString) || c > INT_MAX / 2) return InvalidParameter();
   std::u16string_view text(lpString ? lpString : u"", c);
   if (DcRecorder* recorder = dc->Recorder())
     return recorder->ExtTextOutW(*dc, x, y, options, lprect, text, lpDx) ? TRUE : FALSE;
@@ -53,7 +49,7 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, CONST RECT* lprect, LPCWST
 BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, CONST RECT* lprect, LPCSTR lpString, UINT c, CONST INT* lpDx) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if ((c > 0 && !lpString) || c > INT_MAX / 2) return invalid();
+  if ((c > 0 && !lpString) || c > INT_MAX / 2) return InvalidParameter();
   std::string_view text(lpString ? lpString : "", c);
   if (DcRecorder* recorder = dc->Recorder())
     return recorder->ExtTextOutA(*dc, x, y, options, lprect, text, lpDx) ? TRUE : FALSE;
@@ -63,22 +59,22 @@ BOOL ExtTextOutA(HDC hdc, int x, int y, UINT options, CONST RECT* lprect, LPCSTR
 }
 
 BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR lpString, int c) {
-  if (c < 0) return invalid();
+  if (c < 0) return InvalidParameter();
   return ExtTextOutW(hdc, x, y, 0, nullptr, lpString, static_cast<UINT>(c), nullptr);
 }
 
 BOOL TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
-  if (c < 0) return invalid();
+  if (c < 0) return InvalidParameter();
   return ExtTextOutA(hdc, x, y, 0, nullptr, lpString, static_cast<UINT>(c), nullptr);
 }
 
 BOOL PolyTextOutW(HDC hdc, CONST POLYTEXTW* ppt, int nstrings) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!ppt || nstrings < 0) return invalid();
+  if (!ppt || nstrings < 0) return InvalidParameter();
   std::span<const POLYTEXTW> items(ppt, static_cast<std::size_t>(nstrings));
   for (const auto& item : items)
-    if (item.n > 0 && !item.lpstr) return invalid();
+    if (item.n > 0 && !item.lpstr) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder()) return recorder->PolyTextOutW(*dc, items) ? TRUE : FALSE;
   for (const auto& item : items)
     if (!ExtTextOutW(hdc, item.x, item.y, item.uiFlags, &item.rcl, item.lpstr, item.n, item.pdx)) return FALSE;
@@ -88,10 +84,10 @@ BOOL PolyTextOutW(HDC hdc, CONST POLYTEXTW* ppt, int nstrings) {
 BOOL PolyTextOutA(HDC hdc, CONST POLYTEXTA* ppt, int nstrings) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
-  if (!ppt || nstrings < 0) return invalid();
+  if (!ppt || nstrings < 0) return InvalidParameter();
   std::span<const POLYTEXTA> items(ppt, static_cast<std::size_t>(nstrings));
   for (const auto& item : items)
-    if (item.n > 0 && !item.lpstr) return invalid();
+    if (item.n > 0 && !item.lpstr) return InvalidParameter();
   if (DcRecorder* recorder = dc->Recorder()) return recorder->PolyTextOutA(*dc, items) ? TRUE : FALSE;
   for (const auto& item : items)
     if (!ExtTextOutA(hdc, item.x, item.y, item.uiFlags, &item.rcl, item.lpstr, item.n, item.pdx)) return FALSE;
@@ -101,14 +97,14 @@ BOOL PolyTextOutA(HDC hdc, CONST POLYTEXTA* ppt, int nstrings) {
 int DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT format) {
   auto dc = LookupDc(hdc);
   if (!dc) return 0;
-  if (!lpchText || !lprc) return invalid();
+  if (!lpchText || !lprc) return InvalidParameter();
   std::u16string_view text = cchText < 0 ? std::u16string_view(lpchText) : std::u16string_view(lpchText, static_cast<std::size_t>(cchText));
   return text::DrawTextW(*dc, text, lprc, format);
 }
 
 BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR lpString, int c, LPSIZE psizl) {
   return measure(hdc, [&](Dc& dc) -> BOOL {
-    if (c < 0 || (c > 0 && !lpString) || !psizl) return invalid();
+    if (c < 0 || (c > 0 && !lpString) || !psizl) return InvalidParameter();
     return text::GetTextExtentPoint(dc, {lpString ? lpString : u"", static_cast<std::size_t>(c)}, psizl);
   });
 }
@@ -119,7 +115,7 @@ BOOL GetTextExtentPointW(HDC hdc, LPCWSTR lpString, int c, LPSIZE lpsz) {
 
 BOOL GetTextExtentPointI(HDC hdc, LPWORD pgiIn, int cgi, LPSIZE psize) {
   return measure(hdc, [&](Dc& dc) -> BOOL {
-    if (cgi < 0 || (cgi > 0 && !pgiIn) || !psize) return invalid();
+    if (cgi < 0 || (cgi > 0 && !pgiIn) || !psize) return InvalidParameter();
     return text::GetTextExtentPointI(dc, {pgiIn, static_cast<std::size_t>(cgi)}, psize);
   });
 }
@@ -127,40 +123,40 @@ BOOL GetTextExtentPointI(HDC hdc, LPWORD pgiIn, int cgi, LPSIZE psize) {
 BOOL GetTextExtentExPointW(HDC hdc, LPCWSTR lpszString, int cchString, int nMaxExtent, LPINT lpnFit, LPINT lpnDx,
                            LPSIZE lpSize) {
   return measure(hdc, [&](Dc& dc) -> BOOL {
-    if (cchString < 0 || (cchString > 0 && !lpszString) || !lpSize) return invalid();
+    if (cchString < 0 || (cchString > 0 && !lpszString) || !lpSize) return InvalidParameter();
     return text::GetTextExtentExPoint(dc, {lpszString ? lpszString : u"", static_cast<std::size_t>(cchString)},
                                       nMaxExtent, lpnFit, lpnDx, lpSize);
   });
 }
 
 BOOL GetTextMetricsW(HDC hdc, LPTEXTMETRICW lptm) {
-  return measure(hdc, [&](Dc& dc) -> BOOL { return lptm ? text::GetTextMetrics(dc, lptm) : invalid(); });
+  return measure(hdc, [&](Dc& dc) -> BOOL { return lptm ? text::GetTextMetrics(dc, lptm) : InvalidParameter(); });
 }
 
 int GetTextFaceW(HDC hdc, int c, LPWSTR lpName) {
   auto dc = LookupDc(hdc);
   if (!dc) return 0;
-  if (c < 0 || (c > 0 && !lpName)) return invalid();
+  if (c < 0 || (c > 0 && !lpName)) return InvalidParameter();
   return text::GetTextFace(*dc, c, lpName);
 }
 
 BOOL GetCharABCWidthsW(HDC hdc, UINT wFirst, UINT wLast, LPABC lpABC) {
   return measure(hdc, [&](Dc& dc) -> BOOL {
-    if (!lpABC || wLast < wFirst) return invalid();
+    if (!lpABC || wLast < wFirst) return InvalidParameter();
     return text::GetCharABCWidths(dc, wFirst, wLast, lpABC);
   });
 }
 
 BOOL GetCharABCWidthsI(HDC hdc, UINT giFirst, UINT cgi, LPWORD pgi, LPABC pabc) {
   return measure(hdc, [&](Dc& dc) -> BOOL {
-    if (!pabc) return invalid();
+    if (!pabc) return InvalidParameter();
     return text::GetCharABCWidthsI(dc, giFirst, cgi, pgi, pabc);
   });
 }
 
 BOOL GetCharWidth32W(HDC hdc, UINT iFirst, UINT iLast, LPINT lpBuffer) {
   return measure(hdc, [&](Dc& dc) -> BOOL {
-    if (!lpBuffer || iLast < iFirst) return invalid();
+    if (!lpBuffer || iLast < iFirst) return InvalidParameter();
     return text::GetCharWidth32(dc, iFirst, iLast, lpBuffer);
   });
 }
@@ -169,7 +165,7 @@ DWORD GetGlyphIndicesW(HDC hdc, LPCWSTR lpstr, int c, LPWORD pgi, DWORD fl) {
   auto dc = LookupDc(hdc);
   if (!dc) return GDI_ERROR;
   if (c < 0 || (c > 0 && (!lpstr || !pgi))) {
-    invalid();
+    InvalidParameter();
     return GDI_ERROR;
   }
   return text::GetGlyphIndices(*dc, {lpstr ? lpstr : u"", static_cast<std::size_t>(c)}, pgi, fl);
@@ -190,19 +186,19 @@ DWORD GetFontData(HDC hdc, DWORD dwTable, DWORD dwOffset, PVOID pvBuffer, DWORD 
 int EnumFontFamiliesExW(HDC hdc, LPLOGFONTW lpLogfont, FONTENUMPROCW lpProc, LPARAM lParam, DWORD dwFlags) {
   auto dc = LookupDc(hdc);
   if (!dc) return 0;
-  if (!lpLogfont || !lpProc) return invalid();
+  if (!lpLogfont || !lpProc) return InvalidParameter();
   return text::EnumFontFamiliesEx(*dc, lpLogfont, lpProc, lParam, dwFlags);
 }
 
 HANDLE AddFontMemResourceEx(PVOID pFileView, DWORD cjSize, PVOID, DWORD* pNumFonts) {
   if (!pFileView || cjSize == 0 || !pNumFonts) {
-    invalid();
+    InvalidParameter();
     return nullptr;
   }
   return text::AddFontMemResource(pFileView, cjSize, pNumFonts);
 }
 
 BOOL RemoveFontMemResourceEx(HANDLE h) {
-  if (!h) return invalid();
+  if (!h) return InvalidParameter();
   return text::RemoveFontMemResource(h);
 }

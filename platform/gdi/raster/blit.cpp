@@ -125,11 +125,13 @@ class SourceRows {
     if (y < 0 || y >= src_.dib->height || x0_ >= x1_) return nullptr;
     auto it = std::find_if(rows_.begin(), rows_.end(), [y](const Cached& c) { return c.y == y; });
     if (it != rows_.end()) return it->values.data();
-    if (rows_.size() >= 4) rows_.erase(rows_.begin());
+    if (rows_.size() >= capacity_) rows_.erase(rows_.begin());
     rows_.push_back({y, std::vector<DWORD>(static_cast<std::size_t>(x1_ - x0_))});
     src_.dib->funcs->getPixels(*src_.dib, y, x0_, x1_ - x0_, rows_.back().values.data());
     return rows_.back().values.data();
   }
+  // Keeps at least n rows, so n row pointers taken in a row stay valid.
+  void Reserve(std::size_t n) { capacity_ = std::max(capacity_, n); }
   bool Inside(int x) const { return x >= x0_ && x < x1_; }
   int First() const { return x0_; }
   bool Defined(int x, int y) const {
@@ -143,6 +145,7 @@ class SourceRows {
   };
   const BlitSource& src_;
   int x0_, x1_;
+  std::size_t capacity_ = 4;
   std::vector<Cached> rows_;
 };
 
@@ -157,9 +160,10 @@ inline void rangeOf(long long d, long long count, long long srcCount, int& first
   if (last <= first) last = first + 1;
 }
 
-DWORD blendChannel(DWORD s, DWORD d, DWORD sca, DWORD a, bool perPixel) {
-  // Premultiplied source: dst = src * SCA / 255 + dst * (1 - srcA * SCA / 255^2)
-  DWORD sv = perPixel ? (s * sca + 127) / 255 : (s * sca + 127) / 255;
+// Premultiplied source: dst = src * SCA / 255 + dst * (1 - srcA * SCA / 255^2),
+// with a = srcA * SCA / 255 the effective source alpha.
+DWORD blendChannel(DWORD s, DWORD d, DWORD sca, DWORD a) {
+  DWORD sv = (s * sca + 127) / 255;
   DWORD dv = (d * (255 - a) + 127) / 255;
   return std::min<DWORD>(255, sv + dv);
 }
@@ -243,16 +247,17 @@ class BlitRun {
     const BLENDFUNCTION& bf = params_.blend;
     DWORD sca = bf.SourceConstantAlpha;
     bool perPixel = bf.AlphaFormat & AC_SRC_ALPHA;
+    bool direct = dib_.bpp == 24 || (dib_.bpp == 32 && dib_.masks[0] == 0xFF0000);
     for (int i = 0; i < n; ++i) {
       DWORD s = converter_->ToRgb(raw[i]);
-      DWORD d = dib_.funcs->pixelToRgb(dib_, D_[i]);
+      DWORD d = direct ? D_[i] : dib_.funcs->pixelToRgb(dib_, D_[i]);
       DWORD srcA = perPixel ? (s >> 24) : 255;
       DWORD a = (srcA * sca + 127) / 255;  // effective source alpha
       DWORD r, g, b;
       if (perPixel) {
-        r = blendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, sca, a, true);
-        g = blendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, sca, a, true);
-        b = blendChannel(s & 0xFF, d & 0xFF, sca, a, true);
+        r = blendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, sca, a);
+        g = blendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, sca, a);
+        b = blendChannel(s & 0xFF, d & 0xFF, sca, a);
       } else {
         auto mix = [&](DWORD sc, DWORD dc2) { return (sc * sca + dc2 * (255 - sca) + 127) / 255; };
         r = mix((s >> 16) & 0xFF, (d >> 16) & 0xFF);
@@ -264,8 +269,14 @@ class BlitRun {
         DWORD dstA = d >> 24;
         DWORD outA = std::min<DWORD>(255, a + (dstA * (255 - a) + 127) / 255);
         D_[i] = rgb | (outA << 24);
+      } else if (dib_.bpp == 24) {
+        D_[i] = rgb;
+      } else if (dib_.bpp <= 8) {
+        // Blended colours take the nearest colour the surface has (on a
+        // monochrome page: blend in colour, then threshold).
+        D_[i] = dib_.NearestIndex(rgb);
       } else {
-        D_[i] = converter_->RgbToDest(rgb);
+        D_[i] = dib_.funcs->rgbToPixel(dib_, rgb);
       }
     }
   }
@@ -291,6 +302,70 @@ void clipRows(Dc& dc, const RECT& bounds, const std::function<void(int, int, int
     for (int y = r.top; y < r.bottom; ++y) f(y, r.left, r.right);
 }
 
+// A ROP without source over a solid brush (PatBlt with a solid brush,
+// BLACKNESS, WHITENESS, DSTINVERT): per bit of the brush value the
+// operation on the destination is 0, 1, D or ~D, so whole spans go through
+// the surface's and/xor fill.
+bool solidPatternFill(Dc& dc, Dib& dib, const RECT& dest, const BlitParams& params) {
+  if (params.kind != BlitKind::Rop || params.mask) return false;
+  DWORD rop3 = (params.rop >> 16) & 0xFF;
+  DWORD pattern = 0;
+  if (RopUsesPattern(params.rop)) {
+    if (!dc.State().brush) return false;
+    RealizedBrush brush = RealizeBrush(dc, dib, *dc.State().brush, false);
+    if (brush.null || !brush.solid) return false;
+    pattern = brush.value;
+  }
+  DWORD mask = dib.ValueMask(), andMask = 0, xorMask = 0;
+  for (DWORD p : {0u, 1u}) {
+    // Result bits for this brush bit with D = 0 and D = 1 (S irrelevant).
+    DWORD r0 = (rop3 >> (p * 4)) & 1, r1 = (rop3 >> (p * 4 + 1)) & 1;
+    DWORD bits = p ? pattern : ~pattern;
+    if (r0 ^ r1) andMask |= bits;
+    if (r0) xorMask |= bits;
+  }
+  andMask &= mask;
+  xorMask &= mask;
+  clipRows(dc, dest, [&](int y, int x0, int x1) { dib.funcs->solidSpan(dib, y, x0, x1, andMask, xorMask); });
+  return true;
+}
+
+// SRCCOPY 1:1 between surfaces of one format (a band or an image copied
+// unscaled): rows are copied as they are.
+bool sameFormatCopy(Dc& dc, Dib& dib, const RECT& dest, bool mirrorX, bool mirrorY, const BlitSource* src,
+                    const BlitParams& params) {
+  if (params.kind != BlitKind::Rop || ((params.rop >> 16) & 0xFF) != 0xCC || params.mask || src->defined ||
+      mirrorX || mirrorY || dest.right - dest.left != src->width || dest.bottom - dest.top != src->height)
+    return false;
+  const Dib& s = *src->dib;
+  bool monoBoth = src->monoDdb && dc.SurfaceIsMonoDdb();
+  bool same = s.bpp == dib.bpp && (monoBoth || (!src->monoDdb && !dc.SurfaceIsMonoDdb() &&
+                                                (s.bpp > 8 ? std::equal(s.masks, s.masks + 3, dib.masks)
+                                                           : s.colors.size() == dib.colors.size() &&
+                                                                 std::memcmp(s.colors.data(), dib.colors.data(),
+                                                                             s.colors.size() * sizeof(RGBQUAD)) == 0)));
+  if (!same) return false;
+  std::vector<DWORD> row;
+  clipRows(dc, dest, [&](int y, int x0, int x1) {
+    int sy = src->y + (y - dest.top);
+    int sx0 = src->x + (x0 - dest.left);
+    // Only the part that exists in the source is copied.
+    int lo = std::max(sx0, 0), hi = std::min(sx0 + (x1 - x0), s.width);
+    if (sy < 0 || sy >= s.height || lo >= hi) return;
+    int dx = x0 + (lo - sx0), n = hi - lo;
+    if (s.bpp >= 8) {
+      std::size_t bytes = static_cast<std::size_t>(s.bpp / 8);
+      std::memmove(dib.Row(y) + dx * bytes, s.Row(sy) + lo * bytes, n * bytes);
+    } else {
+      row.resize(static_cast<std::size_t>(n));
+      s.funcs->getPixels(s, sy, lo, n, row.data());
+      dib.funcs->putPixels(dib, y, dx, n, row.data());
+    }
+  });
+  return true;
+}
+
+
 // Rows of the mask bitmap read as 0/1 per source pixel.
 BYTE maskBit(const BlitParams& p, int sx, int sy, const BlitSource& src) {
   int mx = p.maskX + (sx - src.x), my = p.maskY + (sy - src.y);
@@ -307,6 +382,8 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
   RECT dest{std::min(ox, rx), std::min(oy, dy), std::max(ox, rx), std::max(oy, dy)};
   long long dw = dest.right - dest.left, dh = dest.bottom - dest.top;
   if (dw <= 0 || dh <= 0) return;
+  if (!src && solidPatternFill(dc, dib, dest, params)) return;
+  if (src && sameFormatCopy(dc, dib, dest, mirrorX, mirrorY, src, params)) return;
   BlitRun run(dc, dib, src, params);
   if (!src) {
     std::vector<DWORD> none;
@@ -356,16 +433,24 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
     int sy0, sy1;
     if (shrinkY) {
       rangeOf(ry, dh, sh, sy0, sy1);
+      // Only rows that exist in the source DIB take part.
+      sy0 = std::max(sy0, -src->y);
+      sy1 = std::min(sy1, src->dib->height - src->y);
     } else {
       sy0 = nearestIndex(ry, dh, sh);
       sy1 = sy0 + 1;
     }
     values.assign(static_cast<std::size_t>(n), 0);
+    std::vector<const DWORD*> rowPtrs;
+    rows.Reserve(static_cast<std::size_t>(std::max(0, sy1 - sy0)) + 1);
+    for (int sy = sy0; sy < sy1; ++sy) rowPtrs.push_back(rows.Row(src->y + sy));
     for (int i = 0; i < n; ++i) {
       long long rx2 = mirrorX ? dw - 1 - (x0 + i - dest.left) : x0 + i - dest.left;
       int sx0, sx1;
       if (shrinkX) {
         rangeOf(rx2, dw, sw, sx0, sx1);
+        sx0 = std::max(sx0, -src->x);
+        sx1 = std::min(sx1, src->dib->width - src->x);
       } else {
         sx0 = nearestIndex(rx2, dw, sw);
         sx1 = sx0 + 1;
@@ -373,8 +458,7 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
       bool any = false;
       DWORD result = mode == BLACKONWHITE ? 0xFFFFFFFF : 0;
       long long r = 0, g = 0, b = 0, count = 0;
-      for (int sy = sy0; sy < sy1; ++sy) {
-        const DWORD* row = rows.Row(src->y + sy);
+      for (const DWORD* row : rowPtrs) {
         if (!row) continue;
         for (int sx = sx0; sx < sx1; ++sx) {
           int ax = src->x + sx;

@@ -154,6 +154,14 @@ void SpanPainter::Fill(int y, int x0, int x1) {
   x0 = std::max(x0, 0);
   x1 = std::min(x1, dib_->width);
   if (x0 >= x1) return;
+  const auto& rects = clip_->Rects();
+  if (rects.size() == 1) {  // the usual case: one clip rectangle
+    const RECT& r = rects.front();
+    if (y < r.top || y >= r.bottom) return;
+    int lo = std::max<int>(x0, r.left), hi = std::min<int>(x1, r.right);
+    if (lo < hi) Paint(y, lo, hi);
+    return;
+  }
   clip_->ForEachInRow(y, [&](int c0, int c1) {
     int lo = std::max(x0, c0), hi = std::min(x1, c1);
     if (lo < hi) Paint(y, lo, hi);

@@ -86,4 +86,27 @@ RegionData PolygonRegion(const Polygons& polygons, int mode, int top, int bottom
   return builder.Finish();
 }
 
+RegionData TransformRegion(const RegionData& region, const Matrix& m, int top, int bottom) {
+  if (m.IsIdentity()) return region;
+  std::vector<RECT> rects;
+  Polygons polys;
+  for (const RECT& r : region.Rects()) {
+    const double xs[4] = {double(r.left), double(r.right), double(r.right), double(r.left)};
+    const double ys[4] = {double(r.top), double(r.top), double(r.bottom), double(r.bottom)};
+    std::vector<PointF> quad(4);
+    for (int i = 0; i < 4; ++i) m.Apply(xs[i], ys[i], quad[i].x, quad[i].y);
+    if (m.IsAxisAligned() || m.IsQuarterTurn()) {
+      LONG x0 = RoundToDevice(quad[0].x), y0 = RoundToDevice(quad[0].y);
+      LONG x1 = RoundToDevice(quad[2].x), y1 = RoundToDevice(quad[2].y);
+      rects.push_back({std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)});
+      continue;
+    }
+    if (m.Determinant() < 0) std::reverse(quad.begin(), quad.end());
+    polys.push_back(std::move(quad));
+  }
+  if (polys.empty()) return RegionData::FromRects(std::move(rects));
+  RegionData out = PolygonRegion(polys, WINDING, top, bottom);
+  return rects.empty() ? out : RegionData::Combine(out, RegionData::FromRects(std::move(rects)), RGN_OR);
+}
+
 }  // namespace tw::gdi

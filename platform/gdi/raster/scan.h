@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../region.h"
+#include "../transform.h"
 
 namespace tw::gdi {
 
@@ -30,5 +31,11 @@ void ScanPolygons(const Polygons& polygons, int mode, int clipTop, int clipBotto
 constexpr int kRegionRowLimit = 1 << 24;
 RegionData PolygonRegion(const Polygons& polygons, int mode, int top = -kRegionRowLimit,
                          int bottom = kRegionRowLimit);
+
+// A region moved through a transform: rectangles stay rectangles when the
+// transform keeps them axis-aligned (corners rounded as GDI rounds), else
+// each becomes a polygon; rows limited to [top, bottom).
+RegionData TransformRegion(const RegionData& region, const Matrix& m, int top = -kRegionRowLimit,
+                           int bottom = kRegionRowLimit);
 
 }  // namespace tw::gdi

@@ -21,11 +21,11 @@ void emitRow(int y, double centre, double half, int left, int right, const RowEm
 
 }  // namespace
 
-void EllipseRows(const RECT& box, const RowEmitter& emit) {
+void EllipseRows(const RECT& box, const RowEmitter& emit, int rowTop, int rowBottom) {
   if (box.right <= box.left || box.bottom <= box.top) return;
   double a = (box.right - box.left) / 2.0, b = (box.bottom - box.top) / 2.0;
   double cx = box.left + a, cy = box.top + b;
-  for (int y = box.top; y < box.bottom; ++y) {
+  for (int y = std::max<int>(box.top, rowTop); y < std::min<int>(box.bottom, rowBottom); ++y) {
     double dy = (y + 0.5 - cy) / b;
     double s = 1 - dy * dy;
     if (s < 0) continue;
@@ -33,13 +33,14 @@ void EllipseRows(const RECT& box, const RowEmitter& emit) {
   }
 }
 
-void RoundRectRows(const RECT& box, double cornerWidth, double cornerHeight, const RowEmitter& emit) {
+void RoundRectRows(const RECT& box, double cornerWidth, double cornerHeight, const RowEmitter& emit, int rowTop,
+                   int rowBottom) {
   if (box.right <= box.left || box.bottom <= box.top) return;
   double a = std::clamp(cornerWidth, 0.0, static_cast<double>(box.right - box.left)) / 2.0;
   double b = std::clamp(cornerHeight, 0.0, static_cast<double>(box.bottom - box.top)) / 2.0;
   double cx = (box.left + box.right) / 2.0;
   double halfWidth = (box.right - box.left) / 2.0;
-  for (int y = box.top; y < box.bottom; ++y) {
+  for (int y = std::max<int>(box.top, rowTop); y < std::min<int>(box.bottom, rowBottom); ++y) {
     double yc = y + 0.5, inset = 0;
     double dy = 0;
     if (b > 0 && yc < box.top + b) dy = (box.top + b - yc) / b;

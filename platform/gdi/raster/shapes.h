@@ -16,9 +16,12 @@ namespace tw::gdi {
 
 using RowEmitter = std::function<void(int y, int x0, int x1)>;
 
-void EllipseRows(const RECT& box, const RowEmitter& emit);
+// Only rows in [rowTop, rowBottom) are emitted.
+constexpr int kAllRows = 1 << 30;
+void EllipseRows(const RECT& box, const RowEmitter& emit, int rowTop = -kAllRows, int rowBottom = kAllRows);
 // cornerWidth / cornerHeight: the corner ellipse's size in pixels.
-void RoundRectRows(const RECT& box, double cornerWidth, double cornerHeight, const RowEmitter& emit);
+void RoundRectRows(const RECT& box, double cornerWidth, double cornerHeight, const RowEmitter& emit,
+                   int rowTop = -kAllRows, int rowBottom = kAllRows);
 
 // Ellipse geometry in pixel coordinates for a device box (exclusive right
 // and bottom) given as doubles (a transformed box may be fractional).

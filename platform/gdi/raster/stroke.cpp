@@ -111,38 +111,90 @@ std::vector<PointF> dedupe(std::span<const PointF> points, bool closed) {
   return out;
 }
 
+// Clips segment a-b to `box`: the parameters [t0, t1] inside it, false
+// when it misses (Liang-Barsky).
+bool clipSegment(PointF a, PointF b, const RECT& box, double& t0, double& t1) {
+  t0 = 0;
+  t1 = 1;
+  double dx = b.x - a.x, dy = b.y - a.y;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x - box.left, box.right - a.x, a.y - box.top, box.bottom - a.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    double r = q[i] / p[i];
+    if (p[i] < 0) {
+      t0 = std::max(t0, r);
+    } else {
+      t1 = std::min(t1, r);
+    }
+  }
+  return t0 <= t1;
+}
+
 // Splits a polyline into its dashes (pattern lengths alternate on and off).
+// Only the parts inside `visible` are walked dash by dash; the pattern's
+// phase skips over the rest, so long lines off the surface cost nothing.
 std::vector<std::vector<PointF>> dashPieces(const std::vector<PointF>& pts, bool closed,
-                                            const std::vector<double>& pattern) {
+                                            const std::vector<double>& pattern, const RECT& visible) {
   std::vector<std::vector<PointF>> pieces;
   double total = 0;
-  for (double v : pattern) total += v;
+  for (double v : pattern) total += std::max(v, 0.0);
   if (total <= 0) return {pts};
-  std::size_t index = 0;
-  double left = pattern[0];
-  bool on = true;
-  std::vector<PointF> current{pts.front()};
+  double phase = 0;  // position within the pattern
+  auto where = [&](double position, std::size_t& index, double& left) {
+    double p = std::fmod(position, total);
+    index = 0;
+    while (index + 1 < pattern.size() && p >= std::max(pattern[index], 0.0)) p -= std::max(pattern[index++], 0.0);
+    left = std::max(pattern[index], 0.0) - p;
+  };
   std::size_t segments = closed ? pts.size() : pts.size() - 1;
+  std::vector<PointF> current;
   for (std::size_t i = 0; i < segments; ++i) {
     PointF a = pts[i], b = pts[(i + 1) % pts.size()];
-    double len = std::hypot(b.x - a.x, b.y - a.y), pos = 0;
-    while (len - pos > left) {
+    double len = std::hypot(b.x - a.x, b.y - a.y);
+    double t0, t1;
+    if (len == 0) continue;
+    if (!clipSegment(a, b, visible, t0, t1)) {
+      if (current.size() > 1) pieces.push_back(std::move(current));
+      current.clear();
+      phase = std::fmod(phase + len, total);
+      continue;
+    }
+    auto at = [&](double d) { return PointF{a.x + (b.x - a.x) * d / len, a.y + (b.y - a.y) * d / len}; };
+    double pos = t0 * len, end = t1 * len;
+    if (t0 > 0 && current.size() > 1) pieces.push_back(std::move(current));
+    if (t0 > 0) current.clear();
+    phase = std::fmod(phase + pos, total);
+    std::size_t index;
+    double left;
+    where(phase, index, left);
+    bool on = index % 2 == 0;
+    if (on && current.empty()) current.push_back(at(pos));
+    while (end - pos > left) {
       pos += left;
-      PointF p{a.x + (b.x - a.x) * pos / len, a.y + (b.y - a.y) * pos / len};
+      phase = std::fmod(phase + left, total);
       if (on) {
-        current.push_back(p);
+        current.push_back(at(pos));
         pieces.push_back(std::move(current));
       }
-      current = {p};
-      on = !on;
+      current.clear();
       index = (index + 1) % pattern.size();
-      left = pattern[index];
-      if (left <= 0) left = 1e-6;
+      left = std::max(pattern[index], 1e-6);
+      on = index % 2 == 0;
+      if (on) current.push_back(at(pos));
     }
-    left -= len - pos;
-    if (on) current.push_back(b);
+    phase = std::fmod(phase + (end - pos), total);
+    if (on) current.push_back(at(end));
+    if (t1 < 1) {
+      if (current.size() > 1) pieces.push_back(std::move(current));
+      current.clear();
+      phase = std::fmod(phase + (1 - t1) * len, total);
+    }
   }
-  if (on && current.size() > 1) pieces.push_back(std::move(current));
+  if (current.size() > 1) pieces.push_back(std::move(current));
   return pieces;
 }
 
@@ -327,7 +379,10 @@ void StrokePolyline(Dc& dc, std::span<const PointF> points, bool closed, PenCove
   if (dashes.empty()) {
     outline = StrokeOutline(dc, pts, closed, width);
   } else {
-    for (const auto& piece : dashPieces(pts, closed, dashes)) {
+    RECT visible = dc.DeviceBounds();
+    LONG margin = static_cast<LONG>(std::min(width, 1e6)) + 2;
+    visible = {visible.left - margin, visible.top - margin, visible.right + margin, visible.bottom + margin};
+    for (const auto& piece : dashPieces(pts, closed, dashes, visible)) {
       Polygons part = StrokeOutline(dc, piece, false, width);
       outline.insert(outline.end(), part.begin(), part.end());
     }
