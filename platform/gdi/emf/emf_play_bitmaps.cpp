@@ -25,8 +25,7 @@ class SourceBitmap {
     if (dc_) DeleteDC(dc_);
   }
 
-  // Makes the DC and the bitmap (selected). `forMask` keeps 1-bit bitmaps
-  // as they are, for MaskBlt/PlgBlt masks.
+  // Makes the DC and the bitmap (selected).
   bool Make(HDC reference, const DibRef& dib, DWORD usage) {
     dc_ = CreateCompatibleDC(reference);
     if (!dc_) return false;
@@ -162,23 +161,34 @@ PlayResult stretchFamily(PlaybackContext& c, const RecordView& r) {
   }
 }
 
+// The DIB fields of a record's source or mask bitmap.
+struct DibFields {
+  DWORD usage, offBmi, cbBmi, offBits, cbBits;
+};
+
+// Source (optional) and mask (optional) of MASKBLT and PLGBLT.
+PlayResult loadSourceAndMask(PlaybackContext& c, const RecordView& r, const DibFields& src, const XFORM& xform,
+                             COLORREF bkColor, const DibFields& mask, SourceBitmap& source, MaskBitmap& maskBitmap) {
+  if (src.cbBmi != 0) {
+    PlayResult loaded = loadSource(c, r, src.usage, src.offBmi, src.cbBmi, src.offBits, src.cbBits, source);
+    if (loaded != PlayResult::Ok) return loaded;
+    source.Prepare(xform, bkColor);
+  }
+  return maskBitmap.Load(c.hdc, r, mask.usage, mask.offBmi, mask.cbBmi, mask.offBits, mask.cbBits);
+}
+
 PlayResult maskBlt(PlaybackContext& c, const RecordView& r) {
   auto* rec = r.As<EMRMASKBLT>();
   if (!rec) return PlayResult::Malformed;
   SourceBitmap source;
-  bool haveSource = rec->cbBmiSrc != 0;
-  if (haveSource) {
-    PlayResult loaded = loadSource(c, r, rec->iUsageSrc, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc,
-                                   rec->cbBitsSrc, source);
-    if (loaded != PlayResult::Ok) return loaded;
-    source.Prepare(rec->xformSrc, rec->crBkColorSrc);
-  }
   MaskBitmap mask;
-  PlayResult m = mask.Load(c.hdc, r, rec->iUsageMask, rec->offBmiMask, rec->cbBmiMask, rec->offBitsMask,
-                           rec->cbBitsMask);
-  if (m != PlayResult::Ok) return m;
-  return Result(MaskBlt(c.hdc, rec->xDest, rec->yDest, rec->cxDest, rec->cyDest, haveSource ? source.Dc() : nullptr,
-                        rec->xSrc, rec->ySrc, mask.Get(), rec->xMask, rec->yMask, rec->dwRop));
+  PlayResult loaded = loadSourceAndMask(
+      c, r, {rec->iUsageSrc, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc, rec->cbBitsSrc}, rec->xformSrc,
+      rec->crBkColorSrc, {rec->iUsageMask, rec->offBmiMask, rec->cbBmiMask, rec->offBitsMask, rec->cbBitsMask},
+      source, mask);
+  if (loaded != PlayResult::Ok) return loaded;
+  return Result(MaskBlt(c.hdc, rec->xDest, rec->yDest, rec->cxDest, rec->cyDest, source.Dc(), rec->xSrc, rec->ySrc,
+                        mask.Get(), rec->xMask, rec->yMask, rec->dwRop));
 }
 
 PlayResult plgBlt(PlaybackContext& c, const RecordView& r) {
@@ -186,14 +196,12 @@ PlayResult plgBlt(PlaybackContext& c, const RecordView& r) {
   if (!rec) return PlayResult::Malformed;
   if (rec->cbBmiSrc == 0) return PlayResult::Failed;
   SourceBitmap source;
-  PlayResult loaded = loadSource(c, r, rec->iUsageSrc, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc,
-                                 rec->cbBitsSrc, source);
-  if (loaded != PlayResult::Ok) return loaded;
-  source.Prepare(rec->xformSrc, rec->crBkColorSrc);
   MaskBitmap mask;
-  PlayResult m = mask.Load(c.hdc, r, rec->iUsageMask, rec->offBmiMask, rec->cbBmiMask, rec->offBitsMask,
-                           rec->cbBitsMask);
-  if (m != PlayResult::Ok) return m;
+  PlayResult loaded = loadSourceAndMask(
+      c, r, {rec->iUsageSrc, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc, rec->cbBitsSrc}, rec->xformSrc,
+      rec->crBkColorSrc, {rec->iUsageMask, rec->offBmiMask, rec->cbBmiMask, rec->offBitsMask, rec->cbBitsMask},
+      source, mask);
+  if (loaded != PlayResult::Ok) return loaded;
   POINT pts[3] = {{rec->aptlDest[0].x, rec->aptlDest[0].y},
                   {rec->aptlDest[1].x, rec->aptlDest[1].y},
                   {rec->aptlDest[2].x, rec->aptlDest[2].y}};

@@ -7,9 +7,9 @@
 
 namespace tw::emf {
 
-bool Affine::Finite() const {
-  return std::isfinite(m11) && std::isfinite(m12) && std::isfinite(m21) && std::isfinite(m22) &&
-         std::isfinite(dx) && std::isfinite(dy);
+bool Finite(const Matrix& m) {
+  return std::isfinite(m.m11) && std::isfinite(m.m12) && std::isfinite(m.m21) && std::isfinite(m.m22) &&
+         std::isfinite(m.dx) && std::isfinite(m.dy);
 }
 
 namespace {
@@ -96,16 +96,16 @@ PlayResult restoreDC(PlaybackContext& c, LONG relative) {
 
 bool ApplyTransform(PlaybackContext& c) {
   const MappingState& s = c.state;
-  Affine mapping;
+  Matrix mapping;
   if (s.windowExt.cx != 0 && s.windowExt.cy != 0) {
     mapping.m11 = double(s.viewportExt.cx) / s.windowExt.cx;
     mapping.m22 = double(s.viewportExt.cy) / s.windowExt.cy;
   }
   mapping.dx = s.viewportOrg.x - s.windowOrg.x * mapping.m11;
   mapping.dy = s.viewportOrg.y - s.windowOrg.y * mapping.m22;
-  Affine final = s.world.Then(mapping).Then(c.init);
+  Matrix final = s.world.Then(mapping).Then(c.init);
   double det = final.m11 * final.m22 - final.m12 * final.m21;
-  if (!final.Finite() || det == 0 || !std::isfinite(det)) return false;
+  if (!Finite(final) || det == 0 || !std::isfinite(det)) return false;
   XFORM x = final.ToXform();
   if (x.eM11 * x.eM22 - x.eM12 * x.eM21 == 0) return false;  // singular once in single precision
   return SetWorldTransform(c.hdc, &x) != FALSE;
@@ -167,8 +167,8 @@ PlayResult PlayStateRecord(PlaybackContext& c, const RecordView& r, bool& handle
     case EMR_SETWORLDTRANSFORM: {
       auto* rec = r.As<EMRSETWORLDTRANSFORM>();
       if (!rec) return PlayResult::Malformed;
-      Affine x = Affine::From(rec->xform);
-      if (!x.Finite()) return PlayResult::Failed;
+      Matrix x = Matrix::FromXform(rec->xform);
+      if (!Finite(x)) return PlayResult::Failed;
       MappingState before = s;
       s.world = x;
       if (!ApplyTransform(c)) {
@@ -180,16 +180,16 @@ PlayResult PlayStateRecord(PlaybackContext& c, const RecordView& r, bool& handle
     case EMR_MODIFYWORLDTRANSFORM: {
       auto* rec = r.As<EMRMODIFYWORLDTRANSFORM>();
       if (!rec) return PlayResult::Malformed;
-      Affine x = Affine::From(rec->xform);
+      Matrix x = Matrix::FromXform(rec->xform);
       MappingState before = s;
       switch (rec->iMode) {
-        case MWT_IDENTITY: s.world = Affine{}; break;
+        case MWT_IDENTITY: s.world = Matrix{}; break;
         case MWT_LEFTMULTIPLY: s.world = x.Then(s.world); break;
         case MWT_RIGHTMULTIPLY: s.world = s.world.Then(x); break;
         case MWT_SET: s.world = x; break;
         default: return PlayResult::Failed;
       }
-      if (!s.world.Finite() || !ApplyTransform(c)) {
+      if (!Finite(s.world) || !ApplyTransform(c)) {
         s = before;
         return PlayResult::Failed;
       }

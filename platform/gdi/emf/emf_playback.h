@@ -13,31 +13,15 @@
 #include <span>
 #include <vector>
 
+#include "../transform.h"
 #include "emf_reader.h"
 
 namespace tw::emf {
 
-// 2-D affine transform in the XFORM convention (x' = x*m11 + y*m21 + dx),
-// kept in double precision.
-struct Affine {
-  double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
+using tw::gdi::Matrix;
 
-  static Affine From(const XFORM& x) { return {x.eM11, x.eM12, x.eM21, x.eM22, x.eDx, x.eDy}; }
-  XFORM ToXform() const {
-    return {FLOAT(m11), FLOAT(m12), FLOAT(m21), FLOAT(m22), FLOAT(dx), FLOAT(dy)};
-  }
-  // This transform, then `next`.
-  Affine Then(const Affine& next) const {
-    return {m11 * next.m11 + m12 * next.m21,         m11 * next.m12 + m12 * next.m22,
-            m21 * next.m11 + m22 * next.m21,         m21 * next.m12 + m22 * next.m22,
-            dx * next.m11 + dy * next.m21 + next.dx, dx * next.m12 + dy * next.m22 + next.dy};
-  }
-  void Apply(double x, double y, double& ox, double& oy) const {
-    ox = x * m11 + y * m21 + dx;
-    oy = x * m12 + y * m22 + dy;
-  }
-  bool Finite() const;
-};
+// True when every element of a transform is a finite number.
+bool Finite(const Matrix& m);
 
 // The mapping state of the metafile being played (what the DC would hold if
 // the metafile's own SETMAPMODE/window/viewport records were applied to it).
@@ -47,7 +31,7 @@ struct MappingState {
   SIZEL windowExt{1, 1};
   POINTL viewportOrg{0, 0};
   SIZEL viewportExt{1, 1};
-  Affine world;
+  Matrix world;
 };
 
 enum class PlayResult { Ok, Failed, Malformed };
@@ -63,7 +47,7 @@ struct PlaybackContext {
   const BYTE* dataBegin = nullptr;  // the metafile's bytes (records inside are bounded by them)
   const BYTE* dataEnd = nullptr;
   ENHMETAHEADER header{};
-  Affine init;                      // reference-device pixels -> target device
+  Matrix init;                      // reference-device pixels -> target device
   MappingState state;
   std::vector<MappingState> saved;  // one per EMR_SAVEDC still outstanding
   bool malformed = false;           // set when a record handed back proved damaged: playback ends

@@ -33,7 +33,7 @@ PlaybackContext* findPlayback(HDC hdc, const HANDLETABLE* table) {
 
 // The caller's logical -> device transform: world transform, then its
 // window/viewport mapping.
-Affine callerTransform(HDC hdc) {
+Matrix callerTransform(HDC hdc) {
   XFORM w{1, 0, 0, 1, 0, 0};
   if (!GetWorldTransform(hdc, &w)) w = {1, 0, 0, 1, 0, 0};
   POINT wo{}, vo{};
@@ -42,20 +42,20 @@ Affine callerTransform(HDC hdc) {
   GetViewportOrgEx(hdc, &vo);
   GetWindowExtEx(hdc, &we);
   GetViewportExtEx(hdc, &ve);
-  Affine mapping;
+  Matrix mapping;
   if (we.cx != 0 && we.cy != 0) {
     mapping.m11 = double(ve.cx) / we.cx;
     mapping.m22 = double(ve.cy) / we.cy;
   }
   mapping.dx = vo.x - wo.x * mapping.m11;
   mapping.dy = vo.y - wo.y * mapping.m22;
-  return Affine::From(w).Then(mapping);
+  return Matrix::FromXform(w).Then(mapping);
 }
 
 // Reference-device pixels -> the caller's logical units: the frame (0.01 mm,
 // converted with the reference device's resolution) onto the rectangle,
 // edge to edge (both edges of the rectangle are part of the picture).
-Affine frameMapping(const ENHMETAHEADER& h, const RECT& rect) {
+Matrix frameMapping(const ENHMETAHEADER& h, const RECT& rect) {
   double umx = h.szlMillimeters.cx > 0 ? h.szlMillimeters.cx * 1000.0 : h.szlMicrometers.cx;
   double umy = h.szlMillimeters.cy > 0 ? h.szlMillimeters.cy * 1000.0 : h.szlMicrometers.cy;
   double kx = umx > 0 && h.szlDevice.cx > 0 ? h.szlDevice.cx / (umx / 10.0) : 1.0;  // pixels per 0.01 mm
@@ -68,7 +68,7 @@ Affine frameMapping(const ENHMETAHEADER& h, const RECT& rect) {
     t = h.rclBounds.top;
     b = h.rclBounds.bottom;
   }
-  Affine m;
+  Matrix m;
   m.m11 = r != l ? (double(rect.right) - rect.left) / (r - l) : 1.0;
   m.m22 = b != t ? (double(rect.bottom) - rect.top) / (b - t) : 1.0;
   m.dx = rect.left - l * m.m11;
@@ -170,7 +170,7 @@ BOOL WINAPI EnumEnhMetaFile(HDC hdc, HENHMETAFILE hmf, ENHMFENUMPROC proc, LPVOI
 
   int savedLevel = 0;
   if (hdc) {
-    Affine caller = callerTransform(hdc);
+    Matrix caller = callerTransform(hdc);
     savedLevel = SaveDC(hdc);
     if (savedLevel == 0) return FALSE;
     c.init = frameMapping(info.header, *lpRect).Then(caller);

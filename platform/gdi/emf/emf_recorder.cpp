@@ -72,6 +72,12 @@ EmfRecorder::EmfRecorder(const RECT* frame, std::u16string description, std::fil
 
 void EmfRecorder::Simple(DWORD type) { writer_.Fixed(type, EMRABORTPATH{}); }
 
+void EmfRecorder::Pair(DWORD type, LONG a, LONG b) {
+  EMRLINETO r{};  // the layout of every record holding one POINTL or SIZEL
+  r.ptl = {a, b};
+  writer_.Fixed(type, r);
+}
+
 void EmfRecorder::Dword(DWORD type, DWORD value) {
   EMRSELECTOBJECT r{};
   r.ihObject = value;
@@ -238,55 +244,37 @@ bool EmfRecorder::SetMapMode(Dc&, int mode) {
 
 bool EmfRecorder::SetWindowOrgEx(Dc&, int x, int y) {
   std::lock_guard lock(mutex_);
-  EMRSETWINDOWORGEX r{};
-  r.ptlOrigin = {x, y};
-  writer_.Fixed(EMR_SETWINDOWORGEX, r);
+  Pair(EMR_SETWINDOWORGEX, x, y);
   return true;
 }
 
 bool EmfRecorder::SetWindowExtEx(Dc&, int cx, int cy) {
   std::lock_guard lock(mutex_);
-  EMRSETWINDOWEXTEX r{};
-  r.szlExtent = {cx, cy};
-  writer_.Fixed(EMR_SETWINDOWEXTEX, r);
+  Pair(EMR_SETWINDOWEXTEX, cx, cy);
   return true;
 }
 
 bool EmfRecorder::SetViewportOrgEx(Dc&, int x, int y) {
   std::lock_guard lock(mutex_);
-  EMRSETVIEWPORTORGEX r{};
-  r.ptlOrigin = {x, y};
-  writer_.Fixed(EMR_SETVIEWPORTORGEX, r);
+  Pair(EMR_SETVIEWPORTORGEX, x, y);
   return true;
 }
 
 bool EmfRecorder::SetViewportExtEx(Dc&, int cx, int cy) {
   std::lock_guard lock(mutex_);
-  EMRSETVIEWPORTEXTEX r{};
-  r.szlExtent = {cx, cy};
-  writer_.Fixed(EMR_SETVIEWPORTEXTEX, r);
+  Pair(EMR_SETVIEWPORTEXTEX, cx, cy);
   return true;
 }
 
 bool EmfRecorder::ScaleWindowExtEx(Dc&, int xNum, int xDenom, int yNum, int yDenom) {
   std::lock_guard lock(mutex_);
-  EMRSCALEWINDOWEXTEX r{};
-  r.xNum = xNum;
-  r.xDenom = xDenom;
-  r.yNum = yNum;
-  r.yDenom = yDenom;
-  writer_.Fixed(EMR_SCALEWINDOWEXTEX, r);
+  writer_.Fixed(EMR_SCALEWINDOWEXTEX, EMRSCALEVIEWPORTEXTEX{{}, xNum, xDenom, yNum, yDenom});
   return true;
 }
 
 bool EmfRecorder::ScaleViewportExtEx(Dc&, int xNum, int xDenom, int yNum, int yDenom) {
   std::lock_guard lock(mutex_);
-  EMRSCALEVIEWPORTEXTEX r{};
-  r.xNum = xNum;
-  r.xDenom = xDenom;
-  r.yNum = yNum;
-  r.yDenom = yDenom;
-  writer_.Fixed(EMR_SCALEVIEWPORTEXTEX, r);
+  writer_.Fixed(EMR_SCALEVIEWPORTEXTEX, EMRSCALEVIEWPORTEXTEX{{}, xNum, xDenom, yNum, yDenom});
   return true;
 }
 
@@ -351,9 +339,7 @@ bool EmfRecorder::SetStretchBltMode(Dc&, int mode) {
 
 bool EmfRecorder::SetBrushOrgEx(Dc&, int x, int y) {
   std::lock_guard lock(mutex_);
-  EMRSETBRUSHORGEX r{};
-  r.ptlOrigin = {x, y};
-  writer_.Fixed(EMR_SETBRUSHORGEX, r);
+  Pair(EMR_SETBRUSHORGEX, x, y);
   return true;
 }
 
@@ -422,9 +408,7 @@ bool EmfRecorder::SetDCPenColor(Dc& dc, COLORREF color) {
 
 bool EmfRecorder::MoveToEx(Dc&, int x, int y) {
   std::lock_guard lock(mutex_);
-  EMRMOVETOEX r{};
-  r.ptl = {x, y};
-  writer_.Fixed(EMR_MOVETOEX, r);
+  Pair(EMR_MOVETOEX, x, y);
   return true;
 }
 
@@ -640,9 +624,7 @@ bool EmfRecorder::LineTo(Dc& dc, int x, int y) {
   std::lock_guard lock(mutex_);
   POINT pts[2] = {dc.State().currentPos, {x, y}};
   Ink(dc, PointsBounds(dc, pts, true, false));
-  EMRLINETO r{};
-  r.ptl = {x, y};
-  writer_.Fixed(EMR_LINETO, r);
+  Pair(EMR_LINETO, x, y);
   return true;
 }
 
@@ -1017,9 +999,7 @@ bool EmfRecorder::ExcludeClipRect(Dc&, const RECT& rect) {
 
 bool EmfRecorder::OffsetClipRgn(Dc&, int x, int y) {
   std::lock_guard lock(mutex_);
-  EMROFFSETCLIPRGN r{};
-  r.ptlOffset = {x, y};
-  writer_.Fixed(EMR_OFFSETCLIPRGN, r);
+  Pair(EMR_OFFSETCLIPRGN, x, y);
   return true;
 }
 

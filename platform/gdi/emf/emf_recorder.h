@@ -184,6 +184,7 @@ class EmfRecorder : public tw::gdi::DcRecorder {
   // --- helpers (emf_recorder.cpp) ---
   void Simple(DWORD type);
   void Dword(DWORD type, DWORD value);
+  void Pair(DWORD type, LONG a, LONG b);
   // Bounds of logical points through the DC's transform, widened by the
   // pen; `exclusiveEdges` for fills whose right/bottom edge GDI leaves out.
   RECTL PointsBounds(tw::gdi::Dc& dc, std::span<const POINT> points, bool withPen, bool exclusiveEdges);

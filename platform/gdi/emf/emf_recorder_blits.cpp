@@ -94,14 +94,18 @@ bool usesSource(DWORD rop) {
   return ((code >> 2) & 0x33) != (code & 0x33);
 }
 
-// Appends the DIB of a blit record and fills its four DIB fields.
-void appendDib(RecordWriter& w, size_t start, size_t headSize, const std::vector<BYTE>& info,
-               const std::vector<BYTE>& bits, size_t fieldOffset) {
+// Appends a DIB (header part, then bits) at the end of the record begun at
+// `start` and fills the record's four fields (offBmi, cbBmi, offBits,
+// cbBits) at `fieldOffset`; all zero when there is no DIB.
+void appendDib(RecordWriter& w, size_t start, const std::vector<BYTE>& info, const std::vector<BYTE>& bits,
+               size_t fieldOffset) {
+  w.Pad();
+  size_t at = w.Size() - start;
   DWORD fields[4] = {0, 0, 0, 0};
   if (!info.empty()) {
-    fields[0] = static_cast<DWORD>(headSize);
+    fields[0] = static_cast<DWORD>(at);
     fields[1] = static_cast<DWORD>(info.size());
-    fields[2] = static_cast<DWORD>(headSize + (info.size() + 3) / 4 * 4);
+    fields[2] = static_cast<DWORD>(at + (info.size() + 3) / 4 * 4);
     fields[3] = static_cast<DWORD>(bits.size());
   }
   std::memcpy(w.At(start + fieldOffset), fields, sizeof(fields));
@@ -148,7 +152,7 @@ bool EmfRecorder::BlitRecord(Dc& dc, DWORD type, int x, int y, int width, int he
   head.cySrc = heightSrc;
   size_t headSize = type == EMR_BITBLT ? sizeof(EMRBITBLT) : sizeof(EMRSTRETCHBLT);
   size_t start = writer_.Begin(type, &head, headSize);
-  appendDib(writer_, start, headSize, src.info, src.bits, offsetof(EMRBITBLT, offBmiSrc));
+  appendDib(writer_, start, src.info, src.bits, offsetof(EMRBITBLT, offBmiSrc));
   writer_.End(start);
   return true;
 }
@@ -207,20 +211,8 @@ bool EmfRecorder::MaskBlt(Dc& dc, int x, int y, int width, int height, Dc* sourc
   head.yMask = yMask;
   head.iUsageMask = DIB_RGB_COLORS;
   size_t start = writer_.Begin(EMR_MASKBLT, &head, sizeof(head));
-  appendDib(writer_, start, sizeof(head), src.info, src.bits, offsetof(EMRMASKBLT, offBmiSrc));
-  writer_.Pad();
-  size_t maskAt = writer_.Size() - start;
-  DWORD fields[4] = {0, 0, 0, 0};
-  if (!maskInfo.empty()) {
-    fields[0] = static_cast<DWORD>(maskAt);
-    fields[1] = static_cast<DWORD>(maskInfo.size());
-    fields[2] = static_cast<DWORD>(maskAt + (maskInfo.size() + 3) / 4 * 4);
-    fields[3] = static_cast<DWORD>(maskBits.size());
-  }
-  std::memcpy(writer_.At(start + offsetof(EMRMASKBLT, offBmiMask)), fields, sizeof(fields));
-  writer_.Append(maskInfo.data(), maskInfo.size());
-  writer_.Pad();
-  writer_.Append(maskBits.data(), maskBits.size());
+  appendDib(writer_, start, src.info, src.bits, offsetof(EMRMASKBLT, offBmiSrc));
+  appendDib(writer_, start, maskInfo, maskBits, offsetof(EMRMASKBLT, offBmiMask));
   writer_.End(start);
   return true;
 }
@@ -248,20 +240,8 @@ bool EmfRecorder::PlgBlt(Dc& dc, const POINT points[3], Dc& source, int xSrc, in
   head.yMask = yMask;
   head.iUsageMask = DIB_RGB_COLORS;
   size_t start = writer_.Begin(EMR_PLGBLT, &head, sizeof(head));
-  appendDib(writer_, start, sizeof(head), src.info, src.bits, offsetof(EMRPLGBLT, offBmiSrc));
-  writer_.Pad();
-  size_t maskAt = writer_.Size() - start;
-  DWORD fields[4] = {0, 0, 0, 0};
-  if (!maskInfo.empty()) {
-    fields[0] = static_cast<DWORD>(maskAt);
-    fields[1] = static_cast<DWORD>(maskInfo.size());
-    fields[2] = static_cast<DWORD>(maskAt + (maskInfo.size() + 3) / 4 * 4);
-    fields[3] = static_cast<DWORD>(maskBits.size());
-  }
-  std::memcpy(writer_.At(start + offsetof(EMRPLGBLT, offBmiMask)), fields, sizeof(fields));
-  writer_.Append(maskInfo.data(), maskInfo.size());
-  writer_.Pad();
-  writer_.Append(maskBits.data(), maskBits.size());
+  appendDib(writer_, start, src.info, src.bits, offsetof(EMRPLGBLT, offBmiSrc));
+  appendDib(writer_, start, maskInfo, maskBits, offsetof(EMRPLGBLT, offBmiMask));
   writer_.End(start);
   return true;
 }

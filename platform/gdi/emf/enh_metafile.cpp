@@ -1,6 +1,7 @@
 // The metafile object: validated, owned bytes.
 #include "enh_metafile.h"
 
+#include <fstream>
 #include <new>
 
 #include "winerror.h"
@@ -35,6 +36,23 @@ std::shared_ptr<EnhMetaFileData> EnhMetaFileData::FromOwned(std::vector<BYTE>&& 
   data->bytes_ = std::move(bytes);
   data->info_ = info;
   return data;
+}
+
+DWORD WriteMetafileFile(const std::filesystem::path& path, std::span<const BYTE> bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path.parent_path(), ec) ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+  }
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (!out) {
+    out.close();
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    return ERROR_WRITE_FAULT;
+  }
+  return ERROR_SUCCESS;
 }
 
 std::u16string EnhMetaFileData::Description() const {

@@ -2,6 +2,7 @@
 // mutable copy of its bytes: enumeration callbacks may edit records in place
 // (as on Windows), so the bytes are never shared with the caller.
 #pragma once
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -30,6 +31,11 @@ class EnhMetaFileData {
   std::vector<BYTE> bytes_;
   HeaderInfo info_;
 };
+
+// Writes a metafile file (replacing it). 0, or ERROR_PATH_NOT_FOUND (no such
+// folder), ERROR_ACCESS_DENIED (cannot be created), ERROR_WRITE_FAULT (write
+// failed: nothing half-written is left behind).
+DWORD WriteMetafileFile(const std::filesystem::path& path, std::span<const BYTE> bytes);
 
 // The metafile behind a handle; null with ERROR_INVALID_HANDLE when the
 // handle names no metafile.

@@ -181,19 +181,8 @@ HENHMETAFILE WINAPI CopyEnhMetaFileW(HENHMETAFILE hEnh, LPCWSTR lpFileName) {
       SetLastError(e);
       return nullptr;
     }
-    std::ofstream out(host, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      std::error_code ec;
-      SetLastError(std::filesystem::is_directory(host.parent_path(), ec) ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
-      return nullptr;
-    }
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      std::filesystem::remove(host, ec);  // no half-written metafile left behind
-      SetLastError(ERROR_WRITE_FAULT);
+    if (DWORD e = WriteMetafileFile(host, bytes)) {
+      SetLastError(e);
       return nullptr;
     }
   }

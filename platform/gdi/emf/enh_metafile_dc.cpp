@@ -1,6 +1,5 @@
 // CreateEnhMetaFileW and CloseEnhMetaFile: a metafile DC is a DC of the GDI
 // core that carries our recorder.
-#include <fstream>
 #include <memory>
 
 #include "emf_recorder.h"
@@ -26,20 +25,6 @@ std::u16string readDescription(LPCWSTR text) {
   return out;
 }
 
-DWORD writeFile(const std::filesystem::path& path, std::span<const BYTE> bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return ERROR_ACCESS_DENIED;
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.flush();
-  if (!out) {
-    out.close();
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    return ERROR_WRITE_FAULT;
-  }
-  return ERROR_SUCCESS;
-}
-
 }  // namespace
 }  // namespace tw::emf
 
@@ -53,10 +38,8 @@ HDC WINAPI CreateEnhMetaFileW(HDC hdc, LPCWSTR lpFilename, CONST RECT* lprc, LPC
       return nullptr;
     }
     // The file is made now, so a bad name fails here rather than at the end.
-    std::ofstream probe(file, std::ios::binary | std::ios::trunc);
-    if (!probe) {
-      std::error_code ec;
-      SetLastError(std::filesystem::is_directory(file.parent_path(), ec) ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
+    if (DWORD e = WriteMetafileFile(file, {})) {
+      SetLastError(e);
       return nullptr;
     }
   }
@@ -90,7 +73,7 @@ HENHMETAFILE WINAPI CloseEnhMetaFile(HDC hdc) {
     return nullptr;
   }
   if (!file.empty()) {
-    if (DWORD e = writeFile(file, data->Bytes())) {
+    if (DWORD e = WriteMetafileFile(file, data->Bytes())) {
       SetLastError(e);
       return nullptr;
     }

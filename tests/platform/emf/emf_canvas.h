@@ -1,4 +1,4 @@
-// Test helpers: a 24-bit DIB section to play metafiles onto, and a printer
+// Test helpers: a canvas to play metafiles onto, and a printer
 // DC of an exact size to record them on (254 DPI, so that one reference
 // pixel is exactly 0.1 mm and frames map to whole pixels).
 #pragma once
@@ -7,54 +7,31 @@
 
 #include <windows.h>
 
+#include "../gdi/gdi_test_util.h"
+
 namespace twtest {
 
-class Canvas {
+// The GDI tests' canvas (a DIB section in a memory DC), read as COLORREFs,
+// with what metafile tests compare: the inked box, colour counts, and the
+// pixels of two canvases.
+class Canvas : public gditest::Canvas {
  public:
-  Canvas(int width, int height, int bits = 24) : width_(width), height_(height), bits_(bits) {
-    dc_ = CreateCompatibleDC(nullptr);
-    struct {
-      BITMAPINFOHEADER h;
-      RGBQUAD colors[2];
-    } info{};
-    info.h = {sizeof(BITMAPINFOHEADER), width, -height, 1, WORD(bits), BI_RGB, 0, 0, 0, 0, 0};
-    if (bits == 1) {
-      info.h.biClrUsed = 2;
-      info.colors[1] = {255, 255, 255, 0};
-    }
-    bitmap_ = CreateDIBSection(dc_, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits_ptr_, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-    Clear();
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
+  Canvas(int width, int height, int bits = 24) : gditest::Canvas(width, height, bits), width_(width), height_(height) {}
 
-  HDC Dc() const { return dc_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  size_t Stride() const { return ((size_t(width_) * bits_ + 31) / 32) * 4; }
-  BYTE* Row(int y) const { return static_cast<BYTE*>(bits_ptr_) + Stride() * size_t(y); }
-  void Clear(BYTE value = 0xFF) {
+  HDC Dc() const { return dc(); }
+  void Clear() {
     GdiFlush();
-    std::memset(bits_ptr_, value, Stride() * size_t(height_));
+    Fill(0xFF);
   }
-  COLORREF Pixel(int x, int y) const {
+  COLORREF Color(int x, int y) const {
     GdiFlush();
-    const BYTE* row = Row(y);
-    if (bits_ == 1) return ((row[x / 8] >> (7 - x % 8)) & 1) ? RGB(255, 255, 255) : RGB(0, 0, 0);
-    const BYTE* p = row + size_t(x) * (bits_ / 8);
-    return RGB(p[2], p[1], p[0]);
+    DWORD rgb = Pixel(x, y) & 0xFFFFFF;
+    return RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
   }
-  // Pixels of the given colour.
   int Count(COLORREF color) const {
     int n = 0;
     for (int y = 0; y < height_; ++y)
-      for (int x = 0; x < width_; ++x) n += Pixel(x, y) == color;
+      for (int x = 0; x < width_; ++x) n += Color(x, y) == color;
     return n;
   }
   // Inclusive box of the pixels that are not white ({0,0,-1,-1} if none).
@@ -62,7 +39,7 @@ class Canvas {
     RECT r{width_, height_, -1, -1};
     for (int y = 0; y < height_; ++y)
       for (int x = 0; x < width_; ++x)
-        if (Pixel(x, y) != RGB(255, 255, 255)) {
+        if (Color(x, y) != RGB(255, 255, 255)) {
           r.left = std::min<LONG>(r.left, x);
           r.top = std::min<LONG>(r.top, y);
           r.right = std::max<LONG>(r.right, x);
@@ -72,19 +49,15 @@ class Canvas {
     return r;
   }
   bool SamePixels(const Canvas& other) const {
-    if (other.width_ != width_ || other.height_ != height_ || other.bits_ != bits_) return false;
-    GdiFlush();
+    if (other.width_ != width_ || other.height_ != height_) return false;
     for (int y = 0; y < height_; ++y)
-      if (std::memcmp(Row(y), other.Row(y), size_t(width_) * bits_ / 8) != 0) return false;
+      for (int x = 0; x < width_; ++x)
+        if (Color(x, y) != other.Color(x, y)) return false;
     return true;
   }
 
  private:
-  int width_, height_, bits_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-  void* bits_ptr_ = nullptr;
+  int width_, height_;
 };
 
 // A printer DC of paper width x height in 0.1 mm at `dpi` (both axes).

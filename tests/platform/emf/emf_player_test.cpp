@@ -71,7 +71,7 @@ TEST(EmfPlayer, FrameMapsOneToOneOntoItsPixelSize) {
   // compatible mode, which records this box).
   EXPECT_EQ(ink.right, 18);
   EXPECT_EQ(ink.bottom, 28);
-  EXPECT_EQ(canvas.Pixel(15, 25), kRed);
+  EXPECT_EQ(canvas.Color(15, 25), kRed);
 }
 
 TEST(EmfPlayer, FrameScalesAndMovesWithTheRectangle) {
@@ -177,8 +177,8 @@ TEST(EmfPlayer, MetafileStartsFromTheRecordingDefaults) {
   SetROP2(canvas.Dc(), R2_NOT);
   RECT rect{0, 0, 200, 150};
   ASSERT_TRUE(PlayEnhMetaFile(canvas.Dc(), m.h, &rect));
-  EXPECT_EQ(canvas.Pixel(10, 15), RGB(0, 0, 0));  // outline
-  EXPECT_EQ(canvas.Pixel(20, 20), kWhite);        // interior: the white stock brush
+  EXPECT_EQ(canvas.Color(10, 15), RGB(0, 0, 0));  // outline
+  EXPECT_EQ(canvas.Color(20, 20), kWhite);        // interior: the white stock brush
   SelectObject(canvas.Dc(), old);
   DeleteObject(green);
 }
@@ -284,11 +284,11 @@ TEST(EmfPlayer, CallbackMayEditRecordsBeforeTheyPlay) {
   Canvas canvas(200, 150);
   RECT rect{0, 0, 200, 150};
   ASSERT_TRUE(EnumEnhMetaFile(canvas.Dc(), m.h, recolour, nullptr, &rect));
-  EXPECT_EQ(canvas.Pixel(15, 25), kBlue);
+  EXPECT_EQ(canvas.Color(15, 25), kBlue);
 
   canvas.Clear();
   ASSERT_TRUE(EnumEnhMetaFile(canvas.Dc(), m.h, editInPlace, nullptr, &rect));
-  EXPECT_EQ(canvas.Pixel(35, 25), kRed);
+  EXPECT_EQ(canvas.Color(35, 25), kRed);
   EXPECT_EQ(canvas.InkBox().right, 38);
 }
 
@@ -316,8 +316,8 @@ TEST(EmfPlayer, DamagedRecordEndsPlaybackWithAnError) {
   SetLastError(0);
   EXPECT_FALSE(PlayEnhMetaFile(canvas.Dc(), m.h, &rect));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
-  EXPECT_EQ(canvas.Pixel(15, 25), kRed);    // drawn before the damage
-  EXPECT_EQ(canvas.Pixel(55, 55), kWhite);  // not after it
+  EXPECT_EQ(canvas.Color(15, 25), kRed);    // drawn before the damage
+  EXPECT_EQ(canvas.Color(55, 55), kWhite);  // not after it
 }
 
 TEST(EmfPlayer, RecordSizeBeyondTheDataEndsPlayback) {
@@ -331,8 +331,8 @@ TEST(EmfPlayer, RecordSizeBeyondTheDataEndsPlayback) {
   Canvas canvas(200, 150);
   RECT rect{0, 0, 200, 150};
   EXPECT_FALSE(PlayEnhMetaFile(canvas.Dc(), m.h, &rect));
-  EXPECT_EQ(canvas.Pixel(15, 25), kRed);
-  EXPECT_EQ(canvas.Pixel(55, 55), kWhite);
+  EXPECT_EQ(canvas.Color(15, 25), kRed);
+  EXPECT_EQ(canvas.Color(55, 55), kWhite);
 }
 
 TEST(EmfPlayer, CommentsAreSeenAndSkippedTextFailuresDoNotStop) {
@@ -358,10 +358,10 @@ TEST(EmfPlayer, CommentsAreSeenAndSkippedTextFailuresDoNotStop) {
   Seen seen;
   EXPECT_TRUE(EnumEnhMetaFile(canvas.Dc(), m.h, observe, &seen, &rect));
   EXPECT_NE(std::find(seen.types.begin(), seen.types.end(), DWORD(EMR_GDICOMMENT)), seen.types.end());
-  EXPECT_EQ(canvas.Pixel(55, 55), kRed);  // the record after the comment and the text
+  EXPECT_EQ(canvas.Color(55, 55), kRed);  // the record after the comment and the text
   canvas.Clear();
   EXPECT_TRUE(PlayEnhMetaFile(canvas.Dc(), m.h, &rect));
-  EXPECT_EQ(canvas.Pixel(55, 55), kRed);
+  EXPECT_EQ(canvas.Color(55, 55), kRed);
 }
 
 TEST(EmfPlayer, MetafileClipCannotWidenTheCallersClip) {
@@ -387,8 +387,8 @@ TEST(EmfPlayer, MetafileClipCannotWidenTheCallersClip) {
   RECT rect{0, 0, 200, 150};
   ASSERT_TRUE(PlayEnhMetaFile(canvas.Dc(), m.h, &rect));
   EXPECT_EQ(canvas.Count(kRed), 50 * 40);
-  EXPECT_EQ(canvas.Pixel(49, 39), kRed);
-  EXPECT_EQ(canvas.Pixel(50, 39), kWhite);
+  EXPECT_EQ(canvas.Color(49, 39), kRed);
+  EXPECT_EQ(canvas.Color(50, 39), kWhite);
 }
 
 TEST(EmfPlayer, FixedMappingModesUseTheReferenceDevice) {
@@ -406,9 +406,9 @@ TEST(EmfPlayer, FixedMappingModesUseTheReferenceDevice) {
   Canvas canvas(200, 150);
   RECT rect{0, 0, 200, 150};
   ASSERT_TRUE(PlayEnhMetaFile(canvas.Dc(), m.h, &rect));
-  EXPECT_EQ(canvas.Pixel(15, 25), kRed);
-  EXPECT_EQ(canvas.Pixel(105, 105), kRed);
-  EXPECT_EQ(canvas.Pixel(111, 105), kWhite);
+  EXPECT_EQ(canvas.Color(15, 25), kRed);
+  EXPECT_EQ(canvas.Color(105, 105), kRed);
+  EXPECT_EQ(canvas.Color(111, 105), kWhite);
 }
 
 TEST(EmfPlayer, IsotropicKeepsOneScale) {
@@ -493,7 +493,7 @@ TEST(EmfPlayer, BitmapRecordsDrawTheirPixels) {
   Canvas canvas(200, 150);
   RECT rect{0, 0, 200, 150};
   ASSERT_TRUE(PlayEnhMetaFile(canvas.Dc(), m.h, &rect));
-  EXPECT_EQ(canvas.Pixel(105, 55), kRed);   // top of the picture
-  EXPECT_EQ(canvas.Pixel(105, 65), kBlue);  // bottom
-  EXPECT_EQ(canvas.Pixel(99, 55), kWhite);
+  EXPECT_EQ(canvas.Color(105, 55), kRed);   // top of the picture
+  EXPECT_EQ(canvas.Color(105, 65), kBlue);  // bottom
+  EXPECT_EQ(canvas.Color(99, 55), kWhite);
 }

@@ -309,7 +309,7 @@ TEST(EmfRecorder, RecordedPagePlaysBackToTheSamePixels) {
   RECT page = Recording::kPage;
   ASSERT_TRUE(PlayEnhMetaFile(played.Dc(), h, &page));
   EXPECT_TRUE(played.SamePixels(direct));
-  EXPECT_EQ(played.Pixel(35, 25), RGB(255, 0, 0));
+  EXPECT_EQ(played.Color(35, 25), RGB(255, 0, 0));
 
   // Played into another recorder, the page is recorded again and still
   // plays back the same.
@@ -343,9 +343,9 @@ TEST(EmfRecorder, BlitFromAMemoryDcEmbedsItsPixels) {
   Canvas played(200, 150);
   RECT page = Recording::kPage;
   ASSERT_TRUE(PlayEnhMetaFile(played.Dc(), h, &page));
-  EXPECT_EQ(played.Pixel(22, 35), RGB(0, 0, 0));
-  EXPECT_EQ(played.Pixel(27, 35), RGB(255, 255, 255));
-  EXPECT_EQ(played.Pixel(55, 40), RGB(0, 0, 0));
-  EXPECT_EQ(played.Pixel(65, 40), RGB(255, 255, 255));
+  EXPECT_EQ(played.Color(22, 35), RGB(0, 0, 0));
+  EXPECT_EQ(played.Color(27, 35), RGB(255, 255, 255));
+  EXPECT_EQ(played.Color(55, 40), RGB(0, 0, 0));
+  EXPECT_EQ(played.Color(65, 40), RGB(255, 255, 255));
   DeleteEnhMetaFile(h);
 }
