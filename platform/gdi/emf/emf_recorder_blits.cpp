@@ -44,19 +44,25 @@ bool embedSource(Dc& source, int xSrc, int ySrc, int widthSrc, int heightSrc, Em
   m.Apply(double(xSrc) + widthSrc, double(ySrc) + heightSrc, xs[3], ys[3]);
   RECT r{roundToLong(*std::min_element(xs, xs + 4)), roundToLong(*std::min_element(ys, ys + 4)),
          roundToLong(*std::max_element(xs, xs + 4)), roundToLong(*std::max_element(ys, ys + 4))};
-  if (r.right <= r.left || r.bottom <= r.top) {
+  // Only the source's own pixels are embedded: a rectangle reaching past the
+  // source (a damaged or huge source transform) must not become a huge bitmap.
+  RECT surface = source.DeviceBounds();
+  RECT c{std::max(r.left, surface.left), std::max(r.top, surface.top), std::min(r.right, surface.right),
+         std::min(r.bottom, surface.bottom)};
+  if (c.right <= c.left || c.bottom <= c.top) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
-  if (!tw::gdi::ReadSourceBits(source, r, out.info, out.bits)) return false;
+  if (!tw::gdi::ReadSourceBits(source, c, out.info, out.bits)) return false;
   out.bkColor = source.State().bkColor;
   if (m.m11 == 1 && m.m22 == 1 && m.m12 == 0 && m.m21 == 0) {
-    // A plain offset: the rectangle starts at (0, 0) of the embedded bitmap.
-    out.xSrc = 0;
-    out.ySrc = 0;
+    // A plain offset: the rectangle starts at (0, 0) of the embedded bitmap
+    // (left of it when the source rectangle began outside the source).
+    out.xSrc = r.left - c.left;
+    out.ySrc = r.top - c.top;
   } else {
     // Anything else: the source transform, moved to the embedded rectangle.
-    Matrix local = m.Then(Matrix::Translate(-r.left, -r.top));
+    Matrix local = m.Then(Matrix::Translate(-c.left, -c.top));
     out.xform = local.ToXform();
     out.xSrc = xSrc;
     out.ySrc = ySrc;

@@ -349,3 +349,28 @@ TEST(EmfRecorder, BlitFromAMemoryDcEmbedsItsPixels) {
   EXPECT_EQ(played.Color(65, 40), RGB(255, 255, 255));
   DeleteEnhMetaFile(h);
 }
+
+TEST(EmfRecorder, BlitReachingPastItsSourceEmbedsOnlyTheSourcesPixels) {
+  twtest::LeakGuard leaks;
+  // Found by fuzzing: a source transform that makes the source rectangle
+  // huge must not make a huge embedded bitmap.
+  Canvas source(10, 10);
+  SetGraphicsMode(source.Dc(), GM_ADVANCED);
+  XFORM huge{100000, 0, 0, 100000, 0, 0};
+  SetWorldTransform(source.Dc(), &huge);
+  Recording rec;
+  BitBlt(rec.Dc(), 0, 0, 50, 50, source.Dc(), 0, 0, SRCCOPY);
+  ModifyWorldTransform(source.Dc(), nullptr, MWT_IDENTITY);
+  BitBlt(rec.Dc(), 60, 0, 10, 10, source.Dc(), -5, -3, SRCCOPY);  // starts outside the source
+  HENHMETAFILE h = rec.Close();
+  ASSERT_NE(h, nullptr);
+  std::vector<const EMRBITBLT*> blits;
+  auto records = recordsOf(h);
+  for (const auto& r : records)
+    if (as<EMR>(r).iType == EMR_BITBLT) blits.push_back(&as<EMRBITBLT>(r));
+  ASSERT_EQ(blits.size(), 2u);
+  for (const EMRBITBLT* b : blits) EXPECT_LE(b->cbBitsSrc, 10u * 10u * 4u);
+  EXPECT_EQ(blits[1]->xSrc, -5);
+  EXPECT_EQ(blits[1]->ySrc, -3);
+  DeleteEnhMetaFile(h);
+}
