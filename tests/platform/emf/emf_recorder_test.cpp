@@ -374,3 +374,50 @@ TEST(EmfRecorder, BlitReachingPastItsSourceEmbedsOnlyTheSourcesPixels) {
   EXPECT_EQ(blits[1]->ySrc, -3);
   DeleteEnhMetaFile(h);
 }
+
+TEST(EmfRecorder, ReplayIntoATurnedRecordingTurnsThePage) {
+  twtest::LeakGuard leaks;
+  // A 200 x 150 page with a red box, replayed a quarter turn as the vector
+  // page preparation turns pages: (x, y) -> (y, W - x) on a 150 x 200 page.
+  Recording original;
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  SelectObject(original.Dc(), red);
+  SelectObject(original.Dc(), GetStockObject(NULL_PEN));
+  Rectangle(original.Dc(), 10, 20, 20, 30);
+  HENHMETAFILE page = original.Close();
+  DeleteObject(red);
+  ASSERT_NE(page, nullptr);
+
+  HDC printer = twtest::PrinterDc(150, 200);
+  RECT turnedFrame{0, 0, 1500, 2000};
+  HDC dc = CreateEnhMetaFileW(printer, nullptr, &turnedFrame, nullptr);
+  SetGraphicsMode(dc, GM_ADVANCED);
+  XFORM turn{0, -1, 1, 0, 0, 200};
+  SetWorldTransform(dc, &turn);
+  RECT whole = Recording::kPage;  // (0, 0, W, H) of the original page
+  ASSERT_TRUE(PlayEnhMetaFile(dc, page, &whole));
+  XFORM after{};
+  GetWorldTransform(dc, &after);
+  EXPECT_EQ(after.eM12, -1.0f);  // the caller's transform is back
+  HENHMETAFILE turned = CloseEnhMetaFile(dc);
+  ASSERT_NE(turned, nullptr);
+  // The content's origin lies at (0, W): the box at x 10..19, y 20..29 comes
+  // to x 20..29, y 181..190 (inclusive bounds, in turned-page pixels).
+  RECTL b = HeaderOf(turned).rclBounds;
+  EXPECT_NEAR(b.left, 20, 1);
+  EXPECT_NEAR(b.right, 28, 1);
+  EXPECT_NEAR(b.top, 181, 1);
+  EXPECT_NEAR(b.bottom, 190, 1);
+  Canvas canvas(150, 200);
+  RECT page2{0, 0, 150, 200};
+  ASSERT_TRUE(PlayEnhMetaFile(canvas.Dc(), turned, &page2));
+  RECT ink = canvas.InkBox();
+  EXPECT_NEAR(ink.left, 20, 1);
+  EXPECT_NEAR(ink.top, 181, 1);
+  EXPECT_NEAR(ink.right, 28, 1);
+  EXPECT_NEAR(ink.bottom, 190, 1);
+  EXPECT_EQ(canvas.Color(24, 185), RGB(255, 0, 0));
+  DeleteEnhMetaFile(page);
+  DeleteEnhMetaFile(turned);
+  DeleteDC(printer);
+}
