@@ -7,6 +7,8 @@
 // colours, transform, objects, clip and current position as they were, and
 // deletes every object the metafile left in its handle table.
 #include <cmath>
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "emf_playback.h"
@@ -134,14 +136,20 @@ int CALLBACK playEveryRecord(HDC hdc, HANDLETABLE* table, const ENHMETARECORD* r
 }  // namespace
 
 PlayResult PlayRecord(PlaybackContext& c, const RecordView& r) {
-  bool handled = false;
-  PlayResult result = PlayStateRecord(c, r, handled);
-  if (!handled) result = PlayObjectRecord(c, r, handled);
-  if (!handled) result = PlayDrawingRecord(c, r, handled);
-  if (!handled) result = PlayBitmapRecord(c, r, handled);
-  if (!handled) result = PlayTextRecord(c, r, handled);
-  if (!handled) return PlayResult::Ok;  // a record type we do not know changes nothing we draw
-  return result;
+  try {
+    bool handled = false;
+    PlayResult result = PlayStateRecord(c, r, handled);
+    if (!handled) result = PlayObjectRecord(c, r, handled);
+    if (!handled) result = PlayDrawingRecord(c, r, handled);
+    if (!handled) result = PlayBitmapRecord(c, r, handled);
+    if (!handled) result = PlayTextRecord(c, r, handled);
+    if (!handled) return PlayResult::Ok;  // a record type we do not know changes nothing we draw
+    return result;
+  } catch (const std::bad_alloc&) {
+    // A record too large for memory fails alone; nothing escapes the API.
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return PlayResult::Failed;
+  }
 }
 
 }  // namespace tw::emf

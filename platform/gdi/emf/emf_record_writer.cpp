@@ -1,6 +1,7 @@
 // The recorder's byte buffer and bounds box.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "emf_recorder.h"
 
@@ -9,21 +10,30 @@ namespace tw::emf {
 size_t RecordWriter::Begin(DWORD type, const void* head, size_t headSize) {
   size_t start = bytes_.size();
   Append(head, headSize);
-  std::memcpy(bytes_.data() + start, &type, 4);
+  if (!failed_) std::memcpy(bytes_.data() + start, &type, 4);
   return start;
 }
 
 void RecordWriter::Append(const void* data, size_t size) {
-  if (size == 0) return;
+  if (size == 0 || failed_) return;
   size_t at = bytes_.size();
-  bytes_.resize(at + size);
+  try {
+    bytes_.resize(at + size);
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+    return;
+  }
   std::memcpy(bytes_.data() + at, data, size);
 }
 
-void RecordWriter::Pad() { bytes_.resize((bytes_.size() + 3) / 4 * 4, 0); }
+void RecordWriter::Pad() {
+  static const BYTE zeros[3] = {0, 0, 0};
+  Append(zeros, (4 - bytes_.size() % 4) % 4);
+}
 
 void RecordWriter::End(size_t start) {
   Pad();
+  if (failed_) return;
   DWORD size = static_cast<DWORD>(bytes_.size() - start);
   std::memcpy(bytes_.data() + start + 4, &size, 4);
   ++records_;

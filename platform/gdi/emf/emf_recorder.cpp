@@ -1043,11 +1043,20 @@ void EmfRecorder::DcDeleted(Dc&) {
 
 std::vector<BYTE> EmfRecorder::Finish(const tw::gdi::DeviceCaps& caps) {
   std::lock_guard lock(mutex_);
+  try {
+    return FinishLocked(caps);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+std::vector<BYTE> EmfRecorder::FinishLocked(const tw::gdi::DeviceCaps& caps) {
   EMREOF eof{};
   eof.nPalEntries = 0;
   eof.offPalEntries = sizeof(EMREOF) - sizeof(DWORD);
   eof.nSizeLast = sizeof(EMREOF);
   writer_.Fixed(EMR_EOF, eof);
+  if (writer_.Failed()) return {};
 
   // The description follows the header; its length is a whole number of
   // DWORDs in the header record.

@@ -43,9 +43,13 @@ class RecordWriter {
   BYTE* At(size_t offset) { return bytes_.data() + offset; }
   DWORD Records() const { return records_; }
   std::vector<BYTE>& Bytes() { return bytes_; }
+  // True once memory ran out: the recording is incomplete and must not be
+  // handed out as a metafile.
+  bool Failed() const { return failed_; }
 
  private:
   std::vector<BYTE> bytes_;
+  bool failed_ = false;
   DWORD records_ = 1;  // the header
 };
 
@@ -65,7 +69,8 @@ class EmfRecorder : public tw::gdi::DcRecorder {
   EmfRecorder(const RECT* frame, std::u16string description, std::filesystem::path file);
 
   // Ends the metafile: EMR_EOF, then the header from the reference device's
-  // capabilities. The bytes are moved out; the recorder is spent.
+  // capabilities. The bytes are moved out; the recorder is spent. Empty when
+  // memory ran out while recording.
   std::vector<BYTE> Finish(const tw::gdi::DeviceCaps& caps);
   const std::filesystem::path& File() const { return file_; }
 
@@ -182,6 +187,7 @@ class EmfRecorder : public tw::gdi::DcRecorder {
 
  private:
   // --- helpers (emf_recorder.cpp) ---
+  std::vector<BYTE> FinishLocked(const tw::gdi::DeviceCaps& caps);
   void Simple(DWORD type);
   void Dword(DWORD type, DWORD value);
   void Pair(DWORD type, LONG a, LONG b);

@@ -106,6 +106,7 @@ bool usesSource(DWORD rop) {
 void appendDib(RecordWriter& w, size_t start, const std::vector<BYTE>& info, const std::vector<BYTE>& bits,
                size_t fieldOffset) {
   w.Pad();
+  if (w.Failed()) return;
   size_t at = w.Size() - start;
   DWORD fields[4] = {0, 0, 0, 0};
   if (!info.empty()) {

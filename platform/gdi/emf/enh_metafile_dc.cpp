@@ -66,6 +66,10 @@ HENHMETAFILE WINAPI CloseEnhMetaFile(HDC hdc) {
   dc.reset();
   DeleteDC(hdc);
 
+  if (bytes.empty()) {  // memory ran out while recording
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   DWORD error = 0;
   auto data = EnhMetaFileData::FromOwned(std::move(bytes), &error);
   if (!data) {
