@@ -198,10 +198,12 @@ HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR, CONST DEVMODEW* devmode) 
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  PrinterNameValidator validator;
   {
     std::lock_guard lock(g_validatorMutex);
-    if (g_validator && !g_validator(device)) return nullptr;
+    validator = g_validator;
   }
+  if (validator && !validator(device)) return nullptr;
   std::size_t size = 0;
   if (devmode) {
     if (devmode->dmSize < offsetof(DEVMODEW, dmBitsPerPel) + sizeof(DWORD)) {

@@ -76,7 +76,8 @@ class DcRecorder {
   virtual bool RealizePalette(Dc& dc) = 0;
   // DeleteObject of any object while this recorder lives (any thread; the
   // handle is still valid during the call). Record EMR_DELETEOBJECT when the
-  // metafile has a slot for it.
+  // metafile has a slot for it. Called under the lock of the list of
+  // metafile DCs: it must not create or delete DCs.
   virtual void ObjectDeleted(HGDIOBJ handle, const GdiObject& object) = 0;
 
   // --- drawing (logical coordinates) ---

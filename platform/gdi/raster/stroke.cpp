@@ -45,9 +45,10 @@ std::vector<double> geometricStyle(const Pen& pen, double width, const Matrix& t
 }
 
 // Collects pixels into horizontal runs before painting them.
+template <class Emit>
 class RunSink {
  public:
-  explicit RunSink(std::function<void(int, int, int)> emit) : emit_(std::move(emit)) {}
+  explicit RunSink(Emit& emit) : emit_(emit) {}
   ~RunSink() { Flush(); }
   void Pixel(int x, int y) {
     if (open_ && y == y_ && x == x1_) {
@@ -70,7 +71,7 @@ class RunSink {
   }
 
  private:
-  std::function<void(int, int, int)> emit_;
+  Emit& emit_;
   bool open_ = false;
   int y_ = 0, x0_ = 0, x1_ = 0;
 };
@@ -204,43 +205,6 @@ void ForEachLinePixel(int x0, int y0, int x1, int y1, const std::function<void(i
   ForEachLineStep(x0, y0, x1, y1, clip, [&](int x, int y, long long) { f(x, y); });
 }
 
-void ForEachLineStep(int x0, int y0, int x1, int y1, const RECT* clip,
-                     const std::function<void(int, int, long long)>& f) {
-  // Step i along the major axis puts the minor coordinate k_i steps on,
-  // k_i = floor((2 i minor + major - 1) / (2 major)): a midpoint rule with
-  // halves rounded towards the start. With a clip rectangle only the steps
-  // whose major coordinate lies inside it are walked.
-  long long dx = static_cast<long long>(x1) - x0, dy = static_cast<long long>(y1) - y0;
-  bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
-  long long major = xMajor ? (dx < 0 ? -dx : dx) : (dy < 0 ? -dy : dy);
-  long long minor = xMajor ? (dy < 0 ? -dy : dy) : (dx < 0 ? -dx : dx);
-  int sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1, sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
-  long long start = xMajor ? x0 : y0, startMinor = xMajor ? y0 : x0;
-  long long first = 0, last = major;  // steps [first, last)
-  if (clip) {
-    long long lo = xMajor ? clip->left : clip->top, hi = (xMajor ? clip->right : clip->bottom) - 1;
-    long long a = sMajor > 0 ? lo - start : start - hi, b = sMajor > 0 ? hi - start : start - lo;
-    first = std::max(first, a);
-    last = std::min(last, b + 1);
-  }
-  if (first >= last) return;
-  __int128 num = static_cast<__int128>(2) * first * minor + major - 1;
-  long long k = major ? static_cast<long long>(num / (2 * major)) : 0;
-  long long err = static_cast<long long>(static_cast<__int128>(2) * first * minor - static_cast<__int128>(2) * major * k);
-  for (long long i = first; i < last; ++i) {
-    long long a = start + sMajor * i, b = startMinor + sMinor * k;
-    if (xMajor) {
-      f(static_cast<int>(a), static_cast<int>(b), i);
-    } else {
-      f(static_cast<int>(b), static_cast<int>(a), i);
-    }
-    err += 2 * minor;
-    if (err > major) {
-      ++k;
-      err -= 2 * major;
-    }
-  }
-}
 
 Polygons StrokeOutline(Dc& dc, std::span<const PointF> input, bool closed, double width) {
   Polygons out;
@@ -340,7 +304,8 @@ void StrokePolyline(Dc& dc, std::span<const PointF> points, bool closed, PenCove
         pen->Style() == PS_USERSTYLE ? pen->styleEntries : cosmeticStyle(pen->Style());
     DWORD period = 0;
     for (DWORD v : style) period += v;
-    RunSink onRuns(emitOn), gapRuns(emitGap);
+    RunSink onRuns(emitOn);
+    RunSink gapRuns(emitGap);
     unsigned long long position = 0;
     RECT lineClip = dc.DeviceBounds();
     std::size_t n = points.size();
