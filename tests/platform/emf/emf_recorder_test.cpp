@@ -421,3 +421,35 @@ TEST(EmfRecorder, ReplayIntoATurnedRecordingTurnsThePage) {
   DeleteEnhMetaFile(turned);
   DeleteDC(printer);
 }
+
+TEST(EmfRecorder, MetricMappingModePlaysBackWhereItWasDrawn) {
+  twtest::LeakGuard leaks;
+  // Letter at 300 DPI: 215.9 mm across, which rounds to 216 for HORZSIZE.
+  // A box drawn in MM_LOMETRIC near the far edge must play back on the
+  // pixels the recording DC drew it on (its bounds), not a pixel off: the
+  // player maps both the frame and the metric mode through the header's
+  // millimetres, and the two roundings cancel.
+  HDC printer = twtest::PrinterDc(2159, 2794, 300);
+  RECT frame{0, 0, 21590, 27940};
+  HDC dc = CreateEnhMetaFileW(printer, nullptr, &frame, nullptr);
+  SetMapMode(dc, MM_LOMETRIC);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  SelectObject(dc, red);
+  SelectObject(dc, GetStockObject(NULL_PEN));
+  Rectangle(dc, 2000, -2500, 2100, -2600);
+  HENHMETAFILE h = CloseEnhMetaFile(dc);
+  DeleteObject(red);
+  ASSERT_NE(h, nullptr);
+  RECTL b = HeaderOf(h).rclBounds;
+  EXPECT_NEAR(b.left, 2362, 1);
+  Canvas canvas(2550, 3300);
+  RECT page{0, 0, 2550, 3300};
+  ASSERT_TRUE(PlayEnhMetaFile(canvas.Dc(), h, &page));
+  int midY = (b.top + b.bottom) / 2;
+  EXPECT_EQ(canvas.Color(b.left, midY), RGB(255, 0, 0));
+  EXPECT_EQ(canvas.Color(b.left - 1, midY), RGB(255, 255, 255));
+  EXPECT_EQ(canvas.Color(b.right - 1, midY), RGB(255, 0, 0));  // (a pen-less fill ends one short of the bounds)
+  EXPECT_EQ(canvas.Color(b.right + 1, midY), RGB(255, 255, 255));
+  DeleteEnhMetaFile(h);
+  DeleteDC(printer);
+}
