@@ -319,6 +319,13 @@ bool EmfRecorder::SetDIBitsToDevice(Dc& dc, int x, int y, DWORD width, DWORD hei
 std::vector<INT> EmfRecorder::Advances(Dc& dc, std::u16string_view text, const INT* dx, UINT options) {
   size_t n = text.size() * ((options & ETO_PDY) ? 2 : 1);
   if (dx) return std::vector<INT>(dx, dx + n);
+  if (options & ETO_PDY) {
+    // Vertical advances need an array to come from; without one, zero.
+    std::vector<INT> both(n, 0);
+    std::vector<INT> x = Advances(dc, text, nullptr, options & ~ETO_PDY);
+    for (size_t i = 0; i < x.size(); ++i) both[2 * i] = x[i];
+    return both;
+  }
   std::vector<INT> out(text.size(), 0);
   if (text.empty()) return out;
   // The font engine measures; partial extents give each character's advance.
@@ -353,9 +360,10 @@ RECTL EmfRecorder::TextBounds(Dc& dc, int x, int y, UINT options, const RECT* re
   }
   bool pdy = options & ETO_PDY;
   double width = 0, rise = 0;
-  for (size_t i = 0; i < count && i * (pdy ? 2 : 1) < advances.size(); ++i) {
-    width += advances[i * (pdy ? 2 : 1)];
-    if (pdy) rise += advances[i * 2 + 1];
+  size_t step = pdy ? 2 : 1;
+  for (size_t i = 0; i < count && i * step + step - 1 < advances.size(); ++i) {
+    width += advances[i * step];
+    if (pdy) rise += advances[i * step + 1];
   }
   const auto& font = state.font;
   LONG lfHeight = font ? font->logfont.lfHeight : 16;

@@ -196,12 +196,20 @@ TEST(EmfRecorder, TextIsRecordedWithAdvances) {
   INT given[3] = {7, 8, 9};
   ExtTextOutW(rec.Dc(), 10, 20, 0, nullptr, u"abc", 3, given);
   ExtTextOutW(rec.Dc(), 10, 40, ETO_IGNORELANGUAGE, nullptr, u"de", 2, nullptr);
+  // Found by fuzzing: vertical advances asked for without an array.
+  ExtTextOutW(rec.Dc(), 10, 60, ETO_PDY, nullptr, u"fgh", 3, nullptr);
   HENHMETAFILE h = rec.Close();
   ASSERT_NE(h, nullptr);
   std::vector<std::vector<BYTE>> texts;
   for (const auto& r : recordsOf(h))
     if (as<EMR>(r).iType == EMR_EXTTEXTOUTW) texts.push_back(r);
-  ASSERT_EQ(texts.size(), 2u);
+  ASSERT_EQ(texts.size(), 3u);
+  const EMRTEXT& third = as<EMREXTTEXTOUTW>(texts[2]).emrtext;
+  ASSERT_LE(third.offDx + 6 * sizeof(INT), texts[2].size());  // x and y for each character
+  INT dx3[6];
+  std::memcpy(dx3, texts[2].data() + third.offDx, sizeof(dx3));
+  EXPECT_GT(dx3[0], 0);
+  EXPECT_EQ(dx3[1], 0);
   const EMRTEXT& first = as<EMREXTTEXTOUTW>(texts[0]).emrtext;
   EXPECT_EQ(first.nChars, 3u);
   EXPECT_EQ(first.ptlReference.y, 20);
