@@ -1,6 +1,7 @@
 // Blits: PatBlt, BitBlt, StretchBlt, StretchDIBits, SetDIBitsToDevice,
 // AlphaBlend, TransparentBlt, MaskBlt, PlgBlt; FillRect and friends.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -386,12 +387,24 @@ BOOL PlgBlt(HDC hdcDest, CONST POINT* lpPoint, HDC hdcSrc, int xs, int ys, int w
   return TRUE;
 }
 
+namespace {
+
+// A rectangle brought into +-2^29, so that its width and height fit an int
+// (GDI's own coordinate space is far smaller).
+RECT saneRect(const RECT& r) {
+  auto c = [](LONG v) { return std::clamp<LONG>(v, -(1 << 29), 1 << 29); };
+  return {c(r.left), c(r.top), c(r.right), c(r.bottom)};
+}
+
+}  // namespace
+
 int FillRect(HDC hDC, CONST RECT* lprc, HBRUSH hbr) {
   if (!lprc) return InvalidParameter();
   if (!LookupObjectAs<Brush>(hbr)) return FALSE;
   HGDIOBJ previous = SelectObject(hDC, hbr);
   if (!previous) return FALSE;
-  BOOL ok = PatBlt(hDC, lprc->left, lprc->top, lprc->right - lprc->left, lprc->bottom - lprc->top, PATCOPY);
+  RECT r = saneRect(*lprc);
+  BOOL ok = PatBlt(hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, PATCOPY);
   SelectObject(hDC, previous);
   return ok;
 }
@@ -402,14 +415,16 @@ int FrameRect(HDC hDC, CONST RECT* lprc, HBRUSH hbr) {
   if (lprc->right <= lprc->left || lprc->bottom <= lprc->top) return TRUE;
   HGDIOBJ previous = SelectObject(hDC, hbr);
   if (!previous) return FALSE;
-  LONG l = lprc->left, t = lprc->top, w = lprc->right - l, h = lprc->bottom - t;
-  BOOL ok = PatBlt(hDC, l, t, w, 1, PATCOPY) && PatBlt(hDC, l, t + h - 1, w, 1, PATCOPY) &&
-            PatBlt(hDC, l, t, 1, h, PATCOPY) && PatBlt(hDC, l + w - 1, t, 1, h, PATCOPY);
+  RECT s = saneRect(*lprc);
+  LONG l = s.left, t = s.top, r = s.right, b = s.bottom, w = r - l, h = b - t;
+  BOOL ok = PatBlt(hDC, l, t, w, 1, PATCOPY) && PatBlt(hDC, l, b - 1, w, 1, PATCOPY) &&
+            PatBlt(hDC, l, t, 1, h, PATCOPY) && PatBlt(hDC, r - 1, t, 1, h, PATCOPY);
   SelectObject(hDC, previous);
   return ok;
 }
 
 BOOL InvertRect(HDC hDC, CONST RECT* lprc) {
   if (!lprc) return InvalidParameter();
-  return PatBlt(hDC, lprc->left, lprc->top, lprc->right - lprc->left, lprc->bottom - lprc->top, DSTINVERT);
+  RECT r = saneRect(*lprc);
+  return PatBlt(hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, DSTINVERT);
 }

@@ -67,10 +67,10 @@ ArcShape arcShape(Dc& dc, const RECT& logicalBox, POINT start, POINT end) {
   }
   // Rotated: work in logical space and transform every point.
   EllipseGeometry e;
-  e.cx = (logicalBox.left + logicalBox.right) / 2.0;
-  e.cy = (logicalBox.top + logicalBox.bottom) / 2.0;
-  e.rx = std::fabs(logicalBox.right - logicalBox.left) / 2.0;
-  e.ry = std::fabs(logicalBox.bottom - logicalBox.top) / 2.0;
+  e.cx = (double(logicalBox.left) + logicalBox.right) / 2.0;
+  e.cy = (double(logicalBox.top) + logicalBox.bottom) / 2.0;
+  e.rx = std::fabs(double(logicalBox.right) - logicalBox.left) / 2.0;
+  e.ry = std::fabs(double(logicalBox.bottom) - logicalBox.top) / 2.0;
   out.points = ArcPoints(e, e.AngleOf(start.x, start.y), e.AngleOf(end.x, end.y), clockwise);
   for (PointF& p : out.points) m.Apply(p.x, p.y, p.x, p.y);
   m.Apply(e.cx, e.cy, out.center.x, out.center.y);
@@ -160,7 +160,7 @@ BOOL boxCall(HDC hdc, BoxKind kind, int left, int top, int right, int bottom, in
   const Matrix& m = dc->LogicalToDevice();
   double scaleX = std::hypot(m.m11, m.m12), scaleY = std::hypot(m.m21, m.m22);
   if (aligned && m.IsQuarterTurn()) std::swap(scaleX, scaleY);
-  double cornerW = std::abs(cw) * scaleX, cornerH = std::abs(ch) * scaleY;
+  double cornerW = std::fabs(double(cw)) * scaleX, cornerH = std::fabs(double(ch)) * scaleY;
 
   if (building(*dc)) {
     std::vector<PointF> figure;
@@ -188,12 +188,12 @@ BOOL boxCall(HDC hdc, BoxKind kind, int left, int top, int right, int bottom, in
     if (kind == BoxKind::Rectangle) {
       figure = DeviceCorners(*dc, logical);
     } else {
-      EllipseGeometry e{(left + right) / 2.0, (top + bottom) / 2.0, std::abs(right - left) / 2.0,
-                        std::abs(bottom - top) / 2.0};
+      EllipseGeometry e{(double(left) + right) / 2.0, (double(top) + bottom) / 2.0,
+                        std::fabs(double(right) - left) / 2.0, std::fabs(double(bottom) - top) / 2.0};
       figure = kind == BoxKind::Ellipse ? ArcPoints(e, 0, 0, true)
                                         : roundRectOutline(std::min(left, right), std::min(top, bottom),
-                                                           std::max(left, right), std::max(top, bottom), std::abs(cw),
-                                                           std::abs(ch));
+                                                           std::max(left, right), std::max(top, bottom),
+                                                           std::fabs(double(cw)), std::fabs(double(ch)));
       for (PointF& p : figure) m.Apply(p.x, p.y, p.x, p.y);
     }
     DrawPolygons(*dc, {figure}, ALTERNATE, true, true);
@@ -234,8 +234,8 @@ BOOL boxCall(HDC hdc, BoxKind kind, int left, int top, int right, int bottom, in
       // The pen's outer edge on the box's edges: the frame lies inside.
       double il = box.left + half, it = box.top + half, ir = box.right - half, ib = box.bottom - half;
       if (ir <= il || ib <= it) {  // all pen: fill the box with the pen
-        il = ir = (box.left + box.right) / 2.0;
-        it = ib = (box.top + box.bottom) / 2.0;
+        il = ir = (double(box.left) + box.right) / 2.0;
+        it = ib = (double(box.top) + box.bottom) / 2.0;
       }
       outline = {{{il, it}, {ir, it}, {ir, ib}, {il, ib}}};
     } else {
@@ -260,8 +260,8 @@ BOOL boxCall(HDC hdc, BoxKind kind, int left, int top, int right, int bottom, in
   if (kind == BoxKind::Ellipse) {
     EllipseGeometry e = EllipseGeometry::FromBox(box.left, box.top, box.right, box.bottom);
     if (insideFrame && !thin) {
-      e.rx = std::max(0.0, (box.right - box.left) / 2.0 - half);
-      e.ry = std::max(0.0, (box.bottom - box.top) / 2.0 - half);
+      e.rx = std::max(0.0, (double(box.right) - box.left) / 2.0 - half);
+      e.ry = std::max(0.0, (double(box.bottom) - box.top) / 2.0 - half);
     }
     outline = {ArcPoints(e, 0, 0, true)};
   } else if (insideFrame && !thin) {
@@ -469,7 +469,7 @@ BOOL AngleArc(HDC hdc, int x, int y, DWORD r, FLOAT startAngle, FLOAT sweepAngle
     if (!recorder->AngleArc(*dc, x, y, r, startAngle, sweepAngle)) return FALSE;
   // Angles in degrees, counterclockwise as seen with y growing downwards.
   double a0 = startAngle * kPi / 180, sweep = std::clamp<double>(sweepAngle, -3600, 3600) * kPi / 180;
-  int steps = std::clamp(static_cast<int>(std::fabs(sweep) * std::max(4.0, std::sqrt(double(r)) * 2)), 1, 4096);
+  int steps = static_cast<int>(std::clamp(std::fabs(sweep) * std::max(4.0, std::sqrt(double(r)) * 2), 1.0, 4096.0));
   std::vector<PointF> logical;
   for (int i = 0; i <= steps; ++i) {
     double t = a0 + sweep * i / steps;

@@ -100,6 +100,14 @@ std::shared_ptr<Dc> dcWithClosedPath(HDC hdc) {
   return dc;
 }
 
+// A path's area as a region, worked out over the device and one device
+// height around it (far-off parts of absurd paths cost nothing).
+RegionData pathRegion(Dc& dc, const Polygons& figures) {
+  RECT b = dc.DeviceBounds();
+  LONG h = std::max<LONG>(b.bottom - b.top, 1);
+  return PolygonRegion(figures, dc.State().polyFillMode, b.top - h, b.bottom + h);
+}
+
 void strokeFigures(Dc& dc, const Polygons& figures, const std::vector<bool>& closed) {
   for (std::size_t i = 0; i < figures.size(); ++i) StrokePolyline(dc, figures[i], closed[i]);
 }
@@ -247,7 +255,7 @@ BOOL SelectClipPath(HDC hdc, int mode) {
   Polygons figures;
   std::vector<bool> closed;
   PathFigures(dc->State().path, figures, closed);
-  RegionData region = PolygonRegion(figures, dc->State().polyFillMode);
+  RegionData region = pathRegion(*dc, figures);
   if (DcRecorder* recorder = dc->Recorder())
     if (!recorder->SelectClipPath(*dc, mode)) return FALSE;
   // The recorder has seen SelectClipPath; the region itself is not recorded again.
@@ -264,7 +272,7 @@ HRGN PathToRegion(HDC hdc) {
   Polygons figures;
   std::vector<bool> closed;
   PathFigures(dc->State().path, figures, closed);
-  RegionData region = PolygonRegion(figures, dc->State().polyFillMode);
+  RegionData region = pathRegion(*dc, figures);
   dc->State().path.Clear();
   return static_cast<HRGN>(InsertObject(std::make_shared<Region>(std::move(region))));
 }

@@ -207,12 +207,18 @@ bool RegionData::Intersects(const RECT& r) const {
 }
 
 void RegionData::Offset(int dx, int dy) {
+  // Saturating: absurd offsets pile the region up at the edge of the
+  // coordinate space instead of overflowing.
+  auto move = [](LONG& v, int d) {
+    v = static_cast<LONG>(std::clamp<long long>(static_cast<long long>(v) + d, -(1LL << 30), 1LL << 30));
+  };
   for (RECT& r : rects_) {
-    r.left += dx;
-    r.right += dx;
-    r.top += dy;
-    r.bottom += dy;
+    move(r.left, dx);
+    move(r.right, dx);
+    move(r.top, dy);
+    move(r.bottom, dy);
   }
+  std::erase_if(rects_, [](const RECT& r) { return r.left >= r.right || r.top >= r.bottom; });
 }
 
 bool RegionData::operator==(const RegionData& other) const {

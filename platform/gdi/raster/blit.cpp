@@ -302,6 +302,50 @@ void clipRows(Dc& dc, const RECT& bounds, const std::function<void(int, int, int
     for (int y = r.top; y < r.bottom; ++y) f(y, r.left, r.right);
 }
 
+// Black and white (entry 0 black, entry 1 white): monochrome bitmaps and
+// the usual 1-bit page DIBs.
+bool blackAndWhite(const Dib& d, bool monoDdb) {
+  if (d.bpp != 1) return false;
+  if (monoDdb) return true;
+  return d.colors.size() >= 2 && RgbFromQuad(d.colors[0]) == 0 && RgbFromQuad(d.colors[1]) == 0xFFFFFF;
+}
+
+// BLACKONWHITE shrinking by whole factors between black-and-white 1-bit
+// surfaces (a page rendered at 600 DPI brought to 300): a destination pixel
+// is the AND of its source block, worked out on whole bytes of rows.
+bool monoShrink(Dc& dc, Dib& dib, const RECT& dest, bool mirrorX, bool mirrorY, const BlitSource* src,
+                const BlitParams& params) {
+  const Dib& s = *src->dib;
+  long long dw = dest.right - dest.left, dh = dest.bottom - dest.top;
+  if (params.kind != BlitKind::Rop || ((params.rop >> 16) & 0xFF) != 0xCC || params.mask || src->defined ||
+      params.stretchMode != BLACKONWHITE || mirrorX || mirrorY || src->width % dw || src->height % dh ||
+      src->x < 0 || src->y < 0 || src->x + src->width > s.width || src->y + src->height > s.height ||
+      !blackAndWhite(s, src->monoDdb) || !blackAndWhite(dib, dc.SurfaceIsMonoDdb()))
+    return false;
+  int fx = static_cast<int>(src->width / dw), fy = static_cast<int>(src->height / dh);
+  if (fx < 1 || fy < 1 || (fx == 1 && fy == 1)) return false;
+  std::vector<BYTE> acc(s.Stride());
+  std::vector<DWORD> out;
+  clipRows(dc, dest, [&](int y, int x0, int x1) {
+    // AND the source rows of this destination row.
+    int sy = src->y + (y - dest.top) * fy;
+    std::memcpy(acc.data(), s.Row(sy), acc.size());
+    for (int k = 1; k < fy; ++k) {
+      const BYTE* row = s.Row(sy + k);
+      for (std::size_t i = 0; i < acc.size(); ++i) acc[i] &= row[i];
+    }
+    out.resize(static_cast<std::size_t>(x1 - x0));
+    for (int x = x0; x < x1; ++x) {
+      int sx = src->x + (x - dest.left) * fx;
+      DWORD bit = 1;
+      for (int k = 0; k < fx && bit; ++k) bit &= (acc[static_cast<std::size_t>((sx + k) >> 3)] >> (7 - ((sx + k) & 7))) & 1;
+      out[static_cast<std::size_t>(x - x0)] = bit;
+    }
+    dib.funcs->putPixels(dib, y, x0, x1 - x0, out.data());
+  });
+  return true;
+}
+
 // A ROP without source over a solid brush (PatBlt with a solid brush,
 // BLACKNESS, WHITENESS, DSTINVERT): per bit of the brush value the
 // operation on the destination is 0, 1, D or ~D, so whole spans go through
@@ -384,6 +428,7 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
   if (dw <= 0 || dh <= 0) return;
   if (!src && solidPatternFill(dc, dib, dest, params)) return;
   if (src && sameFormatCopy(dc, dib, dest, mirrorX, mirrorY, src, params)) return;
+  if (src && monoShrink(dc, dib, dest, mirrorX, mirrorY, src, params)) return;
   BlitRun run(dc, dib, src, params);
   if (!src) {
     std::vector<DWORD> none;
@@ -501,10 +546,9 @@ void generalBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* src, c
   if (!toDevice.Invert(toSource)) return;
   double xs[4] = {t.origin.x, t.right.x, t.down.x, t.right.x + t.down.x - t.origin.x};
   double ys[4] = {t.origin.y, t.right.y, t.down.y, t.right.y + t.down.y - t.origin.y};
-  RECT bounds{static_cast<LONG>(std::floor(*std::min_element(xs, xs + 4))),
-              static_cast<LONG>(std::floor(*std::min_element(ys, ys + 4))),
-              static_cast<LONG>(std::ceil(*std::max_element(xs, xs + 4))),
-              static_cast<LONG>(std::ceil(*std::max_element(ys, ys + 4)))};
+  auto whole = [](double v) { return static_cast<LONG>(std::clamp(v, -1e9, 1e9)); };
+  RECT bounds{whole(std::floor(*std::min_element(xs, xs + 4))), whole(std::floor(*std::min_element(ys, ys + 4))),
+              whole(std::ceil(*std::max_element(xs, xs + 4))), whole(std::ceil(*std::max_element(ys, ys + 4)))};
   BlitRun run(dc, dib, src, params);
   std::vector<DWORD> raw, none;
   std::vector<BYTE> skip, maskBits;

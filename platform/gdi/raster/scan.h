@@ -28,7 +28,7 @@ void ScanPolygons(const Polygons& polygons, int mode, int clipTop, int clipBotto
 
 // The region covered by polygons (CreatePolygonRgn and friends), limited to
 // rows [top, bottom) so that absurd coordinates cannot exhaust memory.
-constexpr int kRegionRowLimit = 1 << 24;
+constexpr int kRegionRowLimit = 1 << 22;
 RegionData PolygonRegion(const Polygons& polygons, int mode, int top = -kRegionRowLimit,
                          int bottom = kRegionRowLimit);
 

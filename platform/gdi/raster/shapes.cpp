@@ -82,8 +82,7 @@ std::vector<PointF> ArcPoints(const EllipseGeometry& e, double start, double end
   }
   if (std::fabs(sweep) > 2 * kPi) sweep = clockwise ? 2 * kPi : -2 * kPi;
   double radius = std::max(e.rx, e.ry);
-  int steps = static_cast<int>(std::ceil(std::fabs(sweep) * std::max(4.0, std::sqrt(radius) * 2.0)));
-  steps = std::clamp(steps, 2, 4096);
+  int steps = static_cast<int>(std::clamp(std::ceil(std::fabs(sweep) * std::max(4.0, std::sqrt(radius) * 2.0)), 2.0, 4096.0));
   std::vector<PointF> out;
   out.reserve(static_cast<std::size_t>(steps) + 1);
   for (int i = 0; i <= steps; ++i) {

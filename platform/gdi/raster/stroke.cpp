@@ -93,7 +93,7 @@ void addPositive(Polygons& out, std::vector<PointF> poly) {
 }
 
 std::vector<PointF> circle(PointF c, double r) {
-  int n = std::clamp(static_cast<int>(std::ceil(kPi * r)), 8, 256);
+  int n = static_cast<int>(std::clamp(std::ceil(kPi * r), 8.0, 256.0));
   std::vector<PointF> out;
   for (int i = 0; i < n; ++i) {
     double t = 2 * kPi * i / n;

@@ -68,6 +68,21 @@ TEST(GdiExtremes, DegenerateShapesAndEmptyRegions) {
   EXPECT_FALSE(PolyDraw(c.dc(), line, types, 2));
 }
 
+TEST(GdiExtremes, RegionAndRectangleArithmeticSaturates) {
+  Canvas c(8, 8);
+  HRGN rgn = CreateRectRgn(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  EXPECT_NE(OffsetRgn(rgn, INT_MAX, INT_MIN), ERROR);
+  EXPECT_NE(OffsetRgn(rgn, INT_MIN, INT_MAX), ERROR);
+  RECT all{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+  EXPECT_TRUE(FillRect(c.dc(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
+  EXPECT_EQ(c.CountBlack(0, 0, 8, 8), 64);
+  EXPECT_TRUE(FrameRect(c.dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))));
+  EXPECT_TRUE(InvertRect(c.dc(), &all));
+  SelectClipRgn(c.dc(), rgn);
+  EXPECT_NE(OffsetClipRgn(c.dc(), INT_MAX, INT_MAX), ERROR);
+  DeleteObject(rgn);
+}
+
 TEST(GdiExtremes, FrameRgnDrawsTheBorderWidth) {
   Canvas c(10, 10);
   HRGN rgn = CreateRectRgn(1, 1, 9, 9);
