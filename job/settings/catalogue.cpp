@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "job/settings/value_text.h"
 #include "tw/casefold.h"
 #include "tw/utf.h"
 
@@ -96,6 +97,18 @@ const char16_t* SaveAsTextName(DWORD number) {
   return number < kSaveAsTextNames.size() ? kSaveAsTextNames[number] : nullptr;
 }
 
+DWORD LimitNumber(const SettingDef& def, DWORD value) {
+  switch (def.rule) {
+    case Rule::Brightness100Else40: return value > 100 ? 40 : value;
+    case Rule::WatermarkPositionCode: return IsWatermarkPositionCode(value) ? value : 4;
+    case Rule::Percent0To100: {
+      LONG v = static_cast<LONG>(value);
+      return v < 0 ? 0 : (v > 100 ? 100 : static_cast<DWORD>(v));
+    }
+    default: return value;
+  }
+}
+
 std::u16string_view TypeWord(ValueType type) {
   switch (type) {
     case ValueType::Dword: return u"DWORD";
@@ -127,6 +140,26 @@ std::u16string DefaultText(const SettingDef& def) {
   std::u16string text = FromUtf8(std::to_string(def.def.number));
   if (def.rule == Rule::ZeroWhenKeyMissing) text += u" (0 when the key is missing)";
   return text;
+}
+
+std::vector<CatalogueRow> CatalogueRows() {
+  auto number = [](LONGLONG n) { return FromUtf8(std::to_string(n)); };
+  std::vector<CatalogueRow> rows;
+  for (const SettingDef& d : kSettings) {
+    CatalogueRow row;
+    row.group = d.store == Store::Ini ? u"INI:" + std::u16string(d.group) : std::u16string(d.group);
+    row.name = d.name;
+    row.type = TypeWord(d.type);
+    row.defaultText = DefaultText(d);
+    row.size = d.size ? number(d.size) : u"";
+    row.saveAs = d.saveAs >= 0 ? number(d.saveAs) : u"";
+    rows.push_back(std::move(row));
+  }
+  for (DWORD n = 0; n < kSaveAsDwordCount; ++n)
+    rows.push_back({kSaveAsGroup, kSaveAsDwordNames[n], u"DWORD", u"", u"", number(n)});
+  for (DWORD n = 0; n < kSaveAsTextCount; ++n)
+    rows.push_back({kSaveAsGroup, kSaveAsTextNames[n], u"text", u"", number(kSaveAsTextSize), number(n)});
+  return rows;
 }
 
 }  // namespace tw::settings

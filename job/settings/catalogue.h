@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "job/settings/catalogue_rows.h"
 #include "tw/wintypes.h"
@@ -124,9 +125,23 @@ const SettingDef* FindSetting(std::u16string_view group, std::u16string_view nam
 const char16_t* SaveAsDwordName(DWORD number);
 const char16_t* SaveAsTextName(DWORD number);
 
+// Applies a row's limiting rule (brightness, position code, percent) to a
+// number read from the registry or from a Save-As value.
+DWORD LimitNumber(const SettingDef& def, DWORD value);
+
 // The type's word as the catalogue documentation writes it ("DWORD", "number", ...).
 std::u16string_view TypeWord(ValueType type);
 // The default as documentation text: "0", "on", "off", "none", the text.
 std::u16string DefaultText(const SettingDef& def);
+
+// The catalogue as text rows, for documentation, tools and the check against
+// an independently typed table: group (an INI section as "INI:<section>"),
+// value name, type word, default text, size ("" when not given) and the
+// Save-As number (the row's own for the Save-As tables, else the number of
+// the Save-As value that overrides it; "" when none).
+struct CatalogueRow {
+  std::u16string group, name, type, defaultText, size, saveAs;
+};
+std::vector<CatalogueRow> CatalogueRows();
 
 }  // namespace tw::settings

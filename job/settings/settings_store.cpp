@@ -179,18 +179,6 @@ std::optional<std::u16string> QueryText(const SettingsScope& scope, const Settin
 // A number or switch default as the reader returns it.
 LONGLONG DefaultNumber(const SettingDef& def) { return def.def.present ? def.def.number : 0; }
 
-DWORD ApplyNumberRule(const SettingDef& def, DWORD value) {
-  switch (def.rule) {
-    case Rule::Brightness100Else40: return value > 100 ? 40 : value;
-    case Rule::WatermarkPositionCode: return IsWatermarkPositionCode(value) ? value : 4;
-    case Rule::Percent0To100: {
-      LONG v = static_cast<LONG>(value);
-      return v < 0 ? 0 : (v > 100 ? 100 : static_cast<DWORD>(v));
-    }
-    default: return value;
-  }
-}
-
 std::u16string DecodeTextRule(const SettingDef& def, std::u16string text) {
   switch (def.rule) {
     case Rule::ScrambledXor47: return ScrambleXor47(text);
@@ -292,7 +280,7 @@ std::optional<DWORD> TryRead(const SettingsScope& scope, Setting<ValueType::Dwor
     return std::nullopt;
   DWORD value;
   std::memcpy(&value, q.value.data.data(), sizeof value);
-  return ApplyNumberRule(def, value);
+  return LimitNumber(def, value);
 }
 
 DWORD Read(const SettingsScope& scope, Setting<ValueType::Dword> s, const Fill& fill) {
@@ -302,7 +290,7 @@ DWORD Read(const SettingsScope& scope, Setting<ValueType::Dword> s, const Fill& 
     RegKey key;
     if (OpenForRead(scope, def, fill, key) != ERROR_SUCCESS) return 0;
   }
-  return ApplyNumberRule(def, static_cast<DWORD>(DefaultNumber(def)));
+  return LimitNumber(def, static_cast<DWORD>(DefaultNumber(def)));
 }
 
 bool Read(const SettingsScope& scope, Setting<ValueType::Flag> s, const Fill& fill) {
