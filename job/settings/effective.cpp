@@ -136,13 +136,6 @@ std::u16string Effective(const EffectiveContext& ctx, Setting<ValueType::Text> s
   return EffectiveText(ctx, s, 0, fill).value;
 }
 
-INT Effective(const EffectiveContext& ctx, Setting<ValueType::IniInt> s) { return Read(ctx.scope, s); }
-
-std::u16string Effective(const EffectiveContext& ctx, Setting<ValueType::IniText> s, DWORD maxChars,
-                         std::u16string_view fallback) {
-  return Read(ctx.scope, s, maxChars, fallback);
-}
-
 std::optional<DWORD> EffectiveSaveAs(const EffectiveContext& ctx, SaveAsDword number) {
   return SaveAsDwordIfApplies(ctx, number);
 }
