@@ -299,4 +299,16 @@ bool SetFieldByName(TarnwickDEVMODE& dm, std::u16string_view name, std::u16strin
   return field && SetFieldText(dm, *field, text);
 }
 
+std::vector<std::u16string> DumpFields(const TarnwickDEVMODE& dm) {
+  std::vector<std::u16string> lines;
+  for (const FieldInfo& f : kFields) lines.push_back(std::u16string(f.name) + u"=" + GetFieldText(dm, f));
+  return lines;
+}
+
+bool SetFieldFromLine(TarnwickDEVMODE& dm, std::u16string_view line) {
+  std::size_t eq = line.find(u'=');
+  if (eq == std::u16string_view::npos) return false;
+  return SetFieldByName(dm, line.substr(0, eq), line.substr(eq + 1));
+}
+
 }  // namespace tw::devmode

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "job/devmode/tarnwick_devmode.h"
 
@@ -47,5 +48,13 @@ std::u16string GetFieldText(const TarnwickDEVMODE& dm, const FieldInfo& field);
 bool SetFieldText(TarnwickDEVMODE& dm, const FieldInfo& field, std::u16string_view text);
 // Name=value form of SetFieldText; false for an unknown name or bad value.
 bool SetFieldByName(TarnwickDEVMODE& dm, std::u16string_view name, std::u16string_view text);
+
+// Every named field as "Name=value" lines in record order; each line read
+// back with SetFieldByName gives the field again (strings that fill their
+// field without a terminator excepted).
+std::vector<std::u16string> DumpFields(const TarnwickDEVMODE& dm);
+// Applies one "Name=value" line; false for a line without "=", an unknown
+// name or a bad value.
+bool SetFieldFromLine(TarnwickDEVMODE& dm, std::u16string_view line);
 
 }  // namespace tw::devmode

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "devmode_test_util.h"
 #include "job/devmode/devmode_access.h"
 #include "job/devmode/devmode_dump.h"
 #include "job/devmode/devmode_fields.h"
@@ -15,12 +16,6 @@
 using namespace tw::devmode;
 
 namespace {
-
-std::unique_ptr<TarnwickDEVMODE> ZeroRecord() {
-  auto dm = std::make_unique<TarnwickDEVMODE>();
-  std::memset(dm.get(), 0, sizeof(TarnwickDEVMODE));
-  return dm;
-}
 
 TEST(DevModeFields, TableCoversTheRecordWithoutOverlap) {
   auto fields = AllFields();
@@ -98,6 +93,34 @@ TEST(DevModeFields, EveryFieldRoundTripsThroughText) {
       EXPECT_EQ(GetFieldText(*copy, f), text) << tw::ToUtf8(f.name);
     }
   }
+}
+
+TEST(DevModeFields, FieldDumpReadsBackIntoTheSameRecord) {
+  std::mt19937 rng(77);
+  auto source = ZeroRecord();
+  for (const FieldInfo& f : AllFields()) {
+    auto* at = reinterpret_cast<BYTE*>(source.get()) + f.offset;
+    if (f.kind == FieldKind::String) {
+      // A text of random length with a terminator, including characters beyond Latin-1.
+      std::size_t n = rng() % f.count;
+      for (std::size_t i = 0; i < n; ++i) {
+        char16_t c = static_cast<char16_t>(u'A' + rng() % 26 + (i % 5 == 0 ? 0x400 : 0));
+        std::memcpy(at + 2 * i, &c, 2);
+      }
+    } else {
+      for (std::size_t i = 0; i < f.Size(); ++i) at[i] = static_cast<BYTE>(rng());
+    }
+  }
+  auto copy = ZeroRecord();
+  for (const std::u16string& line : DumpFields(*source)) ASSERT_TRUE(SetFieldFromLine(*copy, line)) << tw::ToUtf8(line);
+  for (const FieldInfo& f : AllFields())
+    EXPECT_EQ(std::memcmp(reinterpret_cast<BYTE*>(source.get()) + f.offset, reinterpret_cast<BYTE*>(copy.get()) + f.offset,
+                          f.Size()),
+              0)
+        << tw::ToUtf8(f.name);
+  EXPECT_FALSE(SetFieldFromLine(*copy, u"FileFormat"));
+  EXPECT_TRUE(SetFieldFromLine(*copy, u"OutputDirectory=a=b")) << "only the first = separates";
+  EXPECT_EQ(copy->OutputDirectory.Get(), u"a=b");
 }
 
 TEST(DevModeFields, UnterminatedStringsStopAtTheFieldEnd) {

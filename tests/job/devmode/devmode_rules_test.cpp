@@ -4,17 +4,12 @@
 #include <cstring>
 #include <memory>
 
+#include "devmode_test_util.h"
 #include "job/devmode/devmode_access.h"
 
 using namespace tw::devmode;
 
 namespace {
-
-std::unique_ptr<TarnwickDEVMODE> ZeroRecord() {
-  auto dm = std::make_unique<TarnwickDEVMODE>();
-  std::memset(dm.get(), 0, sizeof(TarnwickDEVMODE));
-  return dm;
-}
 
 TEST(DevModeRules, NoRecordGivesTheDocumentedDefaults) {
   EXPECT_EQ(GetXDPI(nullptr), 300);
