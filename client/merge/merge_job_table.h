@@ -23,7 +23,7 @@ struct MergeJobSettings {
   BOOL httpUpload = FALSE;
   BOOL imageWatermark = FALSE;
   BOOL ocr = FALSE;
-  BOOL pdfEncryption = FALSE;
+  DWORD pdfEncryption = 0;  // the PDF encryption level
   std::u16string userPassword;   // at most 32 characters
   std::u16string ownerPassword;  // at most 32 characters
   DWORD index = 0;               // the job's place in the group, from 0
