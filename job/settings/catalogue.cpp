@@ -118,6 +118,7 @@ std::u16string_view TypeWord(ValueType type) {
     case ValueType::Text: return u"text";
     case ValueType::Flag: return u"flag";
     case ValueType::Binary: return u"binary";
+    case ValueType::Any: return u"any";
     case ValueType::DecimalText: return u"decimal text";
     case ValueType::IniInt: return u"integer";
     case ValueType::IniText: return u"text";
@@ -134,7 +135,8 @@ std::u16string DefaultText(const SettingDef& def) {
     case ValueType::Flag: return def.def.number ? u"on" : u"off";
     case ValueType::Text:
     case ValueType::IniText:
-    case ValueType::Binary: return def.def.text ? def.def.text : u"";
+    case ValueType::Binary:
+    case ValueType::Any: return def.def.text ? def.def.text : u"";
     default: break;
   }
   std::u16string text = FromUtf8(std::to_string(def.def.number));

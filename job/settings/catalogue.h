@@ -23,6 +23,7 @@ enum class ValueType : BYTE {
   Text,         // REG_SZ, at most the size given (terminator included)
   Flag,         // REG_DWORD, on when present and not 0
   Binary,       // REG_BINARY, read whole
+  Any,          // handed on as stored, with its type
   DecimalText,  // REG_SZ holding a decimal number, up to 259 characters; 0 when missing
   IniInt,       // integer of the printer's INI file
   IniText,      // text of the printer's INI file

@@ -48,6 +48,7 @@ INI file.
 | text | `REG_SZ` | the text, at most the size given (characters, terminator included); a longer text gives the default |
 | flag | `REG_DWORD` | on when present and not 0 |
 | binary | `REG_BINARY` | the bytes, whole |
+| any | any type | handed on to the post-print program as stored |
 | decimal text | `REG_SZ` with a decimal number | as number, up to 259 characters; 0 when missing |
 | integer, text (INI) | INI key | as `GetPrivateProfileInt` / `GetPrivateProfileString` read them |
 

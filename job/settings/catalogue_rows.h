@@ -361,13 +361,36 @@
   X(PostPrintDatabaseUtility, Printer, TW_POSTPRINT, u"Database utility", Text, EMPTY, 260, NOSA, NORULE, NOMERGE) \
   X(PostPrintMFilesUtility, Printer, TW_POSTPRINT, u"M-Files utility", Text, EMPTY, 260, NOSA, NORULE, NOMERGE) \
   X(PostPrintSharePointUtility, Printer, TW_POSTPRINT, u"SharePoint utility", Text, EMPTY, 260, NOSA, NORULE, NOMERGE) \
-  /* Post Print Settings\Email Settings */ \
+  /* Post Print Settings\Email Settings; the values after "Mailvane Data" are handed to the e-mail program as stored */ \
   X(EmailContentBased, Printer, TW_EMAIL, u"Content Based Email", Yes, OFF, 0, SA(53), SaveAsTextYesExact, NOMERGE) \
   X(EmailSimpleContentBased, Printer, TW_EMAIL, u"Simple Content Based Email", Yes, OFF, 0, SA(54), SaveAsTextYesExact, NOMERGE) \
   X(EmailMultipageContentBased, Printer, TW_EMAIL, u"Multipage Content Based Email", Yes, OFF, 0, SA(55), SaveAsTextYesExact, NOMERGE) \
   X(EmailDisableAboutBoxLinks, Printer, TW_EMAIL, u"Disable About Box Links", Yes, OFF, 0, NOSA, NORULE, NOMERGE) \
   X(EmailDisableEmailSettings, Printer, TW_EMAIL, u"Disable Email Settings", Yes, OFF, 0, NOSA, NORULE, NOMERGE) \
   X(EmailMailvaneData, Printer, TW_EMAIL, u"Mailvane Data", Binary, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSenderClient, Printer, TW_EMAIL, u"Sender Client", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSmtpServer, Printer, TW_EMAIL, u"SMTP Server", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSmtpPort, Printer, TW_EMAIL, u"SMTP Port", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSmtpSenderEmail, Printer, TW_EMAIL, u"SMTP Sender Email", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSmtpUserName, Printer, TW_EMAIL, u"SMTP UserName", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSmtpPassword, Printer, TW_EMAIL, u"SMTP Password", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSmtpEnableSsl, Printer, TW_EMAIL, u"SMTP Enable SSL", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSender, Printer, TW_EMAIL, u"Email Sender", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailTo, Printer, TW_EMAIL, u"Email To", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailCc, Printer, TW_EMAIL, u"Email Cc", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailBcc, Printer, TW_EMAIL, u"Email Bcc", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSubject, Printer, TW_EMAIL, u"Email Subject", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailBody, Printer, TW_EMAIL, u"Email Body", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailAttachment, Printer, TW_EMAIL, u"Attachment", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailLoggingDirectory, Printer, TW_EMAIL, u"Logging Directory", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailAuditLoggingDirectory, Printer, TW_EMAIL, u"Audit Logging Directory", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailSendSilently, Printer, TW_EMAIL, u"Email Send Silently", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailAskForAddress, Printer, TW_EMAIL, u"Ask For Address", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailLoggingEnabled, Printer, TW_EMAIL, u"Logging Enabled", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailAuditLoggingEnabled, Printer, TW_EMAIL, u"Audit Logging Enabled", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailDisplaySentSuccessfullyMessage, Printer, TW_EMAIL, u"Display Email Sent Successfully Message", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailDisplayErrorMessage, Printer, TW_EMAIL, u"Display Error Message", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
+  X(EmailDeleteFilesAfterSending, Printer, TW_EMAIL, u"Delete Files After Sending", Any, NONE, 0, NOSA, NORULE, NOMERGE) \
   /* Post Print Settings\SharePoint Settings */ \
   X(SharePointUpload, Printer, TW_SHAREPOINT, u"SharePoint Upload", Yes, OFF, 0, SA(38), NORULE, MERGE_LAST(SharePoint)) \
   /* Post Print Settings\FTP Settings and its connections */ \
@@ -387,6 +410,14 @@
   X(FtpUploadText, Printer, TW_FTPCONN, u"Upload Text", Yes, OFF, 0, NOSA, NORULE, NOMERGE) \
   X(FtpUploadOcr, Printer, TW_FTPCONN, u"Upload OCR", Yes, OFF, 0, NOSA, NORULE, NOMERGE) \
   X(FtpUploadDocument, Printer, TW_FTPCONN, u"Upload Document", Yes, ON, 0, NOSA, NORULE, NOMERGE) \
+  X(FtpConnectionName, Printer, TW_FTPCONN, u"Connection Name", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(FtpServerAddress, Printer, TW_FTPCONN, u"Server Address", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(FtpLoginName, Printer, TW_FTPCONN, u"Login Name", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(FtpRemoteDirectory, Printer, TW_FTPCONN, u"Remote Directory", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(FtpProxyServerAddress, Printer, TW_FTPCONN, u"Proxy Server Address", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(FtpProxyUserName, Printer, TW_FTPCONN, u"Proxy User Name", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(FtpProxyDomain, Printer, TW_FTPCONN, u"Proxy Domain", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(FtpLogfile, Printer, TW_FTPCONN, u"Logfile", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
   X(FtpPassword, Printer, TW_FTPCONN, u"Password", Text, EMPTY, 260, NOSA, ScrambledHex6C, NOMERGE) \
   X(FtpProxyUserPassword, Printer, TW_FTPCONN, u"Proxy User Password", Text, EMPTY, 260, NOSA, ScrambledHex6C, NOMERGE) \
   /* Start Application, Application Starter */ \

@@ -377,6 +377,10 @@ std::optional<RawValue> ReadRaw(const SettingsScope& scope, const SettingDef& de
   return std::move(q.value);
 }
 
+std::optional<RawValue> Read(const SettingsScope& scope, Setting<ValueType::Any> s, const Fill& fill) {
+  return ReadRaw(scope, Definition(s), fill);
+}
+
 // --- writers ----------------------------------------------------------------------
 
 BOOL Write(const SettingsScope& scope, Setting<ValueType::Dword> s, DWORD value, const Fill& fill) {

@@ -108,6 +108,8 @@ struct RawValue {
   std::vector<BYTE> data;
 };
 std::optional<RawValue> ReadRaw(const SettingsScope& scope, const SettingDef& def, const Fill& fill = {});
+// A value handed on as stored: its type and bytes, when present.
+std::optional<RawValue> Read(const SettingsScope& scope, Setting<ValueType::Any> s, const Fill& fill = {});
 
 namespace internal {
 // Forgets the once-per-process preparations (packaged copies made, volatile

@@ -159,6 +159,9 @@ TEST_F(SettingsStore, MissingKeysGiveEveryDefault) {
       case ValueType::Binary:
         EXPECT_TRUE(Read(scope, Setting<ValueType::Binary>{id}).empty()) << where;
         break;
+      case ValueType::Any:
+        EXPECT_FALSE(Read(scope, Setting<ValueType::Any>{id})) << where;
+        break;
       case ValueType::IniInt:
       case ValueType::IniText: break;  // the INI readers are tested with the INI file
     }
@@ -294,6 +297,19 @@ TEST_F(SettingsStore, OutputDirectoryFromClientIsReadFromTheDefaultUser) {
   Put(HKEY_USERS, u".DEFAULT\\" + PrinterPath(u"Filename Generation Settings"), u"Use Output Directory from Client",
       REG_DWORD, &one, sizeof one);
   EXPECT_TRUE(Read(scope_, NamingUseOutputDirectoryFromClient));
+}
+
+TEST_F(SettingsStore, ValuesHandedOnAsStored) {
+  DWORD port = 587;
+  Put(HKEY_CURRENT_USER, PrinterPath(u"Post Print Settings\\Email Settings"), u"SMTP Port", REG_DWORD, &port, sizeof port);
+  auto raw = Read(scope_, EmailSmtpPort);
+  ASSERT_TRUE(raw);
+  EXPECT_EQ(raw->type, DWORD{REG_DWORD});
+  ASSERT_EQ(raw->data.size(), 4u);
+  EXPECT_EQ(raw->data[0], BYTE{587 & 0xff});
+  const BYTE blob[] = {1, 2, 0, 3};
+  Put(HKEY_CURRENT_USER, PrinterPath(u"Post Print Settings\\Email Settings"), u"Mailvane Data", REG_BINARY, blob, sizeof blob);
+  EXPECT_EQ(Read(scope_, EmailMailvaneData), (std::vector<BYTE>{1, 2, 0, 3}));
 }
 
 TEST_F(SettingsStore, EnvironmentVariablesByAnyName) {
