@@ -36,7 +36,7 @@ bool validComponent(std::u16string_view c) {
 }
 
 // Splits `rest` into components and applies them to `parts`.
-DWORD applyComponents(std::u16string_view rest, std::vector<std::u16string>& parts) {
+DWORD applyComponents(std::u16string_view rest, std::vector<std::u16string>& parts, bool validate) {
   size_t i = 0;
   while (i < rest.size()) {
     while (i < rest.size() && isSep(rest[i])) ++i;
@@ -53,7 +53,7 @@ DWORD applyComponents(std::u16string_view rest, std::vector<std::u16string>& par
     while (end > 0 && (comp[end - 1] == u'.' || comp[end - 1] == u' ')) --end;
     comp = comp.substr(0, end);
     if (comp.empty()) continue;
-    if (!validComponent(comp)) return ERROR_INVALID_NAME;
+    if (validate && !validComponent(comp)) return ERROR_INVALID_NAME;
     parts.emplace_back(comp);
   }
   return ERROR_SUCCESS;
@@ -70,7 +70,7 @@ bool IsDevice(std::u16string_view p) {
   return p.size() >= 4 && isSep(p[0]) && isSep(p[1]) && p[2] == u'.' && isSep(p[3]);
 }
 
-DWORD FullPath(std::u16string_view input, std::u16string& out) {
+static DWORD fullPath(std::u16string_view input, std::u16string& out, bool validate) {
   std::u16string_view p = input;
   if (p.size() >= 4 && isSep(p[0]) && isSep(p[1]) && p[2] == u'?' && isSep(p[3])) {
     p.remove_prefix(4);
@@ -93,15 +93,15 @@ DWORD FullPath(std::u16string_view input, std::u16string& out) {
     std::u16string_view rest = p.substr(2);
     if (rest.empty() || !isSep(rest[0])) {  // "C:name" is relative to that drive's current folder
       std::u16string cwd = CurrentDirectory();
-      if (upperLetter(cwd[0]) == drive && (rc = applyComponents(std::u16string_view(cwd).substr(2), parts)))
+      if (upperLetter(cwd[0]) == drive && (rc = applyComponents(std::u16string_view(cwd).substr(2), parts, validate)))
         return rc;
     }
-    if ((rc = applyComponents(rest, parts))) return rc;
+    if ((rc = applyComponents(rest, parts, validate))) return rc;
   } else {
     std::u16string cwd = CurrentDirectory();
     drive = upperLetter(cwd[0]);
-    if (!isSep(p[0]) && (rc = applyComponents(std::u16string_view(cwd).substr(2), parts))) return rc;
-    if ((rc = applyComponents(p, parts))) return rc;
+    if (!isSep(p[0]) && (rc = applyComponents(std::u16string_view(cwd).substr(2), parts, validate))) return rc;
+    if ((rc = applyComponents(p, parts, validate))) return rc;
   }
 
   out.assign(1, drive);
@@ -111,6 +111,12 @@ DWORD FullPath(std::u16string_view input, std::u16string& out) {
     out += parts[i];
   }
   return ERROR_SUCCESS;
+}
+
+DWORD FullPath(std::u16string_view windowsPath, std::u16string& out) { return fullPath(windowsPath, out, true); }
+
+DWORD LexicalFullPath(std::u16string_view windowsPath, std::u16string& out) {
+  return fullPath(windowsPath, out, false);
 }
 
 DWORD ToHost(std::u16string_view windowsPath, std::filesystem::path& hostPath) {

@@ -26,6 +26,8 @@ TWCPPAPI DWORD ToHost(std::u16string_view windowsPath, std::filesystem::path& ho
 // The full Windows form of a Windows path ("c:/a/./b" -> "C:\a\b"), without
 // touching the disk. Same errors as ToHost.
 TWCPPAPI DWORD FullPath(std::u16string_view windowsPath, std::u16string& fullPath);
+// The same without checking the names (GetFullPathNameW accepts "*" and "?").
+TWCPPAPI DWORD LexicalFullPath(std::u16string_view windowsPath, std::u16string& fullPath);
 // The Windows name of a host path: under the root's drive_x -> "X:\...",
 // anything else -> "Z:\...".
 TWCPPAPI std::u16string FromHost(const std::filesystem::path& hostPath);
