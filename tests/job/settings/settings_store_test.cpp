@@ -163,7 +163,11 @@ TEST_F(SettingsStore, MissingKeysGiveEveryDefault) {
         EXPECT_FALSE(Read(scope, Setting<ValueType::Any>{id})) << where;
         break;
       case ValueType::IniInt:
-      case ValueType::IniText: break;  // the INI readers are tested with the INI file
+        EXPECT_EQ(Read(scope, Setting<ValueType::IniInt>{id}), number) << where;
+        break;
+      case ValueType::IniText:
+        EXPECT_EQ(Read(scope, Setting<ValueType::IniText>{id}), d.def.text ? d.def.text : u"") << where;
+        break;
     }
   }
 }
