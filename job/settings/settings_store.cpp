@@ -75,7 +75,8 @@ void Prepare(const SettingsScope& scope) {
   ProcessState& state = State();
   std::lock_guard guard(state.lock);
   if (scope.packaged) {
-    if (state.packageKeysCopied.insert(Upcase(scope.printerKey)).second) CopyIntoPackageKey(scope);
+    if (!scope.printerKey.empty() && state.packageKeysCopied.insert(Upcase(scope.printerKey)).second)
+      CopyIntoPackageKey(scope);
     return;
   }
   if (!state.volatileChecked) {
@@ -224,7 +225,9 @@ BOOL SetText(const SettingsScope& scope, const SettingDef& def, const Fill& fill
 // --- printer identity -------------------------------------------------------------
 
 std::optional<std::u16string> PrinterNameForId(DWORD printerId) {
+  // No printer yet; the packaged state still decides whether the root is checked.
   SettingsScope none;
+  none.packaged = ApplicationPackageName().has_value();
   const SettingDef& def = Definition(PrinterIdPrinterName);
   return QueryText(none, def, Fill{printerId, std::nullopt}, def.size);
 }

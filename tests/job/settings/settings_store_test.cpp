@@ -367,6 +367,27 @@ TEST_F(SettingsStore, VolatileRootIsRepairedOncePerProcess) {
   EXPECT_EQ(GetLastError(), DWORD{ERROR_CHILD_MUST_BE_VOLATILE});
 }
 
+TEST_F(SettingsStore, PackagedProcessDoesNotRepairTheRoot) {
+  MakeKey(u"SOFTWARE");
+  {
+    RegKey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kRoot, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              key.Receive(), nullptr),
+              ERROR_SUCCESS);
+  }
+  auto machine = *tw::config::Get();
+  machine.packageFullName = u"Contoso.Printing_1.0.0.0_x64__8wekyb3d8bbwe";
+  ASSERT_TRUE(tw::config::Save(machine));
+  auto dm = Record();
+  dm->DM.dmDeviceName.Set(kPrinter);
+  (void)Read(ScopeForRecord(*dm, 1), LastDocNumber);
+  RegKey key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kRoot, 0, KEY_READ, key.Receive()), ERROR_SUCCESS);
+  bool isVolatile = false;
+  ASSERT_EQ(tw::registry::IsKeyVolatile(key.Get(), &isVolatile), ERROR_SUCCESS);
+  EXPECT_TRUE(isVolatile);
+}
+
 TEST_F(SettingsStore, NormalRootIsLeftAsItIs) {
   PutDword(PrinterPath(), u"LastDocNumber", 8);
   EXPECT_EQ(Read(scope_, LastDocNumber), 8u);
