@@ -127,7 +127,7 @@ LONG OpenForRead(const SettingsScope& scope, const SettingDef& def, const Fill& 
 
 struct Query {
   LONG status = ERROR_FILE_NOT_FOUND;  // of opening the key and reading the value
-  bool keyMissing = false;
+  DWORD size = 0;                      // the value's size, also when it was too large
   RawValue value;
 };
 
@@ -136,21 +136,17 @@ Query QueryValue(const SettingsScope& scope, const SettingDef& def, const Fill& 
   Query q;
   RegKey key;
   q.status = OpenForRead(scope, def, fill, key);
-  if (q.status != ERROR_SUCCESS) {
-    q.keyMissing = true;
-    return q;
-  }
+  if (q.status != ERROR_SUCCESS) return q;
   std::u16string name = ValueName(scope, def, fill);
   DWORD type = 0, size = 0;
   q.status = RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size);
   if (q.status != ERROR_SUCCESS) return q;
+  q.size = size;
+  q.value.type = type;
   if (limitBytes && size > limitBytes) {
-    q.value.type = type;
-    q.value.data.resize(size);  // only the size is reported
     q.status = ERROR_MORE_DATA;
     return q;
   }
-  q.value.type = type;
   q.value.data.resize(size);
   // The value may change between the two calls; read again into what was sized.
   DWORD got = size;
@@ -163,11 +159,10 @@ Query QueryValue(const SettingsScope& scope, const SettingDef& def, const Fill& 
 }
 
 std::optional<std::u16string> QueryText(const SettingsScope& scope, const SettingDef& def, const Fill& fill,
-                                        DWORD maxChars, DWORD* neededChars = nullptr, bool* keyMissing = nullptr) {
+                                        DWORD maxChars, DWORD* neededChars = nullptr) {
   Query q = QueryValue(scope, def, fill, maxChars * 2);
-  if (keyMissing) *keyMissing = q.keyMissing;
   if (q.status == ERROR_MORE_DATA) {
-    if (neededChars) *neededChars = static_cast<DWORD>((q.value.data.size() + 1) / 2 + 1);
+    if (neededChars) *neededChars = (q.size + 1) / 2 + 1;
     return std::nullopt;
   }
   if (q.status != ERROR_SUCCESS) return std::nullopt;
