@@ -13,6 +13,8 @@ packages=(
   libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # time zones the time tests switch between (TZ=America/New_York ...)
+  tzdata
   # fonts metric-compatible with the faces printed documents ask for
   fontconfig fonts-liberation2 fonts-liberation fonts-dejavu-core fonts-dejavu-extra
   fonts-crosextra-carlito fonts-crosextra-caladea

@@ -15,7 +15,7 @@ namespace {
 
 enum class Size { Default, Char, Short, Long32, Long64, Pointer };
 
-struct Spec {
+struct Conversion {
   bool left = false, plus = false, space = false, alternate = false, zero = false;
   int width = 0;
   int precision = -1;  // -1: none
@@ -32,7 +32,7 @@ void pad(Output<C>& out, int count, C c) {
 // Emits body (units of C) in the field: sign/prefix first, zeros after them
 // when zero padding, spaces before or after.
 template <class C>
-void emitField(Output<C>& out, const Spec& s, const std::basic_string<C>& prefix, const std::basic_string<C>& body,
+void emitField(Output<C>& out, const Conversion& s, const std::basic_string<C>& prefix, const std::basic_string<C>& body,
                bool zeroPad) {
   int len = static_cast<int>(prefix.size() + body.size());
   int fill = s.width > len ? s.width - len : 0;
@@ -52,7 +52,7 @@ std::basic_string<C> widenAscii(const char* s, size_t n) {
 }
 
 template <class C>
-void formatInteger(Output<C>& out, const Spec& s, ArgSource& args) {
+void formatInteger(Output<C>& out, const Conversion& s, ArgSource& args) {
   const bool isSigned = s.conv == 'd' || s.conv == 'i';
   std::uint64_t bits;
   switch (s.size) {
@@ -127,7 +127,7 @@ void formatInteger(Output<C>& out, const Spec& s, ArgSource& args) {
 }
 
 template <class C>
-void formatPointer(Output<C>& out, const Spec& s, ArgSource& args) {
+void formatPointer(Output<C>& out, const Conversion& s, ArgSource& args) {
   // 16 upper-case hex digits, no prefix.
   auto v = reinterpret_cast<std::uintptr_t>(args.Pointer());
   char tmp[17];
@@ -136,7 +136,7 @@ void formatPointer(Output<C>& out, const Spec& s, ArgSource& args) {
 }
 
 template <class C>
-void formatFloat(Output<C>& out, const Spec& s, ArgSource& args) {
+void formatFloat(Output<C>& out, const Conversion& s, ArgSource& args) {
   double v = args.Double();
   const bool upper = s.conv == 'E' || s.conv == 'F' || s.conv == 'G' || s.conv == 'A';
   if (!std::isfinite(v)) {
@@ -172,19 +172,19 @@ void formatFloat(Output<C>& out, const Spec& s, ArgSource& args) {
   // (correctly rounded, exponent with at least two digits).
   int precision = s.precision;
   if (precision < 0 && (s.conv == 'a' || s.conv == 'A')) precision = 13;  // the CRT's default for %a
-  std::string spec = "%";
-  if (s.left) spec += '-';
-  if (s.plus) spec += '+';
-  if (s.space) spec += ' ';
-  if (s.alternate) spec += '#';
-  if (s.zero) spec += '0';
-  spec += std::to_string(s.width);
-  if (precision >= 0) spec += "." + std::to_string(precision);
-  spec += s.conv;
-  int n = std::snprintf(nullptr, 0, spec.c_str(), v);
+  std::string pattern = "%";
+  if (s.left) pattern += '-';
+  if (s.plus) pattern += '+';
+  if (s.space) pattern += ' ';
+  if (s.alternate) pattern += '#';
+  if (s.zero) pattern += '0';
+  pattern += std::to_string(s.width);
+  if (precision >= 0) pattern += "." + std::to_string(precision);
+  pattern += s.conv;
+  int n = std::snprintf(nullptr, 0, pattern.c_str(), v);
   if (n < 0) return;
   std::string text(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(text.data(), text.size(), spec.c_str(), v);
+  std::snprintf(text.data(), text.size(), pattern.c_str(), v);
   for (int i = 0; i < n; ++i) out.Put(static_cast<C>(static_cast<unsigned char>(text[i])));
 }
 
@@ -258,7 +258,7 @@ int Format(Output<C>& out, const C* format, ArgSource& args) {
       continue;
     }
     ++p;
-    Spec s;
+    Conversion s;
     for (;; ++p) {
       if (*p == C('-'))
         s.left = true;

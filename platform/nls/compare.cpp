@@ -102,8 +102,14 @@ int compare(const LocaleData* locale, DWORD flags, LPCWSTR s1, int n1, LPCWSTR s
     return ucol_strcoll(coll, x.data(), static_cast<int32_t>(x.size()), y.data(), static_cast<int32_t>(y.size()));
   };
   UCollationResult r = UCOL_EQUAL;
-  // Word sort: hyphen and apostrophe weigh only when all else is equal.
-  if (!(flags & SORT_STRINGSORT)) r = coll16(withoutHyphens(a), withoutHyphens(b));
+  if (!(flags & SORT_STRINGSORT)) {
+    // Word sort: hyphen and apostrophe weigh only when all else is equal, and
+    // then the string with fewer of them comes first ("coop" < "co-op").
+    std::u16string a2 = withoutHyphens(a), b2 = withoutHyphens(b);
+    r = coll16(a2, b2);
+    if (r == UCOL_EQUAL && a.size() - a2.size() != b.size() - b2.size())
+      r = (a.size() - a2.size()) < (b.size() - b2.size()) ? UCOL_LESS : UCOL_GREATER;
+  }
   if (r == UCOL_EQUAL) r = coll16(a, b);
   return r == UCOL_LESS ? CSTR_LESS_THAN : r == UCOL_EQUAL ? CSTR_EQUAL : CSTR_GREATER_THAN;
 }

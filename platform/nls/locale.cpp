@@ -26,26 +26,38 @@ namespace {
 
 using Values = std::map<LCTYPE, std::u16string_view>;
 
-Values englishNames() {
-  Values v;
-  const char16_t* days[] = {u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday", u"Saturday", u"Sunday"};
-  const char16_t* abbrevDays[] = {u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat", u"Sun"};
-  const char16_t* shortestDays[] = {u"Mo", u"Tu", u"We", u"Th", u"Fr", u"Sa", u"Su"};
-  const char16_t* months[] = {u"January", u"February", u"March",     u"April",   u"May",      u"June",
-                              u"July",    u"August",   u"September", u"October", u"November", u"December"};
-  const char16_t* abbrevMonths[] = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
-                                    u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
+// The calendar names of a language; the week starts on Monday
+// (LOCALE_SDAYNAME1).
+struct CalendarNames {
+  const char16_t* days[7];
+  const char16_t* abbrevDays[7];
+  const char16_t* shortestDays[7];
+  const char16_t* months[12];
+  const char16_t* abbrevMonths[12];
+};
+
+void setNames(Values& v, const CalendarNames& n) {
   for (int i = 0; i < 7; ++i) {
-    v[LOCALE_SDAYNAME1 + i] = days[i];
-    v[LOCALE_SABBREVDAYNAME1 + i] = abbrevDays[i];
-    v[LOCALE_SSHORTESTDAYNAME1 + i] = shortestDays[i];
+    v[LOCALE_SDAYNAME1 + i] = n.days[i];
+    v[LOCALE_SABBREVDAYNAME1 + i] = n.abbrevDays[i];
+    v[LOCALE_SSHORTESTDAYNAME1 + i] = n.shortestDays[i];
   }
   for (int i = 0; i < 12; ++i) {
-    v[LOCALE_SMONTHNAME1 + i] = months[i];
-    v[LOCALE_SABBREVMONTHNAME1 + i] = abbrevMonths[i];
+    v[LOCALE_SMONTHNAME1 + i] = n.months[i];
+    v[LOCALE_SABBREVMONTHNAME1 + i] = n.abbrevMonths[i];
   }
   v[LOCALE_SMONTHNAME13] = u"";
   v[LOCALE_SABBREVMONTHNAME13] = u"";
+}
+
+Values englishNames() {
+  Values v;
+  setNames(v, {{u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday", u"Saturday", u"Sunday"},
+               {u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat", u"Sun"},
+               {u"Mo", u"Tu", u"We", u"Th", u"Fr", u"Sa", u"Su"},
+               {u"January", u"February", u"March", u"April", u"May", u"June", u"July", u"August", u"September",
+                u"October", u"November", u"December"},
+               {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"}});
   return v;
 }
 
@@ -267,21 +279,12 @@ Values deDE() {
                                  {LOCALE_IFIRSTDAYOFWEEK, u"0"},
                                  {LOCALE_IFIRSTWEEKOFYEAR, u"2"},
                              });
-  const char16_t* days[] = {u"Montag", u"Dienstag", u"Mittwoch", u"Donnerstag", u"Freitag", u"Samstag", u"Sonntag"};
-  const char16_t* abbrevDays[] = {u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa", u"So"};
-  const char16_t* months[] = {u"Januar", u"Februar", u"M\u00E4rz",   u"April",    u"Mai",      u"Juni",
-                              u"Juli",   u"August",  u"September", u"Oktober", u"November", u"Dezember"};
-  const char16_t* abbrevMonths[] = {u"Jan", u"Feb", u"M\u00E4r", u"Apr", u"Mai", u"Jun",
-                                    u"Jul", u"Aug", u"Sep",      u"Okt", u"Nov", u"Dez"};
-  for (int i = 0; i < 7; ++i) {
-    v[LOCALE_SDAYNAME1 + i] = days[i];
-    v[LOCALE_SABBREVDAYNAME1 + i] = abbrevDays[i];
-    v[LOCALE_SSHORTESTDAYNAME1 + i] = abbrevDays[i];
-  }
-  for (int i = 0; i < 12; ++i) {
-    v[LOCALE_SMONTHNAME1 + i] = months[i];
-    v[LOCALE_SABBREVMONTHNAME1 + i] = abbrevMonths[i];
-  }
+  setNames(v, {{u"Montag", u"Dienstag", u"Mittwoch", u"Donnerstag", u"Freitag", u"Samstag", u"Sonntag"},
+               {u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa", u"So"},
+               {u"Mo", u"Di", u"Mi", u"Do", u"Fr", u"Sa", u"So"},
+               {u"Januar", u"Februar", u"M\u00E4rz", u"April", u"Mai", u"Juni", u"Juli", u"August", u"September",
+                u"Oktober", u"November", u"Dezember"},
+               {u"Jan", u"Feb", u"M\u00E4r", u"Apr", u"Mai", u"Jun", u"Jul", u"Aug", u"Sep", u"Okt", u"Nov", u"Dez"}});
   return v;
 }
 
@@ -402,15 +405,7 @@ bool LocaleValue(const LocaleData& locale, DWORD lctype, std::u16string& value) 
 DWORD LocaleLcid(const LocaleData& locale) { return locale.lcid; }
 const char* LocaleIcuName(const LocaleData& locale) { return locale.icuName; }
 
-}  // namespace tw::nls
-
-namespace {
-
-using tw::nls::LocaleData;
-
-// Copies text (with its terminator) or answers the size; the result counts
-// the terminator.
-int copyOut(std::u16string_view text, LPWSTR out, int cch) {
+int CopyOut(std::u16string_view text, LPWSTR out, int cch) {
   int needed = static_cast<int>(text.size()) + 1;
   if (cch == 0) return needed;
   if (cch < needed) {
@@ -421,6 +416,12 @@ int copyOut(std::u16string_view text, LPWSTR out, int cch) {
   out[text.size()] = 0;
   return needed;
 }
+
+}  // namespace tw::nls
+
+namespace {
+
+using tw::nls::LocaleData;
 
 int localeInfo(const LocaleData* locale, LCTYPE type, LPWSTR out, int cch) {
   if (cch < 0 || (cch > 0 && !out)) {
@@ -457,7 +458,7 @@ int localeInfo(const LocaleData* locale, LCTYPE type, LPWSTR out, int cch) {
     std::memcpy(out, &number, sizeof(number));
     return units;
   }
-  return copyOut(value, out, cch);
+  return tw::nls::CopyOut(value, out, cch);
 }
 
 LANGID configuredLangId() { return static_cast<LANGID>(tw::nls::LocaleLcid(*tw::nls::FindLocale(LOCALE_USER_DEFAULT))); }

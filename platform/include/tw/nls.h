@@ -196,8 +196,7 @@ typedef WORD LANGID;
 // Linguistic comparison of the locale (ICU collation of the locale's
 // language): CSTR_LESS_THAN / CSTR_EQUAL / CSTR_GREATER_THAN, 0 on error.
 // Without SORT_STRINGSORT the hyphen and the apostrophe count only when the
-// strings are otherwise equal (Windows' word sort: "coop" and "co-op" stay
-// together). NORM_IGNORECASE compares case-folded strings ("Straße" equals
+// strings are otherwise equal (Windows' word sort: "coop" < "co-op" < "cop"). NORM_IGNORECASE compares case-folded strings ("Straße" equals
 // "STRASSE"); NORM_IGNORENONSPACE ignores accents; NORM_IGNORESYMBOLS drops
 // punctuation and symbols.
 TWAPI int CompareStringW(LCID Locale, DWORD dwCmpFlags, LPCWSTR lpString1, int cchCount1, LPCWSTR lpString2,
@@ -391,3 +390,67 @@ TWAPI int LCIDToLocaleName(LCID Locale, LPWSTR lpName, int cchName, DWORD dwFlag
 TWAPI BOOL IsValidLocale(LCID Locale, DWORD dwFlags);
 #define LCID_INSTALLED 0x00000001
 #define LCID_SUPPORTED 0x00000002
+
+// ---------------------------------------------------------------------------
+// Date and time pictures
+// ---------------------------------------------------------------------------
+#define DATE_SHORTDATE 0x00000001
+#define DATE_LONGDATE 0x00000002
+#define DATE_USE_ALT_CALENDAR 0x00000004
+#define DATE_YEARMONTH 0x00000008
+#define DATE_LTRREADING 0x00000010
+#define DATE_RTLREADING 0x00000020
+#define DATE_AUTOLAYOUT 0x00000040
+#define DATE_MONTHDAY 0x00000080
+
+#define TIME_NOMINUTESORSECONDS 0x00000001
+#define TIME_NOSECONDS 0x00000002
+#define TIME_NOTIMEMARKER 0x00000004
+#define TIME_FORCE24HOURFORMAT 0x00000008
+
+// Pictures: d dd ddd dddd M MM MMM MMMM y yy yyyy (yyyyy) g gg for dates,
+// h hh H HH m mm s ss t tt for times; text in single quotes is copied ('' is
+// one quote). lpFormat null: the locale's picture (DATE_SHORTDATE when no
+// date flag is given; for times LOCALE_STIMEFORMAT). A null time is the
+// current local time. The TIME_NO* flags drop the element and the separator
+// before it (the time marker also the one after it); TIME_FORCE24HOURFORMAT
+// shows hours 0-23 and keeps an existing time marker. Returns the units with
+// the terminator; cch 0 asks for the size.
+TWAPI int GetDateFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCWSTR lpFormat, LPWSTR lpDateStr,
+                         int cchDate);
+TWAPI int GetTimeFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, LPCWSTR lpFormat, LPWSTR lpTimeStr,
+                         int cchTime);
+TWAPI int GetDateFormatEx(LPCWSTR lpLocaleName, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCWSTR lpFormat,
+                          LPWSTR lpDateStr, int cchDate, LPCWSTR lpCalendar);
+TWAPI int GetTimeFormatEx(LPCWSTR lpLocaleName, DWORD dwFlags, const SYSTEMTIME* lpTime, LPCWSTR lpFormat,
+                          LPWSTR lpTimeStr, int cchTime);
+
+// ---------------------------------------------------------------------------
+// Messages
+// ---------------------------------------------------------------------------
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_STRING 0x00000400
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000
+#define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FF
+
+// The message from a string, a module's message table (through the module
+// loader) or the system's table of Win32 error texts (English, as Windows
+// has them, each ending in "\r\n"; a FACILITY_WIN32 HRESULT finds the text of
+// its code). Inserts %1..%99 with an optional !printf format! (default !s!,
+// a wide string; * takes the width/precision from the next inserts); %0 ends
+// the message, %n is CR LF, %r CR, %t a tab, %b and "% " a space, %. %! %%
+// the character. Width 0 keeps the text's line breaks; FORMAT_MESSAGE_MAX_
+// WIDTH_MASK turns them into spaces; another width wraps lines at it.
+// Arguments: a va_list* (every insert one pointer-sized argument) or, with
+// FORMAT_MESSAGE_ARGUMENT_ARRAY, a DWORD_PTR array.
+// Errors: ERROR_MR_MID_NOT_FOUND (317) for an unknown id,
+// ERROR_RESOURCE_LANG_NOT_FOUND for a language without texts,
+// ERROR_RESOURCE_TYPE_NOT_FOUND for a module without a message table,
+// ERROR_INSUFFICIENT_BUFFER when nSize is too small, ERROR_INVALID_PARAMETER
+// for inserts without arguments or a malformed insert.
+// Returns the units written, without the terminator.
+TWAPI DWORD FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId, LPWSTR lpBuffer,
+                           DWORD nSize, va_list* Arguments);

@@ -19,9 +19,17 @@
 //   %ld reads a 32-bit argument.
 #pragma once
 
+// The standard library's wide headers come first: their std:: names are
+// using-declarations of glibc's functions, and must not see the WCHAR
+// overloads below (libstdc++ takes the address of std::wcstol,
+// std::vswprintf, ... which an overload would make ambiguous).
 #include <cstdarg>
 #include <cstddef>
+#include <cstdlib>
 #include <ctime>
+#include <cwchar>
+#include <cwctype>
+#include <string>
 
 #include "tw/wintypes.h"
 
@@ -192,8 +200,8 @@ TWCPPAPI int swprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
 TWCPPAPI int vswprintf(WCHAR* buffer, size_t count, const WCHAR* format, va_list args);
 TWAPI int _scwprintf(const WCHAR* format, ...);
 TWAPI int _vscwprintf(const WCHAR* format, va_list args);
-// user32's wsprintfW: no floating point, output limited to 1024 units
-// (terminated); returns the length.
+// user32's wsprintfW: output limited to 1024 units (terminated); returns the
+// length. (user32 knows no floating point; this one formats it like the CRT.)
 TWAPI int wsprintfW(LPWSTR buffer, LPCWSTR format, ...);
 TWAPI int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list args);
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tw/root.h"
+#include "root_guard.h"
 #include "tw_test.h"
 #include "windows.h"
 
@@ -149,6 +150,7 @@ TEST(CodePageSizes, QueriesTerminatorsAndShortBuffers) {
 }
 
 TEST(CodePageConfig, AnsiCodePageComesFromTheMachineConfiguration) {
+  twtest::RootGuard keep;
   twtest::TempRoot root;
   EXPECT_EQ(GetACP(), 1252u);
   EXPECT_EQ(GetOEMCP(), 437u);
