@@ -94,18 +94,18 @@ std::u16string FormatName(std::u16string_view format, std::u16string_view s, DWO
   std::u16string out;
   for (std::size_t i = 0; i < format.size(); ++i) {
     if (format[i] == u'%' && i + 1 < format.size()) {
-      char16_t spec = format[i + 1];
-      if (spec == u's') {
+      char16_t conversion = format[i + 1];
+      if (conversion == u's') {
         out += s;
         ++i;
         continue;
       }
-      if (spec == u'd') {
+      if (conversion == u'd') {
         out += Decimal(d);
         ++i;
         continue;
       }
-      if (spec == u'%') {
+      if (conversion == u'%') {
         out += u'%';
         ++i;
         continue;
