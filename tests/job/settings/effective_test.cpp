@@ -37,6 +37,7 @@ class EffectiveRule : public ::testing::Test {
   void SaveAsOn() { record_->Flags |= tw::devmode::flags::SaveAs; }
 
   twtest::TempRoot root_;
+  twtest::LeakGuard keys_;
   std::unique_ptr<TarnwickDEVMODE> record_ = std::make_unique<TarnwickDEVMODE>();
   SettingsScope scope_;
   MergeState merge_;

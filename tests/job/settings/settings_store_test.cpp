@@ -66,6 +66,7 @@ class SettingsStore : public ::testing::Test {
  protected:
   void SetUp() override { internal::ResetOncePerProcessState(); }
   twtest::TempRoot root_;
+  twtest::LeakGuard keys_;  // every key the readers and writers open is closed again
   SettingsScope scope_ = ScopeForPrinter(kPrinter, 7);
 };
 
