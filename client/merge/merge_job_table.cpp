@@ -1,0 +1,10 @@
+#include "client/merge/merge_job_table.h"
+
+namespace tw::merge {
+
+BOOL WaitForTurn(std::u16string_view /*baseName*/, DWORD /*jobId*/, MergeTurn& turn) {
+  turn = MergeTurn{};
+  return FALSE;
+}
+
+}  // namespace tw::merge
