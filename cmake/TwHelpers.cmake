@@ -25,5 +25,5 @@ function(tw_add_test_dir name dir)
   target_link_libraries(${name} PRIVATE twplatform twtest_main GTest::gmock GTest::gtest ${T_LIBS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "TW_SHARED_DIR=${CMAKE_SOURCE_DIR}/../shared;TW_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+                       PROPERTIES ENVIRONMENT "TW_SHARED_DIR=${CMAKE_SOURCE_DIR}/../shared")
 endfunction()

@@ -12,5 +12,11 @@ case "$variant" in
   asan) flags=(-DCMAKE_BUILD_TYPE=Debug -DTW_SANITIZE=ON) ;;
   *) echo "build.sh: unknown variant '$variant' (release or asan)" >&2; exit 2 ;;
 esac
+# Worktrees of the same repository share compiled objects through ccache
+# when it is installed (optional; the CI machine builds without it).
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd .. && pwd)} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+  flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S . -B "build/$variant" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "build/$variant" "$@"

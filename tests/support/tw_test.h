@@ -60,10 +60,13 @@ inline std::filesystem::path SharedDir() {
   return dir;
 }
 
-// The build's bin/ folder (executables and modules).
+// The build's bin/ folder (executables and modules): TW_BIN_DIR, else the
+// folder of the running test executable, which the build puts there.
 inline std::filesystem::path BinDir() {
-  const char* env = std::getenv("TW_BIN_DIR");
-  return env ? env : "";
+  if (const char* env = std::getenv("TW_BIN_DIR"); env && *env) return env;
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path{} : exe.parent_path();
 }
 
 }  // namespace twtest
