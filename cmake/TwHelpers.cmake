@@ -24,6 +24,9 @@ function(tw_add_test_dir name dir)
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE twplatform twtest_main GTest::gmock GTest::gtest ${T_LIBS})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+  # Tests find their data beside their sources through this, not __FILE__
+  # (which a compiler cache may make relative).
+  target_compile_definitions(${name} PRIVATE TW_SOURCE_ROOT="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
                        PROPERTIES ENVIRONMENT "TW_SHARED_DIR=${CMAKE_SOURCE_DIR}/../shared")
 endfunction()

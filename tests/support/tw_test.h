@@ -60,6 +60,13 @@ inline std::filesystem::path SharedDir() {
   return dir;
 }
 
+#ifdef TW_SOURCE_ROOT
+// A folder of the checkout, e.g. SourcePath("tests/platform/emf").
+inline std::filesystem::path SourcePath(const std::filesystem::path& relative) {
+  return std::filesystem::path(TW_SOURCE_ROOT) / relative;
+}
+#endif
+
 // The build's bin/ folder (executables and modules): TW_BIN_DIR, else the
 // folder of the running test executable, which the build puts there.
 inline std::filesystem::path BinDir() {

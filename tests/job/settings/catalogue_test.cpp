@@ -18,14 +18,7 @@ using namespace tw::settings;
 
 namespace {
 
-// This source folder. Built through ccache with a base directory, __FILE__ is
-// relative to the build root (the parent of bin/), not to the test's working
-// directory.
-std::filesystem::path SourceDir() {
-  std::filesystem::path file(__FILE__);
-  if (file.is_relative()) file = twtest::BinDir().parent_path() / file;
-  return file.lexically_normal().parent_path();
-}
+std::filesystem::path SourceDir() { return twtest::SourcePath("tests/job/settings"); }
 
 std::string U8(std::u16string_view s) { return tw::ToUtf8(s); }
 

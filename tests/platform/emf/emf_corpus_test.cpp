@@ -96,7 +96,7 @@ TEST(EmfCorpus, RenderingsKeepTheirBaseline) {
   if (bin.empty()) bin = fs::read_symlink("/proc/self/exe").parent_path();
   fs::path tool = bin / "emfcompare";
   ASSERT_TRUE(fs::exists(tool)) << tool << " is missing: build the emfcompare target";
-  fs::path baseline = fs::path(__FILE__).parent_path() / "corpus_baseline.tsv";
+  fs::path baseline = twtest::SourcePath("tests/platform/emf") / "corpus_baseline.tsv";
   ASSERT_TRUE(fs::exists(baseline)) << baseline;
   fs::path logFile = fs::temp_directory_path() / ("emfcompare-" + std::to_string(getpid()) + ".log");
   std::string command = "'" + tool.string() + "' --corpus '" + (shared / "corpus").string() + "' --baseline '" +

@@ -1,5 +1,6 @@
 // Helpers for the profile tests.
 #pragma once
+#include "tw_test.h"
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -8,7 +9,7 @@
 
 namespace profiletest {
 
-inline std::filesystem::path DataDir() { return std::filesystem::path(__FILE__).parent_path() / "data"; }
+inline std::filesystem::path DataDir() { return twtest::SourcePath("tests/platform/profile") / "data"; }
 
 inline std::string Slurp(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
