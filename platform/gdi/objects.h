@@ -18,12 +18,13 @@
 #include "tw/lasterror.h"
 #include "tw/wintypes.h"
 #include "wingdi.h"
+#include "winerror.h"
 
 namespace tw::gdi {
 
 // The usual exit for a bad argument: ERROR_INVALID_PARAMETER, false.
 inline bool InvalidParameter() {
-  SetLastError(87 /* ERROR_INVALID_PARAMETER */);
+  SetLastError(ERROR_INVALID_PARAMETER);
   return false;
 }
 
@@ -72,7 +73,7 @@ template <class T>
 std::shared_ptr<T> LookupObjectAs(HGDIOBJ handle) {
   auto object = LookupObject(handle);
   auto typed = std::dynamic_pointer_cast<T>(object);
-  if (object && !typed) SetLastError(6 /* ERROR_INVALID_HANDLE */);
+  if (object && !typed) SetLastError(ERROR_INVALID_HANDLE);
   return typed;
 }
 // Removes the handle; the object dies with its last reference. False (and

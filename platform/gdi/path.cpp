@@ -13,8 +13,6 @@ int SelectClipRegion(Dc& dc, const RegionData* region, int mode);
 
 namespace {
 
-constexpr DWORD kErrorCanNotComplete = 1003;  // ERROR_CAN_NOT_COMPLETE
-
 PointF toDevice(Dc& dc, int x, int y) {
   POINT p = dc.ToDevice({x, y});
   return {static_cast<double>(p.x), static_cast<double>(p.y)};
@@ -94,7 +92,7 @@ namespace {
 std::shared_ptr<Dc> dcWithClosedPath(HDC hdc) {
   auto dc = LookupDc(hdc);
   if (dc && dc->State().path.state != Path::State::Closed) {
-    SetLastError(kErrorCanNotComplete);
+    SetLastError(ERROR_CAN_NOT_COMPLETE);
     return nullptr;
   }
   return dc;
@@ -129,7 +127,7 @@ BOOL EndPath(HDC hdc) {
   auto dc = LookupDc(hdc);
   if (!dc) return FALSE;
   if (!dc->State().path.Building()) {
-    SetLastError(kErrorCanNotComplete);
+    SetLastError(ERROR_CAN_NOT_COMPLETE);
     return FALSE;
   }
   if (DcRecorder* recorder = dc->Recorder())
@@ -152,7 +150,7 @@ BOOL CloseFigure(HDC hdc) {
   if (!dc) return FALSE;
   Path& path = dc->State().path;
   if (!path.Building() || path.points.empty()) {
-    SetLastError(kErrorCanNotComplete);
+    SetLastError(ERROR_CAN_NOT_COMPLETE);
     return FALSE;
   }
   if (DcRecorder* recorder = dc->Recorder())
@@ -225,7 +223,7 @@ BOOL WidenPath(HDC hdc) {
   if (!dc) return FALSE;
   const Pen* pen = dc->State().pen.get();
   if (!pen || pen->Style() == PS_NULL) {
-    SetLastError(kErrorCanNotComplete);
+    SetLastError(ERROR_CAN_NOT_COMPLETE);
     return FALSE;
   }
   if (DcRecorder* recorder = dc->Recorder())

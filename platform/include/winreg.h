@@ -11,15 +11,9 @@
 #pragma once
 #include "tw/security.h"
 #include "tw/wintypes.h"
+#include "winerror.h"
 
 typedef LONG LSTATUS;
-
-#ifndef ERROR_DATATYPE_MISMATCH
-#define ERROR_DATATYPE_MISMATCH 1629L
-#endif
-#ifndef ERROR_UNSUPPORTED_TYPE
-#define ERROR_UNSUPPORTED_TYPE 1630L
-#endif
 
 // Predefined keys (sign-extended 32-bit values, as on x64 Windows).
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))

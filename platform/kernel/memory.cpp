@@ -125,7 +125,7 @@ BOOL unlockBlock(HANDLE handle) {
   }
   if (!block->moveable) return TRUE;
   if (block->lockCount == 0) {
-    SetLastError(158 /* ERROR_NOT_LOCKED */);
+    SetLastError(ERROR_NOT_LOCKED);
     return FALSE;
   }
   if (--block->lockCount > 0) return TRUE;

@@ -19,12 +19,11 @@
 #include "tw/kernelsync.h"
 #include "tw/kobject.h"
 #include "tw/sync.h"
+#include "winerror.h"
 
 namespace tw::sync {
 namespace {
 
-constexpr DWORD kErrorFileInvalid = 1006;       // ERROR_FILE_INVALID
-constexpr DWORD kErrorMappedAlignment = 1132;   // ERROR_MAPPED_ALIGNMENT
 constexpr std::uint64_t kGranularity = 65536;   // allocation granularity
 
 std::atomic<FileDescriptorResolver> g_resolver{nullptr};
@@ -206,7 +205,7 @@ TWAPI HANDLE CreateFileMappingW(HANDLE hFile, LPSECURITY_ATTRIBUTES, DWORD flPro
     const auto fileSize = static_cast<std::uint64_t>(st.st_size);
     DWORD error = 0;
     if (WritableProtect(protect) && !fileWritable) error = ERROR_ACCESS_DENIED;
-    else if (size == 0 && fileSize == 0) error = kErrorFileInvalid;
+    else if (size == 0 && fileSize == 0) error = ERROR_FILE_INVALID;
     else if (size > fileSize && !WritableProtect(protect)) error = ERROR_ACCESS_DENIED;
     else if (size > fileSize && ftruncate(fd, static_cast<off_t>(size)) != 0) error = ErrorFromErrno(errno);
     if (error) {
@@ -283,7 +282,7 @@ TWAPI LPVOID MapViewOfFileEx(HANDLE hFileMappingObject, DWORD dwDesiredAccess, D
   }
   const std::uint64_t offset = (static_cast<std::uint64_t>(dwFileOffsetHigh) << 32) | dwFileOffsetLow;
   if (offset % kGranularity) {
-    SetLastError(kErrorMappedAlignment);
+    SetLastError(ERROR_MAPPED_ALIGNMENT);
     return nullptr;
   }
   // A view must lie inside the mapping.

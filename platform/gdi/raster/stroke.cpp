@@ -92,11 +92,55 @@ void addPositive(Polygons& out, std::vector<PointF> poly) {
   out.push_back(std::move(poly));
 }
 
+// A rectangle in device coordinates that may reach beyond LONG.
+struct BoxF {
+  double left, top, right, bottom;
+};
+
+BoxF grown(const RECT& r, double by) {
+  return {r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
+
 std::vector<PointF> circle(PointF c, double r) {
   int n = static_cast<int>(std::clamp(std::ceil(kPi * r), 8.0, 256.0));
   std::vector<PointF> out;
   for (int i = 0; i < n; ++i) {
     double t = 2 * kPi * i / n;
+    out.push_back({c.x + r * std::cos(t), c.y + r * std::sin(t)});
+  }
+  return out;
+}
+
+// A round cap or join seen through `box`. Up to 256 corners the whole
+// circle; a larger one (a pen hundreds of pixels wide and more) only as the
+// sector facing the box, with chords within 1/10 pixel of the arc, so that
+// its edge is true however large it is.
+std::vector<PointF> circle(PointF c, double r, const BoxF* box) {
+  if (!box || kPi * r <= 256) return circle(c, r);
+  const PointF corners[4] = {{box->left, box->top}, {box->right, box->top}, {box->right, box->bottom},
+                             {box->left, box->bottom}};
+  double farthest = 0;
+  for (const PointF& k : corners) farthest = std::max(farthest, std::hypot(k.x - c.x, k.y - c.y));
+  if (farthest <= r) return {corners, corners + 4};  // covers the box
+  double step = std::min(2 * kPi / 256, std::sqrt(0.8 / r));
+  std::vector<PointF> out;
+  double from = 0, to = 2 * kPi;
+  bool inside = c.x >= box->left && c.x <= box->right && c.y >= box->top && c.y <= box->bottom;
+  if (!inside) {
+    // The box lies within less than a half-turn seen from the centre.
+    double mid = std::atan2((box->top + box->bottom) / 2 - c.y, (box->left + box->right) / 2 - c.x), lo = 0, hi = 0;
+    for (const PointF& k : corners) {
+      double d = std::remainder(std::atan2(k.y - c.y, k.x - c.x) - mid, 2 * kPi);
+      lo = std::min(lo, d);
+      hi = std::max(hi, d);
+    }
+    from = mid + lo;
+    to = mid + hi;
+    out.push_back(c);
+  }
+  int n = static_cast<int>(std::ceil((to - from) / step));
+  for (int i = 0; i <= n; ++i) {
+    double t = from + (to - from) * i / std::max(n, 1);
     out.push_back({c.x + r * std::cos(t), c.y + r * std::sin(t)});
   }
   return out;
@@ -114,7 +158,7 @@ std::vector<PointF> dedupe(std::span<const PointF> points, bool closed) {
 
 // Clips segment a-b to `box`: the parameters [t0, t1] inside it, false
 // when it misses (Liang-Barsky).
-bool clipSegment(PointF a, PointF b, const RECT& box, double& t0, double& t1) {
+bool clipSegment(PointF a, PointF b, const BoxF& box, double& t0, double& t1) {
   t0 = 0;
   t1 = 1;
   double dx = b.x - a.x, dy = b.y - a.y;
@@ -135,11 +179,55 @@ bool clipSegment(PointF a, PointF b, const RECT& box, double& t0, double& t1) {
   return t0 <= t1;
 }
 
+// How many dashes of a pattern `period` long lie on the parts of the
+// polyline inside `reach` and, of those, outside `box`.
+void countDashes(const std::vector<PointF>& pts, bool closed, double period, const BoxF& reach, const BoxF& box,
+                 double& inside, double& outside) {
+  inside = outside = 0;
+  std::size_t segments = closed ? pts.size() : pts.size() - 1;
+  for (std::size_t i = 0; i < segments; ++i) {
+    PointF a = pts[i], b = pts[(i + 1) % pts.size()];
+    double len = std::hypot(b.x - a.x, b.y - a.y), t0, t1, u0, u1;
+    if (!clipSegment(a, b, reach, t0, t1)) continue;
+    double near = clipSegment(a, b, box, u0, u1) ? u1 - u0 : 0;
+    inside += near * len / period;
+    outside += std::max(0.0, (t1 - t0) - near) * len / period;
+  }
+}
+
+// Sutherland-Hodgman: the part of a polygon inside `box`. Inside the box the
+// polygon covers exactly the points it covered before.
+std::vector<PointF> clipPolygon(const std::vector<PointF>& poly, const BoxF& box) {
+  std::vector<PointF> in = poly, out;
+  auto pass = [&](auto inside, auto cross) {
+    out.clear();
+    for (std::size_t i = 0; i < in.size(); ++i) {
+      const PointF& p = in[i];
+      const PointF& q = in[(i + 1) % in.size()];
+      bool pin = inside(p), qin = inside(q);
+      if (pin) out.push_back(p);
+      if (pin != qin) out.push_back(cross(p, q));
+    }
+    in.swap(out);
+  };
+  auto atX = [](double x) {
+    return [x](const PointF& p, const PointF& q) { return PointF{x, p.y + (q.y - p.y) * (x - p.x) / (q.x - p.x)}; };
+  };
+  auto atY = [](double y) {
+    return [y](const PointF& p, const PointF& q) { return PointF{p.x + (q.x - p.x) * (y - p.y) / (q.y - p.y), y}; };
+  };
+  pass([&](const PointF& p) { return p.x >= box.left; }, atX(box.left));
+  if (!in.empty()) pass([&](const PointF& p) { return p.x <= box.right; }, atX(box.right));
+  if (!in.empty()) pass([&](const PointF& p) { return p.y >= box.top; }, atY(box.top));
+  if (!in.empty()) pass([&](const PointF& p) { return p.y <= box.bottom; }, atY(box.bottom));
+  return in;
+}
+
 // Splits a polyline into its dashes (pattern lengths alternate on and off).
 // Only the parts inside `visible` are walked dash by dash; the pattern's
 // phase skips over the rest, so long lines off the surface cost nothing.
 std::vector<std::vector<PointF>> dashPieces(const std::vector<PointF>& pts, bool closed,
-                                            const std::vector<double>& pattern, const RECT& visible) {
+                                            const std::vector<double>& pattern, const BoxF& visible) {
   std::vector<std::vector<PointF>> pieces;
   double total = 0;
   for (double v : pattern) total += std::max(v, 0.0);
@@ -206,7 +294,10 @@ void ForEachLinePixel(int x0, int y0, int x1, int y1, const std::function<void(i
 }
 
 
-Polygons StrokeOutline(Dc& dc, std::span<const PointF> input, bool closed, double width) {
+namespace {
+
+// The outline pieces of a stroke; round ones are made for `box` when given.
+Polygons outline(Dc& dc, std::span<const PointF> input, bool closed, double width, const BoxF* box) {
   Polygons out;
   const Pen* pen = dc.State().pen.get();
   std::vector<PointF> pts = dedupe(input, closed);
@@ -239,7 +330,7 @@ Polygons StrokeOutline(Dc& dc, std::span<const PointF> input, bool closed, doubl
     PointF n1 = normalOf(prev, v), n2 = normalOf(v, next);
     double cross = (v.x - prev.x) * (next.y - v.y) - (v.y - prev.y) * (next.x - v.x);
     if (join == PS_JOIN_ROUND) {
-      addPositive(out, circle(v, h));
+      addPositive(out, circle(v, h, box));
       continue;
     }
     if (std::fabs(cross) < 1e-12) continue;  // straight on, or a U-turn (covered by the quads' ends)
@@ -259,10 +350,16 @@ Polygons StrokeOutline(Dc& dc, std::span<const PointF> input, bool closed, doubl
     addPositive(out, {v, p1, p2});
   }
   if (!closed && cap == PS_ENDCAP_ROUND) {
-    addPositive(out, circle(pts.front(), h));
-    addPositive(out, circle(pts.back(), h));
+    addPositive(out, circle(pts.front(), h, box));
+    addPositive(out, circle(pts.back(), h, box));
   }
   return out;
+}
+
+}  // namespace
+
+Polygons StrokeOutline(Dc& dc, std::span<const PointF> input, bool closed, double width) {
+  return outline(dc, input, closed, width, nullptr);
 }
 
 void StrokePolyline(Dc& dc, std::span<const PointF> points, bool closed, PenCoverage* coverage) {
@@ -339,21 +436,62 @@ void StrokePolyline(Dc& dc, std::span<const PointF> points, bool closed, PenCove
 
   std::vector<PointF> pts = dedupe(points, closed);
   if (pts.size() < 2) return;
-  std::vector<double> dashes = geometricStyle(*pen, width, dc.LogicalToDevice());
-  Polygons outline;
-  if (dashes.empty()) {
-    outline = StrokeOutline(dc, pts, closed, width);
-  } else {
-    RECT visible = dc.DeviceBounds();
-    LONG margin = static_cast<LONG>(std::min(width, 1e6)) + 2;
-    visible = {visible.left - margin, visible.top - margin, visible.right + margin, visible.bottom + margin};
-    for (const auto& piece : dashPieces(pts, closed, dashes, visible)) {
-      Polygons part = StrokeOutline(dc, piece, false, width);
-      outline.insert(outline.end(), part.begin(), part.end());
-    }
-  }
+  // The pixels wanted: the surface (a row more for collected coverage) and,
+  // when painting, the clip's box. All work is bounded by them, however wide
+  // the pen: the outline is cut to them, and a pen that covers them all
+  // fills them like a rectangle.
   RECT bounds = dc.DeviceBounds();
-  ScanPolygons(outline, WINDING, coverage ? bounds.top - 1 : bounds.top, bounds.bottom + 1, emitOn);
+  RECT want{bounds.left - 1, coverage ? bounds.top - 1 : bounds.top, bounds.right + 1, bounds.bottom + 1};
+  if (!coverage) {
+    RECT clip = dc.EffectiveClip().Bounds();
+    if (clip.left >= clip.right || clip.top >= clip.bottom) return;
+    want = {std::max(want.left, clip.left), std::max(want.top, clip.top), std::min(want.right, clip.right),
+            std::min(want.bottom, clip.bottom)};
+    if (want.left >= want.right || want.top >= want.bottom) return;
+  }
+  const BoxF box = grown(want, 1);  // pixel centres of `want` lie inside, off its edges
+
+  std::vector<double> dashes = geometricStyle(*pen, width, dc.LogicalToDevice());
+  double period = 0;
+  for (double v : dashes) period += std::max(v, 0.0);
+  Polygons pieces;
+  if (!dashes.empty() && period > 0) {
+    // Dashes are walked where their outline can reach the wanted pixels:
+    // caps and joins reach half the width (square corners and mitres more).
+    double h = width / 2;
+    double reachFactor = pen->Join() == PS_JOIN_MITER ? std::max<double>(dc.State().miterLimit, 1.5) : 1.5;
+    double r = h * reachFactor + 2;
+    const BoxF reach{box.left - r, box.top - r, box.right + r, box.bottom + r};
+    // A pattern that would need more dashes beside the surface than it can
+    // show on it is far finer than the pen, whose width and caps close its
+    // gaps: it is drawn solid (only absurd pens get here; an ordinary one has
+    // a few dashes beside the surface per segment).
+    constexpr double kMaxDashes = 1 << 16;
+    double inside = 0, outside = 0;
+    countDashes(pts, closed, period, reach, box, inside, outside);
+    if (outside > kMaxDashes || inside + outside > 16 * kMaxDashes) dashes.clear();
+    for (const auto& piece : dashes.empty() ? std::vector<std::vector<PointF>>{pts}
+                                            : dashPieces(pts, closed, dashes, reach)) {
+      Polygons part = outline(dc, piece, dashes.empty() && closed, width, &box);
+      pieces.insert(pieces.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+    }
+  } else {
+    pieces = outline(dc, pts, closed, width, &box);
+  }
+
+  const double fullArea = (box.right - box.left) * (box.bottom - box.top);
+  Polygons visible;
+  for (const auto& poly : pieces) {
+    std::vector<PointF> cut = clipPolygon(poly, box);
+    if (cut.size() < 3) continue;
+    if (std::fabs(signedArea(cut) - fullArea) < 1e-3) {
+      // Covers every wanted pixel (the pieces are convex): nothing else counts.
+      for (int y = want.top; y < want.bottom; ++y) emitOn(y, want.left, want.right);
+      return;
+    }
+    visible.push_back(std::move(cut));
+  }
+  ScanPolygons(visible, WINDING, want.top, want.bottom, emitOn);
 }
 
 }  // namespace tw::gdi

@@ -14,17 +14,6 @@
 #include "winerror.h"
 
 
-// ---- error codes the file functions report beyond winerror.h ---------------
-#ifndef ERROR_NOT_SAME_DEVICE
-#define ERROR_NOT_SAME_DEVICE 17L
-#endif
-#ifndef ERROR_FILE_TOO_LARGE
-#define ERROR_FILE_TOO_LARGE 223L
-#endif
-#ifndef ERROR_INVALID_USER_BUFFER
-#define ERROR_INVALID_USER_BUFFER 1784L
-#endif
-
 // ---- file-specific access rights -------------------------------------------
 #define FILE_READ_DATA 0x0001
 #define FILE_LIST_DIRECTORY 0x0001

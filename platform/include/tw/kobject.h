@@ -5,6 +5,7 @@
 #include <memory>
 #include "tw/lasterror.h"
 #include "tw/wintypes.h"
+#include "winerror.h"
 
 namespace tw::kernel {
 
@@ -31,7 +32,7 @@ template <class T>
 std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
   auto object = LookupHandle(handle);
   auto typed = std::dynamic_pointer_cast<T>(object);
-  if (object && !typed) SetLastError(6 /* ERROR_INVALID_HANDLE */);
+  if (object && !typed) SetLastError(ERROR_INVALID_HANDLE);
   return typed;
 }
 

@@ -9,32 +9,7 @@
 #pragma once
 #include "tw/wintypes.h"
 #include "tw/access_rights.h"
-
-// Error codes of this area (winerror.h holds the common ones).
-#ifndef ERROR_NONE_MAPPED
-#define ERROR_NONE_MAPPED 1332L
-#endif
-#ifndef ERROR_UNKNOWN_REVISION
-#define ERROR_UNKNOWN_REVISION 1305L
-#endif
-#ifndef ERROR_REVISION_MISMATCH
-#define ERROR_REVISION_MISMATCH 1306L
-#endif
-#ifndef ERROR_INVALID_ACL
-#define ERROR_INVALID_ACL 1336L
-#endif
-#ifndef ERROR_INVALID_SID
-#define ERROR_INVALID_SID 1337L
-#endif
-#ifndef ERROR_INVALID_SECURITY_DESCR
-#define ERROR_INVALID_SECURITY_DESCR 1338L
-#endif
-#ifndef ERROR_BAD_DESCRIPTOR_FORMAT
-#define ERROR_BAD_DESCRIPTOR_FORMAT 1361L
-#endif
-#ifndef ERROR_ALLOTTED_SPACE_EXCEEDED
-#define ERROR_ALLOTTED_SPACE_EXCEEDED 1344L
-#endif
+#include "winerror.h"
 
 
 // --- SIDs -------------------------------------------------------------------

@@ -11,13 +11,11 @@
 #include <vector>
 #include "tw/root.h"
 #include "tw/wintypes.h"
+#include "winerror.h"
 
 typedef WCHAR* LPWCH;
 typedef std::uint32_t UINT32;
 
-#ifndef ERROR_BAD_ARGUMENTS
-#define ERROR_BAD_ARGUMENTS 160L
-#endif
 
 // ---------------------------------------------------------------------------
 // Environment of the process.

@@ -16,16 +16,8 @@
 #include "tw/module.h"
 #include "tw/root.h"
 #include "tw/wintypes.h"
+#include "winerror.h"
 
-#ifndef ERROR_NO_IMPERSONATION_TOKEN
-#define ERROR_NO_IMPERSONATION_TOKEN 1309L
-#endif
-#ifndef ERROR_BAD_IMPERSONATION_LEVEL
-#define ERROR_BAD_IMPERSONATION_LEVEL 1346L
-#endif
-#ifndef ERROR_BAD_TOKEN_TYPE
-#define ERROR_BAD_TOKEN_TYPE 1349L
-#endif
 
 typedef PVOID PSID;
 
