@@ -1,11 +1,10 @@
 // Internal: the seam between the DC layer and the font engine. The text
 // API (text_api.cpp) looks up the DC, validates, lets a metafile recorder
 // see the call and draws ETO_OPAQUE boxes; everything that needs a realised
-// font comes here. Until the font engine lands every function here fails
-// with ERROR_CALL_NOT_IMPLEMENTED.
+// font comes here (implemented in platform/gdi/text/).
 //
-// The font engine draws glyphs with DrawCoverageMask (draw.h): an 8-bit
-// coverage mask blended per pixel format, alpha 0 on 32-bit surfaces.
+// Glyphs are 8-bit coverage masks blended per pixel format (alpha 0 on
+// 32-bit surfaces).
 #pragma once
 #include <span>
 #include <string_view>
