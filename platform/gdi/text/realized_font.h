@@ -10,6 +10,7 @@
 // Realised fonts are shared between DCs and threads: every member function
 // is thread-safe. Glyph bitmaps are rendered once and cached.
 #pragma once
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -54,6 +55,9 @@ class RealizedFont {
   int UnderlineSizeDev() const { return underlineSize_; }
   int StrikeoutPosDev() const { return strikeoutPos_; }  // above the baseline, positive up
   int StrikeoutSizeDev() const { return strikeoutSize_; }
+
+  // How far (device pixels) any glyph's ink can reach from its origin.
+  double GlyphReach() const { return emDev_ * 2.0 * std::max(1.0, widthFactor_ * scaleX_ / scaleY_) + 4; }
 
   // TEXTMETRICW in logical units.
   TEXTMETRICW Metrics() const;

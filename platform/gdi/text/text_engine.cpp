@@ -195,13 +195,21 @@ BOOL ExtTextOutW(Dc& dc, int x, int y, UINT options, const RECT* rect, std::u16s
   bool mono = dib->bpp == 1 || font->Logfont().lfQuality == NONANTIALIASED_QUALITY;
   DWORD rgb = ResolveColor(dc, s.textColor);
   const Matrix& t = font->TextToDevice();
+  // Glyphs that cannot reach the clip box are not rendered (text drawn far
+  // off the page in large sizes costs nothing).
+  RECT reachable = clip.Bounds();
+  double reach = font->GlyphReach();
   for (std::size_t i = 0; i < n; ++i) {
     if (glyphs[i] == kNoGlyph) continue;
-    auto bitmap = font->Render(glyphs[i], mono);
-    if (!bitmap) continue;
     double gx, gy;
     t.ApplyVector(ox + penX[i], oy + penY[i], gx, gy);
-    int ix = int(std::floor(rx + gx + 0.5)), iy = int(std::floor(ry + gy + 0.5));
+    double cx = rx + gx, cy = ry + gy;
+    if (cx + reach < reachable.left || cx - reach > reachable.right || cy + reach < reachable.top ||
+        cy - reach > reachable.bottom)
+      continue;
+    auto bitmap = font->Render(glyphs[i], mono);
+    if (!bitmap) continue;
+    int ix = int(std::floor(cx + 0.5)), iy = int(std::floor(cy + 0.5));
     blendGlyph(*dib, clip, ix + bitmap->left, iy - bitmap->top, *bitmap, rgb);
   }
   // Underline and strike-out bars across the whole advance.
