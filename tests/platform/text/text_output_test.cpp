@@ -2,7 +2,9 @@
 // Dx arrays, the alpha byte, aliasing, clipping and recorded text.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -255,4 +257,69 @@ TEST(TextRecording, ExtentsOnAMetafileDcAreThoseOfItsReference) {
   EXPECT_GT(a.cx, 300);  // 4.2 mm letters: a few centimetres of text
   DeleteEnhMetaFile(CloseEnhMetaFile(meta));
   DeleteDC(printer);
+}
+
+TEST(TextTransforms, WorldRotationAndMirroringTurnTheGlyphs) {
+  Canvas upright(200, 200), turned(200, 200), mirrored(200, 200);
+  auto draw = [](HDC dc, const XFORM* xf) {
+    SetGraphicsMode(dc, GM_ADVANCED);
+    if (xf) SetWorldTransform(dc, xf);
+    Font f(dc, -30, u"Liberation Sans");
+    SetTextAlign(dc, TA_LEFT | TA_BASELINE);
+    TextOutW(dc, 0, 0, u"LLL", 3);
+  };
+  XFORM move{1, 0, 0, 1, 100, 100};
+  XFORM quarter{0, -1, 1, 0, 100, 100};  // a quarter turn counter-clockwise on the page
+  XFORM mirror{-1, 0, 0, 1, 100, 100};   // x mirrored
+  draw(upright.Dc(), &move);
+  draw(turned.Dc(), &quarter);
+  draw(mirrored.Dc(), &mirror);
+  RECT a = upright.InkBox(), b = turned.InkBox(), c = mirrored.InkBox();
+  // Upright: right of x = 100, above y = 100.
+  EXPECT_GE(a.left, 100);
+  EXPECT_LE(a.bottom, 100);
+  // Turned: the baseline runs up from (100, 100), the letters to its left;
+  // the box is the upright one turned.
+  EXPECT_LE(b.right, 100);
+  EXPECT_LE(b.bottom, 100);
+  EXPECT_NEAR(b.right - b.left, a.bottom - a.top, 1);
+  EXPECT_NEAR(b.bottom - b.top, a.right - a.left, 1);
+  // Mirrored: the same box reflected about x = 100.
+  EXPECT_NEAR(c.right, 200 - a.left - 1, 1);
+  EXPECT_NEAR(c.left, 200 - a.right - 1, 1);
+  EXPECT_EQ(c.top, a.top);
+}
+
+TEST(TextThreads, PrivateFontsChangeWhileOtherThreadsRender) {
+  // Another thread adds and removes a memory font over and over while this
+  // one draws and measures with the same family: no crash, every call works.
+  std::vector<BYTE> bytes;
+  {
+    Canvas c(4, 4);
+    Font f(c.Dc(), -20, u"DejaVu Sans");
+    DWORD size = GetFontData(c.Dc(), 0, 0, nullptr, 0);
+    ASSERT_NE(size, GDI_ERROR);
+    bytes.resize(size);
+    GetFontData(c.Dc(), 0, 0, bytes.data(), size);
+  }
+  std::atomic<bool> stop{false};
+  std::thread churn([&] {
+    while (!stop) {
+      DWORD count = 0;
+      HANDLE h = AddFontMemResourceEx(bytes.data(), DWORD(bytes.size()), nullptr, &count);
+      if (h) RemoveFontMemResourceEx(h);
+    }
+  });
+  Canvas c(300, 60);
+  bool allDrawn = true;
+  for (int i = 0; i < 60; ++i) {
+    Font f(c.Dc(), -(12 + i % 20), u"DejaVu Sans");
+    SIZE size{};
+    allDrawn = allDrawn && TextOutW(c.Dc(), 5, 5, u"threads", 7) && GetTextExtentPoint32W(c.Dc(), u"threads", 7, &size) &&
+               size.cx > 0;
+  }
+  stop = true;
+  churn.join();
+  EXPECT_TRUE(allDrawn);
+  EXPECT_GT(c.CountBlack(0, 0, 300, 60), 0);
 }
