@@ -32,6 +32,17 @@ DWORD GetFontUnicodeRanges(Dc& dc, LPGLYPHSET glyphSet);
 DWORD GetFontData(Dc& dc, DWORD table, DWORD offset, PVOID buffer, DWORD size);
 int EnumFontFamiliesEx(Dc& dc, LPLOGFONTW logfont, FONTENUMPROCW proc, LPARAM param, DWORD flags);
 
+// While one lives, text on this thread follows GM_COMPATIBLE's rules (glyphs
+// never mirrored by the transform) whatever the DC's graphics mode: the
+// metafile player draws GM_COMPATIBLE text records with it.
+class CompatibleTextScope {
+ public:
+  CompatibleTextScope();
+  ~CompatibleTextScope();
+  CompatibleTextScope(const CompatibleTextScope&) = delete;
+  CompatibleTextScope& operator=(const CompatibleTextScope&) = delete;
+};
+
 // The process-wide font registry.
 HANDLE AddFontMemResource(PVOID data, DWORD size, DWORD* count);
 BOOL RemoveFontMemResource(HANDLE handle);

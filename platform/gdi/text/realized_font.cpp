@@ -21,6 +21,8 @@ constexpr int kMaxEmDev = 16000;           // larger requests are realised at th
 constexpr std::size_t kMaxGlyphPixels = 1u << 24;  // glyphs larger than this draw nothing
 constexpr std::size_t kMaxCachedFonts = 128;
 
+thread_local int compatibleTextDepth = 0;
+
 // Text space -> device for the DC: see realized_font.h.
 Matrix textToDeviceFor(const Dc& dc, const LOGFONTW& lf) {
   const Matrix& m = dc.LogicalToDevice();
@@ -29,9 +31,12 @@ Matrix textToDeviceFor(const Dc& dc, const LOGFONTW& lf) {
   // Counter-clockwise as seen on the page (y down): (1,0) -> (c,-s).
   Matrix rotate{c, -s, s, c, 0, 0};
   Matrix linear{m.m11, m.m12, m.m21, m.m22, 0, 0};
-  if (dc.State().graphicsMode == GM_ADVANCED) return rotate.Then(linear);
-  double sx = std::hypot(m.m11, m.m12), sy = std::hypot(m.m21, m.m22);
-  return Matrix::Scale(sx, sy).Then(rotate);
+  if (dc.State().graphicsMode == GM_ADVANCED && compatibleTextDepth == 0) return rotate.Then(linear);
+  if (linear.IsAxisAligned()) return Matrix::Scale(std::fabs(m.m11), std::fabs(m.m22)).Then(rotate);
+  // Compatible-mode text played through a turned transform: turned with
+  // it, never mirrored.
+  if (linear.Determinant() < 0) return rotate.Then(Matrix::Scale(1, -1)).Then(linear);
+  return rotate.Then(linear);
 }
 
 struct CacheKey {
@@ -56,6 +61,9 @@ FontCache& fontCache() {
 int roundInt(double v) { return int(std::lround(v)); }
 
 }  // namespace
+
+CompatibleTextScope::CompatibleTextScope() { ++compatibleTextDepth; }
+CompatibleTextScope::~CompatibleTextScope() { --compatibleTextDepth; }
 
 std::shared_ptr<RealizedFont> RealizedFont::ForDc(Dc& dc) {
   const auto& state = dc.State();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "../dc.h"
+#include "../text_seam.h"
 #include "font_registry.h"
 
 namespace tw::gdi::text {

@@ -323,3 +323,26 @@ TEST(TextThreads, PrivateFontsChangeWhileOtherThreadsRender) {
   EXPECT_TRUE(allDrawn);
   EXPECT_GT(c.CountBlack(0, 0, 300, 60), 0);
 }
+
+TEST(TextRecording, CompatibleModeTextInAYUpMappingPlaysUpright) {
+  twtest::LeakGuard leaks;
+  Recording rec;
+  SetMapMode(rec.Dc(), MM_LOMETRIC);  // 0.1 mm units, y up: one reference pixel per unit
+  {
+    Font f(rec.Dc(), -60, u"Liberation Sans");
+    TextOutW(rec.Dc(), 20, -20, u"L", 1);
+  }
+  HENHMETAFILE h = rec.Close();
+  ASSERT_NE(h, nullptr);
+  Canvas played(200, 150);
+  RECT page = Recording::kPage;
+  ASSERT_TRUE(PlayEnhMetaFile(played.Dc(), h, &page));
+  RECT ink = played.InkBox();
+  ASSERT_GT(ink.bottom - ink.top, 30);
+  // An upright L: the foot (a long row of ink) at the bottom, the stem (a
+  // short one) at the top.
+  auto rowInk = [&](int y) { return played.CountBlack(ink.left, y, ink.right + 1, y + 1); };
+  EXPECT_GT(rowInk(ink.bottom), 2 * rowInk(ink.top));
+  EXPECT_GE(ink.top, 20);
+  DeleteEnhMetaFile(h);
+}
