@@ -1,11 +1,10 @@
 // Internal: the seam between the DC layer and the font engine. The text
 // API (text_api.cpp) looks up the DC, validates, lets a metafile recorder
 // see the call and draws ETO_OPAQUE boxes; everything that needs a realised
-// font comes here. Until the font engine lands every function here fails
-// with ERROR_CALL_NOT_IMPLEMENTED.
+// font comes here (implemented in platform/gdi/text/).
 //
-// The font engine draws glyphs with DrawCoverageMask (draw.h): an 8-bit
-// coverage mask blended per pixel format, alpha 0 on 32-bit surfaces.
+// Glyphs are 8-bit coverage masks blended per pixel format (alpha 0 on
+// 32-bit surfaces).
 #pragma once
 #include <span>
 #include <string_view>
@@ -32,6 +31,17 @@ DWORD GetGlyphIndices(Dc& dc, std::u16string_view text, LPWORD glyphs, DWORD fla
 DWORD GetFontUnicodeRanges(Dc& dc, LPGLYPHSET glyphSet);
 DWORD GetFontData(Dc& dc, DWORD table, DWORD offset, PVOID buffer, DWORD size);
 int EnumFontFamiliesEx(Dc& dc, LPLOGFONTW logfont, FONTENUMPROCW proc, LPARAM param, DWORD flags);
+
+// While one lives, text on this thread follows GM_COMPATIBLE's rules (glyphs
+// never mirrored by the transform) whatever the DC's graphics mode: the
+// metafile player draws GM_COMPATIBLE text records with it.
+class CompatibleTextScope {
+ public:
+  CompatibleTextScope();
+  ~CompatibleTextScope();
+  CompatibleTextScope(const CompatibleTextScope&) = delete;
+  CompatibleTextScope& operator=(const CompatibleTextScope&) = delete;
+};
 
 // The process-wide font registry.
 HANDLE AddFontMemResource(PVOID data, DWORD size, DWORD* count);

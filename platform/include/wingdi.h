@@ -1559,6 +1559,8 @@ TWAPI DWORD GetFontData(HDC hdc, DWORD dwTable, DWORD dwOffset, PVOID pvBuffer, 
 TWAPI int EnumFontFamiliesExW(HDC hdc, LPLOGFONTW lpLogfont, FONTENUMPROCW lpProc, LPARAM lParam, DWORD dwFlags);
 TWAPI HANDLE AddFontMemResourceEx(PVOID pFileView, DWORD cjSize, PVOID pvResrved, DWORD *pNumFonts);
 TWAPI BOOL RemoveFontMemResourceEx(HANDLE h);
+TWAPI int AddFontResourceExW(LPCWSTR name, DWORD fl, PVOID res);
+TWAPI BOOL RemoveFontResourceExW(LPCWSTR name, DWORD fl, PVOID pdv);
 
 // Enhanced metafiles
 TWAPI HDC CreateEnhMetaFileW(HDC hdc, LPCWSTR lpFilename, CONST RECT *lprc, LPCWSTR lpDesc);

@@ -2,9 +2,11 @@
 // whatever text engine the DC has draws them; when it cannot (no font
 // engine, missing face), the record fails and playback goes on.
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "../text_seam.h"
 #include "emf_playback.h"
 
 namespace tw::emf {
@@ -55,6 +57,8 @@ PlayResult extTextOut(PlaybackContext& c, const RecordView& r, bool wide) {
   TextItem item;
   if (!readItem(r, rec->emrtext, wide, item)) return PlayResult::Malformed;
   const INT* dx = item.dx.empty() ? nullptr : item.dx.data();
+  std::optional<tw::gdi::text::CompatibleTextScope> compatible;
+  if (rec->iGraphicsMode != GM_ADVANCED) compatible.emplace();
   if (wide)
     return Result(ExtTextOutW(c.hdc, item.origin.x, item.origin.y, item.options, rectFor(item), item.wide.c_str(),
                               item.count, dx));
@@ -73,6 +77,8 @@ PlayResult polyTextOut(PlaybackContext& c, const RecordView& r, bool wide) {
   for (size_t i = 0; i < texts.size(); ++i)
     if (!readItem(r, texts[i], wide, items[i])) return PlayResult::Malformed;
   if (items.empty()) return PlayResult::Ok;
+  std::optional<tw::gdi::text::CompatibleTextScope> compatible;
+  if (rec->iGraphicsMode != GM_ADVANCED) compatible.emplace();
   if (wide) {
     std::vector<POLYTEXTW> list(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
@@ -111,6 +117,8 @@ PlayResult smallTextOut(PlaybackContext& c, const RecordView& r) {
     std::memcpy(text.data(), r.Data() + at, size_t(rec->cChars) * 2);
   }
   UINT options = rec->fuOptions & ~(ETO_NO_RECT | ETO_SMALL_CHARS);
+  std::optional<tw::gdi::text::CompatibleTextScope> compatible;
+  if (rec->iGraphicsMode != GM_ADVANCED) compatible.emplace();
   const RECT* clip = haveRect && (options & (ETO_OPAQUE | ETO_CLIPPED)) ? &rect : nullptr;
   return Result(ExtTextOutW(c.hdc, rec->x, rec->y, options, clip, text.c_str(), rec->cChars, nullptr));
 }

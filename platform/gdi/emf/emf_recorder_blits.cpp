@@ -328,14 +328,23 @@ std::vector<INT> EmfRecorder::Advances(Dc& dc, std::u16string_view text, const I
   }
   std::vector<INT> out(text.size(), 0);
   if (text.empty()) return out;
-  // The font engine measures; partial extents give each character's advance.
+  // The font engine measures (glyph indices one by one); partial extents
+  // give each character's advance.
   HDC hdc = static_cast<HDC>(dc.Handle());
   std::vector<INT> partial(text.size(), 0);
   SIZE size{};
   bool measured = false;
-  if (!(options & ETO_GLYPH_INDEX) && text.size() <= INT_MAX)
+  if (!(options & ETO_GLYPH_INDEX) && text.size() <= INT_MAX) {
     measured = GetTextExtentExPointW(hdc, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()), 0, nullptr,
                                      partial.data(), &size) != FALSE;
+  } else if (text.size() <= INT_MAX) {
+    measured = true;
+    for (size_t i = 0; i < text.size() && measured; ++i) {
+      WORD glyph = text[i];
+      measured = GetTextExtentPointI(hdc, &glyph, 1, &size) != FALSE;
+      partial[i] = (i ? partial[i - 1] : 0) + size.cx;
+    }
+  }
   if (measured) {
     for (size_t i = 0; i < text.size(); ++i) out[i] = partial[i] - (i ? partial[i - 1] : 0);
     return out;
@@ -366,9 +375,17 @@ RECTL EmfRecorder::TextBounds(Dc& dc, int x, int y, UINT options, const RECT* re
     if (pdy) rise += advances[i * step + 1];
   }
   const auto& font = state.font;
+  // The realised font's cell; an estimate from the LOGFONT when it cannot
+  // be realised.
   LONG lfHeight = font ? font->logfont.lfHeight : 16;
   double cell = lfHeight < 0 ? -lfHeight * 1.2 : (lfHeight ? lfHeight : 16);
   double ascent = cell * 0.8, descent = cell - ascent;
+  TEXTMETRICW tm{};
+  if (GetTextMetricsW(static_cast<HDC>(dc.Handle()), &tm) && tm.tmHeight > 0) {
+    cell = tm.tmHeight;
+    ascent = tm.tmAscent;
+    descent = tm.tmDescent;
+  }
   double x0 = 0, x1 = width;
   UINT h = state.textAlign & (TA_LEFT | TA_RIGHT | TA_CENTER);
   if (h == TA_RIGHT) x0 = -width, x1 = 0;

@@ -1,0 +1,386 @@
+// Text output and measurement on realised fonts (the functions text_api.cpp
+// hands over once it has checked the arguments).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "../draw.h"
+#include "../text_seam.h"
+#include "realized_font.h"
+#include "tw/nls.h"
+#include "winerror.h"
+
+namespace tw::gdi::text {
+namespace {
+
+constexpr WORD kNoGlyph = 0xFFFF;  // the low half of a surrogate pair: drawn with the high half
+
+// The glyphs of a string, one per UTF-16 unit.
+std::vector<WORD> glyphsOf(const RealizedFont& font, std::u16string_view text, bool glyphIndex) {
+  std::vector<WORD> glyphs(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (glyphIndex) {
+      glyphs[i] = c;
+    } else if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      glyphs[i] = font.GlyphIndex(cp);
+      glyphs[++i] = kNoGlyph;
+    } else {
+      glyphs[i] = font.GlyphIndex(c);
+    }
+  }
+  return glyphs;
+}
+
+int glyphAdvanceDev(const RealizedFont& font, WORD glyph) { return glyph == kNoGlyph ? 0 : font.AdvanceDev(glyph); }
+
+// Extra logical units SetTextJustification gives each break character.
+struct Justifier {
+  int extra = 0, count = 0, given = 0;
+  int Next() {
+    if (count <= 0) return 0;
+    int share = extra / count + (given < extra % count ? 1 : 0);
+    ++given;
+    return share;
+  }
+};
+
+// Logical advances as the measuring calls report them: whole logical
+// units, with the character extra and the justification added.
+std::vector<int> logicalAdvances(Dc& dc, const RealizedFont& font, std::u16string_view text,
+                                 const std::vector<WORD>& glyphs, bool glyphIndex) {
+  const auto& s = dc.State();
+  Justifier j{s.justifyExtra, s.justifyCount};
+  WORD breakGlyph = glyphIndex ? font.GlyphIndex(u' ') : 0;
+  std::vector<int> out(glyphs.size());
+  for (std::size_t i = 0; i < glyphs.size(); ++i) {
+    if (glyphs[i] == kNoGlyph) continue;
+    out[i] = int(std::lround(glyphAdvanceDev(font, glyphs[i]) / font.ScaleX())) + s.charExtra;
+    bool isBreak = glyphIndex ? glyphs[i] == breakGlyph : text[i] == u' ';
+    if (isBreak) out[i] += j.Next();
+  }
+  return out;
+}
+
+// Fills a device quadrilateral (corners in order) with a solid colour,
+// aliased, with the pixel-centre rule of the other fills.
+void fillQuad(Dc& dc, Dib& dib, const RegionData& clip, const double (&px)[4], const double (&py)[4], COLORREF color) {
+  SpanPainter painter(dc, dib, color, &clip);
+  painter.SetRop2(R2_COPYPEN);
+  double lo = std::min({py[0], py[1], py[2], py[3]}), hi = std::max({py[0], py[1], py[2], py[3]});
+  int y0 = std::max(int(std::ceil(lo)), 0), y1 = std::min(int(std::ceil(hi)), dib.height);
+  for (int y = y0; y < y1; ++y) {
+    double xmin = 1e18, xmax = -1e18;
+    for (int e = 0; e < 4; ++e) {
+      double ax = px[e], ay = py[e], bx = px[(e + 1) % 4], by = py[(e + 1) % 4];
+      if ((ay <= y && y < by) || (by <= y && y < ay)) {
+        double x = ax + (y - ay) * (bx - ax) / (by - ay);
+        xmin = std::min(xmin, x), xmax = std::max(xmax, x);
+      }
+    }
+    if (xmin > xmax) continue;
+    int x0 = int(std::max(std::ceil(xmin), -1.0)), x1 = int(std::min(std::ceil(xmax), double(dib.width) + 1));
+    if (x0 < x1) painter.Fill(y, x0, x1);
+  }
+}
+
+void blendGlyph(Dib& dib, const RegionData& clip, int x, int y, const GlyphBitmap& g, DWORD rgb) {
+  int r0 = std::max(y, 0), r1 = std::min(y + g.height, dib.height);
+  for (int row = r0; row < r1; ++row) {
+    const BYTE* line = g.mask.data() + std::size_t(row - y) * g.width;
+    clip.ForEachInRow(row, [&](int c0, int c1) {
+      int lo = std::max({x, c0, 0}), hi = std::min({x + g.width, c1, dib.width});
+      if (lo < hi) dib.funcs->blendCoverage(dib, row, lo, hi - lo, line + (lo - x), rgb);
+    });
+  }
+}
+
+// A text-space rectangle [x0, x1] x [y0, y1] (y down from the baseline) as
+// device corners.
+void textRectToDevice(const RealizedFont& font, double rx, double ry, double x0, double x1, double y0, double y1,
+                      double (&px)[4], double (&py)[4]) {
+  const Matrix& t = font.TextToDevice();
+  double xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
+  for (int i = 0; i < 4; ++i) {
+    double dx, dy;
+    t.ApplyVector(xs[i], ys[i], dx, dy);
+    px[i] = rx + dx, py[i] = ry + dy;
+  }
+}
+
+std::u16string ansiToWide(const RealizedFont& font, std::string_view text) {
+  std::u16string wide(text.size(), u'\0');
+  if (font.Logfont().lfCharSet == SYMBOL_CHARSET) {  // symbol fonts take the bytes as they are
+    for (std::size_t i = 0; i < text.size(); ++i) wide[i] = static_cast<unsigned char>(text[i]);
+    return wide;
+  }
+  int n = text.empty() ? 0
+                       : MultiByteToWideChar(1252, 0, text.data(), int(text.size()), reinterpret_cast<LPWSTR>(wide.data()),
+                                             int(wide.size()));
+  wide.resize(std::size_t(std::max(n, 0)));
+  return wide;
+}
+
+int fitCount(const std::vector<int>& partial, int maxExtent) {
+  int fit = 0;
+  while (std::size_t(fit) < partial.size() && partial[std::size_t(fit)] <= maxExtent) ++fit;
+  return fit;
+}
+
+}  // namespace
+
+BOOL ExtTextOutW(Dc& dc, int x, int y, UINT options, const RECT* rect, std::u16string_view text, const INT* dx) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return FALSE;
+  auto& s = dc.State();
+  bool glyphIndex = options & ETO_GLYPH_INDEX;
+  std::vector<WORD> glyphs = glyphsOf(*font, text, glyphIndex);
+
+  // Pen positions in text space: the Dx array (logical units, with
+  // ETO_PDY pairs whose y goes up the page), else the realised advances.
+  std::size_t n = glyphs.size();
+  std::vector<double> penX(n + 1, 0), penY(n + 1, 0);
+  Justifier j{s.justifyExtra, s.justifyCount};
+  WORD breakGlyph = glyphIndex ? font->GlyphIndex(u' ') : 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    double ax, ay = 0;
+    if (dx && (options & ETO_PDY)) {
+      ax = dx[2 * i], ay = -dx[2 * i + 1];
+    } else if (dx) {
+      ax = dx[i];
+    } else {
+      ax = glyphs[i] == kNoGlyph ? 0 : glyphAdvanceDev(*font, glyphs[i]) / font->ScaleX() + s.charExtra;
+      bool isBreak = glyphIndex ? glyphs[i] == breakGlyph : text[i] == u' ';
+      if (isBreak) ax += j.Next();
+    }
+    penX[i + 1] = penX[i] + ax;
+    penY[i + 1] = penY[i] + ay;
+  }
+  double width = penX[n];
+
+  POINT ref = (s.textAlign & TA_UPDATECP) ? s.currentPos : POINT{x, y};
+  double ascent = font->AscentDev() / font->ScaleY(), descent = font->DescentDev() / font->ScaleY();
+  double ox = 0, oy = 0;
+  if ((s.textAlign & TA_CENTER) == TA_CENTER) ox = -width / 2;
+  else if (s.textAlign & TA_RIGHT) ox = -width;
+  if ((s.textAlign & TA_BASELINE) == TA_BASELINE) oy = 0;
+  else if (s.textAlign & TA_BOTTOM) oy = -descent;
+  else oy = ascent;
+
+  if (s.textAlign & TA_UPDATECP) {
+    // The current position moves past the string (to its left end with
+    // TA_RIGHT; TA_CENTER leaves it), along the baseline, in logical units.
+    double move = (s.textAlign & TA_CENTER) == TA_CENTER ? 0 : (s.textAlign & TA_RIGHT) ? -width : width;
+    double ddx, ddy, lx = move, ly = 0;
+    font->TextToDevice().ApplyVector(move, 0, ddx, ddy);
+    Matrix inverse;
+    if (dc.DeviceToLogical(inverse)) inverse.ApplyVector(ddx, ddy, lx, ly);
+    s.currentPos = {ref.x + LONG(std::lround(lx)), ref.y + LONG(std::lround(ly))};
+  }
+
+  Dib* dib = dc.Surface();
+  if (!dib || s.path.Building()) return TRUE;  // nothing to draw on (printer, screen DCs); paths take no text here
+  RegionData clip = dc.EffectiveClip();
+  if (rect && (options & ETO_CLIPPED)) clip = RegionData::Combine(clip, LogicalRectRegion(dc, *rect), RGN_AND);
+  if (clip.Empty()) return TRUE;
+
+  double rx, ry;
+  dc.ToDevice(double(ref.x), double(ref.y), rx, ry);
+  double px[4], py[4];
+  if (s.bkMode == OPAQUE && n > 0) {
+    textRectToDevice(*font, rx, ry, ox + std::min(0.0, width), ox + std::max(0.0, width), oy - ascent, oy + descent, px, py);
+    fillQuad(dc, *dib, clip, px, py, s.bkColor);
+  }
+  bool mono = dib->bpp == 1 || font->Logfont().lfQuality == NONANTIALIASED_QUALITY;
+  DWORD rgb = ResolveColor(dc, s.textColor);
+  const Matrix& t = font->TextToDevice();
+  // Glyphs that cannot reach the clip box are not rendered (text drawn far
+  // off the page in large sizes costs nothing).
+  RECT reachable = clip.Bounds();
+  double reach = font->GlyphReach();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (glyphs[i] == kNoGlyph) continue;
+    double gx, gy;
+    t.ApplyVector(ox + penX[i], oy + penY[i], gx, gy);
+    double cx = rx + gx, cy = ry + gy;
+    if (cx + reach < reachable.left || cx - reach > reachable.right || cy + reach < reachable.top ||
+        cy - reach > reachable.bottom)
+      continue;
+    auto bitmap = font->Render(glyphs[i], mono);
+    if (!bitmap) continue;
+    int ix = int(std::floor(cx + 0.5)), iy = int(std::floor(cy + 0.5));
+    blendGlyph(*dib, clip, ix + bitmap->left, iy - bitmap->top, *bitmap, rgb);
+  }
+  // Underline and strike-out bars across the whole advance.
+  auto bar = [&](double centreDown, int thicknessDev) {
+    double th = thicknessDev / font->ScaleY(), y0 = oy + centreDown - th / 2;
+    textRectToDevice(*font, rx, ry, ox + std::min(0.0, width), ox + std::max(0.0, width), y0, y0 + th, px, py);
+    fillQuad(dc, *dib, clip, px, py, s.textColor);
+  };
+  if (font->Logfont().lfUnderline && n > 0) bar(font->UnderlinePosDev() / font->ScaleY(), font->UnderlineSizeDev());
+  if (font->Logfont().lfStrikeOut && n > 0) bar(-font->StrikeoutPosDev() / font->ScaleY(), font->StrikeoutSizeDev());
+  return TRUE;
+}
+
+BOOL ExtTextOutA(Dc& dc, int x, int y, UINT options, const RECT* rect, std::string_view text, const INT* dx) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return FALSE;
+  if (options & ETO_GLYPH_INDEX) {  // 8-bit glyph indices
+    std::u16string glyphs(text.begin(), text.end());
+    for (std::size_t i = 0; i < text.size(); ++i) glyphs[i] = static_cast<unsigned char>(text[i]);
+    return ExtTextOutW(dc, x, y, options, rect, glyphs, dx);
+  }
+  std::u16string wide = ansiToWide(*font, text);
+  if (wide.size() != text.size()) dx = nullptr;  // only single-byte code pages keep one advance per byte
+  return ExtTextOutW(dc, x, y, options, rect, wide, dx);
+}
+
+BOOL GetTextExtentPoint(Dc& dc, std::u16string_view text, LPSIZE size) {
+  return GetTextExtentExPoint(dc, text, 0, nullptr, nullptr, size);
+}
+
+BOOL GetTextExtentPointI(Dc& dc, std::span<const WORD> glyphs, LPSIZE size) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return FALSE;
+  std::u16string text(glyphs.begin(), glyphs.end());
+  std::vector<WORD> list(glyphs.begin(), glyphs.end());
+  std::vector<int> adv = logicalAdvances(dc, *font, text, list, true);
+  LONG cx = 0;
+  for (int a : adv) cx += a;
+  *size = {cx, font->Metrics().tmHeight};
+  return TRUE;
+}
+
+BOOL GetTextExtentExPoint(Dc& dc, std::u16string_view text, int maxExtent, LPINT fit, LPINT dx, LPSIZE size) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return FALSE;
+  std::vector<WORD> glyphs = glyphsOf(*font, text, false);
+  std::vector<int> adv = logicalAdvances(dc, *font, text, glyphs, false);
+  std::vector<int> partial(adv.size());
+  LONG total = 0;
+  for (std::size_t i = 0; i < adv.size(); ++i) partial[i] = total += adv[i];
+  if (dx && !partial.empty()) std::copy(partial.begin(), partial.end(), dx);
+  if (fit) *fit = fitCount(partial, maxExtent);
+  *size = {total, font->Metrics().tmHeight};
+  return TRUE;
+}
+
+BOOL GetTextMetrics(Dc& dc, LPTEXTMETRICW metrics) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return FALSE;
+  *metrics = font->Metrics();
+  metrics->tmDigitizedAspectX = dc.Caps().logPixelsX;
+  metrics->tmDigitizedAspectY = dc.Caps().logPixelsY;
+  return TRUE;
+}
+
+int GetTextFace(Dc& dc, int count, LPWSTR name) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return 0;
+  const std::u16string& face = font->Match().requested;
+  if (!name) return int(face.size()) + 1;
+  if (count <= 0) return 0;
+  std::size_t n = std::min(face.size(), std::size_t(count) - 1);
+  std::memcpy(name, face.data(), n * sizeof(WCHAR));
+  name[n] = 0;
+  return int(n) + 1;
+}
+
+BOOL GetCharABCWidths(Dc& dc, UINT first, UINT last, LPABC abc) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return FALSE;
+  if (last - first > 0x10FFFF) return InvalidParameter();
+  for (UINT c = first; c <= last; ++c) {
+    int a, b, cc;
+    font->AbcDev(font->GlyphIndex(c), a, b, cc);
+    double k = 1 / font->ScaleX();
+    abc[c - first] = {int(std::lround(a * k)), UINT(std::lround(b * k)), int(std::lround(cc * k))};
+  }
+  return TRUE;
+}
+
+BOOL GetCharABCWidthsI(Dc& dc, UINT first, UINT count, LPWORD glyphs, LPABC abc) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return FALSE;
+  if (count > 0x10000) return InvalidParameter();
+  for (UINT i = 0; i < count; ++i) {
+    int a, b, c;
+    font->AbcDev(glyphs ? glyphs[i] : WORD(first + i), a, b, c);
+    double k = 1 / font->ScaleX();
+    abc[i] = {int(std::lround(a * k)), UINT(std::lround(b * k)), int(std::lround(c * k))};
+  }
+  return TRUE;
+}
+
+BOOL GetCharWidth32(Dc& dc, UINT first, UINT last, LPINT widths) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return FALSE;
+  if (last - first > 0x10FFFF) return InvalidParameter();
+  for (UINT c = first; c <= last; ++c)
+    widths[c - first] = int(std::lround(font->AdvanceDev(font->GlyphIndex(c)) / font->ScaleX()));
+  return TRUE;
+}
+
+DWORD GetGlyphIndices(Dc& dc, std::u16string_view text, LPWORD glyphs, DWORD flags) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return GDI_ERROR;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bool exists = false;
+    WORD g = font->GlyphIndex(text[i], &exists);
+    glyphs[i] = exists ? g : ((flags & GGI_MARK_NONEXISTING_GLYPHS) ? 0xFFFF : 0);
+  }
+  return DWORD(text.size());
+}
+
+DWORD GetFontUnicodeRanges(Dc& dc, LPGLYPHSET glyphSet) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return 0;
+  auto ranges = font->UnicodeRanges();
+  std::vector<WCRANGE> split;
+  DWORD total = 0;
+  for (auto [lo, hi] : ranges) {
+    for (char32_t c = lo; c <= hi;) {  // cGlyphs is 16 bits
+      char32_t end = std::min<char32_t>(hi, c + 0xFFFE);
+      split.push_back({WCHAR(c), USHORT(end - c + 1)});
+      total += end - c + 1;
+      c = end + 1;
+    }
+  }
+  DWORD bytes = DWORD(offsetof(GLYPHSET, ranges) + std::max<std::size_t>(split.size(), 1) * sizeof(WCRANGE));
+  if (!glyphSet) return bytes;
+  glyphSet->cbThis = bytes;
+  glyphSet->flAccel = 0;
+  glyphSet->cGlyphsSupported = total;
+  glyphSet->cRanges = DWORD(split.size());
+  if (!split.empty()) std::memcpy(glyphSet->ranges, split.data(), split.size() * sizeof(WCRANGE));
+  return bytes;
+}
+
+DWORD GetFontData(Dc& dc, DWORD table, DWORD offset, PVOID buffer, DWORD size) {
+  auto font = RealizedFont::ForDc(dc);
+  if (!font) return GDI_ERROR;
+  // The tag arrives in file byte order read as a little-endian DWORD; a
+  // whole collection ('ttcf') comes back as the face's whole file.
+  DWORD tag = ((table & 0xFF) << 24) | ((table & 0xFF00) << 8) | ((table >> 8) & 0xFF00) | (table >> 24);
+  if (table == 0x66637474) tag = 0;
+  std::vector<BYTE> data;
+  if (!font->TableData(tag, data) || offset > data.size()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return GDI_ERROR;
+  }
+  DWORD available = DWORD(data.size() - offset);
+  if (!buffer || size == 0) return available;
+  DWORD n = std::min(size, available);
+  std::memcpy(buffer, data.data() + offset, n);
+  return n;
+}
+
+HANDLE AddFontMemResource(PVOID data, DWORD size, DWORD* count) {
+  auto bytes = std::make_shared<std::vector<BYTE>>(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+  return AddPrivateFonts(std::move(bytes), *count);
+}
+
+BOOL RemoveFontMemResource(HANDLE handle) { return RemovePrivateFonts(handle) ? TRUE : FALSE; }
+
+}  // namespace tw::gdi::text

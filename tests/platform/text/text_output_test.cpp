@@ -1,0 +1,348 @@
+// Text output: placement against the font's metrics, alignment, rotation,
+// Dx arrays, the alpha byte, aliasing, clipping and recorded text.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "../emf/emf_canvas.h"
+#include "text_test_util.h"
+#include "tw_test.h"
+
+using twtest::Canvas;
+using twtest::Recording;
+using texttest::Font;
+using texttest::InkBox;
+
+TEST(TextPlacement, BaselineBottomAndTopAlignment) {
+  twtest::LeakGuard leaks;
+  Canvas c(200, 200);
+  Font font(c.Dc(), -40, u"Liberation Sans");
+  TEXTMETRICW tm{};
+  ASSERT_TRUE(GetTextMetricsW(c.Dc(), &tm));
+
+  // TA_BASELINE: "H" stands on the baseline; its bottom row is just above it.
+  SetTextAlign(c.Dc(), TA_LEFT | TA_BASELINE);
+  ASSERT_TRUE(TextOutW(c.Dc(), 20, 100, u"H", 1));
+  RECT ink = c.InkBox();
+  EXPECT_NEAR(ink.bottom, 100, 1);
+  EXPECT_NEAR(ink.left, 20 + 3, 2);  // the H's left side bearing, about 0.08 em
+  // Cap height of Liberation Sans is 0.716 em.
+  EXPECT_NEAR(100 - ink.top, 0.716 * 40, 2);
+
+  // TA_BOTTOM: the cell's bottom (descent below the baseline) is at y.
+  c.Fill(0xFF);
+  SetTextAlign(c.Dc(), TA_LEFT | TA_BOTTOM);
+  ASSERT_TRUE(TextOutW(c.Dc(), 20, 100, u"H", 1));
+  EXPECT_NEAR(c.InkBox().bottom, 100 - tm.tmDescent, 1);
+
+  // TA_TOP: the cell's top is at y, the baseline ascent below it.
+  c.Fill(0xFF);
+  SetTextAlign(c.Dc(), TA_LEFT | TA_TOP);
+  ASSERT_TRUE(TextOutW(c.Dc(), 20, 100, u"H", 1));
+  EXPECT_NEAR(c.InkBox().bottom, 100 + tm.tmAscent, 1);
+
+  // TA_RIGHT and TA_CENTER place the string's advance before / around x.
+  SIZE size{};
+  ASSERT_TRUE(GetTextExtentPoint32W(c.Dc(), u"HHH", 3, &size));
+  for (UINT h : {UINT(TA_RIGHT), UINT(TA_CENTER)}) {
+    c.Fill(0xFF);
+    SetTextAlign(c.Dc(), h | TA_BASELINE);
+    ASSERT_TRUE(TextOutW(c.Dc(), 150, 100, u"HHH", 3));
+    RECT box = c.InkBox();
+    LONG start = h == TA_RIGHT ? 150 - size.cx : 150 - size.cx / 2;
+    EXPECT_NEAR(box.left, start + 3, 2) << h;
+  }
+}
+
+TEST(TextPlacement, UpdateCpMovesAlongTheString) {
+  Canvas c(300, 80);
+  Font font(c.Dc(), -20, u"Liberation Sans");
+  SetTextAlign(c.Dc(), TA_UPDATECP | TA_BASELINE);
+  MoveToEx(c.Dc(), 10, 50, nullptr);
+  SIZE size{};
+  ASSERT_TRUE(GetTextExtentPoint32W(c.Dc(), u"abc", 3, &size));
+  ASSERT_TRUE(TextOutW(c.Dc(), 0, 0, u"abc", 3));
+  POINT cp{};
+  GetCurrentPositionEx(c.Dc(), &cp);
+  EXPECT_EQ(cp.x, 10 + size.cx);
+  EXPECT_EQ(cp.y, 50);
+  EXPECT_NEAR(c.InkBox().bottom, 50, 1);
+}
+
+TEST(TextPlacement, NinetyDegreeEscapementRunsUpThePage) {
+  Canvas c(200, 300);
+  SIZE size{};
+  {
+    Font upright(c.Dc(), -30, u"Liberation Sans");
+    ASSERT_TRUE(GetTextExtentPoint32W(c.Dc(), u"HHHH", 4, &size));
+  }
+  Font turned(c.Dc(), -30, u"Liberation Sans", FW_NORMAL, 900);
+  SetTextAlign(c.Dc(), TA_LEFT | TA_BASELINE);
+  ASSERT_TRUE(TextOutW(c.Dc(), 100, 250, u"HHHH", 4));
+  RECT ink = c.InkBox();
+  // The baseline is now the vertical line x = 100, the string going up
+  // from y = 250; the letters stand to its left.
+  EXPECT_NEAR(ink.right, 100, 1);
+  EXPECT_NEAR(ink.left, 100 - 0.716 * 30, 2);
+  EXPECT_LE(ink.bottom, 250);
+  EXPECT_GE(ink.bottom, 250 - 4);
+  EXPECT_NEAR(ink.bottom - ink.top, size.cx - 2 * 2, 4);  // the advance less the side bearings
+}
+
+TEST(TextPlacement, DxArrayPositionsEachGlyph) {
+  Canvas c(300, 60);
+  Font font(c.Dc(), -30, u"Liberation Mono");
+  SetTextAlign(c.Dc(), TA_LEFT | TA_BASELINE);
+  INT dx[3] = {100, 50, 0};
+  ASSERT_TRUE(ExtTextOutW(c.Dc(), 10, 40, 0, nullptr, u"III", 3, dx));
+  // The three I's of a monospaced face are alike: their ink starts 100 and
+  // 50 pixels apart.
+  std::vector<int> starts;
+  for (int x = 0; x < 300; ++x) {
+    bool ink = false, before = x > 0;
+    for (int y = 0; y < 60; ++y) {
+      ink = ink || c.Color(x, y) != RGB(255, 255, 255);
+      if (x > 0) before = before && c.Color(x - 1, y) == RGB(255, 255, 255);
+    }
+    if (ink && (x == 0 || before)) starts.push_back(x);
+  }
+  ASSERT_EQ(starts.size(), 3u);
+  EXPECT_EQ(starts[1] - starts[0], 100);
+  EXPECT_EQ(starts[2] - starts[1], 50);
+  // ETO_PDY pairs move the pen up the page by their second value.
+  c.Fill(0xFF);
+  INT pdy[4] = {60, 20, 0, 0};
+  ASSERT_TRUE(ExtTextOutW(c.Dc(), 10, 40, ETO_PDY, nullptr, u"II", 2, pdy));
+  RECT right{60, 0, 300, 60}, left{0, 0, 60, 60};
+  EXPECT_NEAR(InkBox(c, left).bottom - InkBox(c, right).bottom, 20, 1);
+}
+
+TEST(TextColours, AlphaByteAndBackground) {
+  Canvas c(120, 50, 32);
+  std::memset(c.bits(), 0xFF, size_t(c.stride()) * 50);  // alpha 255 everywhere
+  Font font(c.Dc(), -30, u"Liberation Sans");
+  SetBkMode(c.Dc(), TRANSPARENT);
+  ASSERT_TRUE(TextOutW(c.Dc(), 5, 5, u"Wx", 2));
+  int inked = 0;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 120; ++x) {
+      if ((c.Pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+        ++inked;
+        EXPECT_EQ(c.Alpha(x, y), 0u) << x << "," << y;
+      }
+    }
+  EXPECT_GT(inked, 50);
+  EXPECT_EQ(c.Alpha(119, 49), 0xFFu);  // not drawn: kept
+
+  // OPAQUE mode paints the cell (advance x height) in the background colour.
+  Canvas o(120, 50);
+  Font f2(o.Dc(), -30, u"Liberation Sans");
+  SetBkMode(o.Dc(), OPAQUE);
+  SetBkColor(o.Dc(), RGB(0, 0, 255));
+  SetTextColor(o.Dc(), RGB(255, 0, 0));
+  SIZE size{};
+  GetTextExtentPoint32W(o.Dc(), u"Wx", 2, &size);
+  ASSERT_TRUE(TextOutW(o.Dc(), 5, 5, u"Wx", 2));
+  EXPECT_EQ(o.Count(RGB(0, 0, 255)) + o.Count(RGB(255, 0, 0)) > size.cx * size.cy / 2, true);
+  RECT box = o.InkBox();
+  EXPECT_EQ(box.left, 5);
+  EXPECT_EQ(box.top, 5);
+  EXPECT_EQ(box.right, 5 + size.cx - 1);
+  EXPECT_EQ(box.bottom, 5 + size.cy - 1);
+}
+
+TEST(TextQuality, AliasedOnOneBitAndOnRequest) {
+  auto greys = [](const Canvas& c, int w, int h) {
+    int n = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        COLORREF p = c.Color(x, y);
+        n += p != RGB(0, 0, 0) && p != RGB(255, 255, 255);
+      }
+    return n;
+  };
+  Canvas smooth(120, 50);
+  {
+    Font f(smooth.Dc(), -30, u"Liberation Serif", FW_NORMAL, 0, ANTIALIASED_QUALITY);
+    TextOutW(smooth.Dc(), 5, 5, u"Sag", 3);
+  }
+  EXPECT_GT(greys(smooth, 120, 50), 10);
+  Canvas aliased(120, 50);
+  {
+    Font f(aliased.Dc(), -30, u"Liberation Serif", FW_NORMAL, 0, NONANTIALIASED_QUALITY);
+    TextOutW(aliased.Dc(), 5, 5, u"Sag", 3);
+  }
+  EXPECT_EQ(greys(aliased, 120, 50), 0);
+  EXPECT_GT(aliased.CountBlack(0, 0, 120, 50), 100);
+  // A 1-bit target draws aliased whatever the quality; the same pixels.
+  Canvas mono(120, 50, 1);
+  {
+    Font f(mono.Dc(), -30, u"Liberation Serif", FW_NORMAL, 0, ANTIALIASED_QUALITY);
+    TextOutW(mono.Dc(), 5, 5, u"Sag", 3);
+  }
+  for (int y = 0; y < 50; ++y) EXPECT_EQ(mono.Text(y), aliased.Text(y)) << y;
+}
+
+TEST(TextClipping, ClippedRectangleAndOpaqueBox) {
+  Canvas c(200, 60);
+  Font font(c.Dc(), -40, u"Liberation Sans");
+  SetBkMode(c.Dc(), TRANSPARENT);
+  RECT clip{10, 0, 40, 60};
+  ASSERT_TRUE(ExtTextOutW(c.Dc(), 5, 5, ETO_CLIPPED, &clip, u"WWWW", 4, nullptr));
+  RECT ink = c.InkBox();
+  EXPECT_GE(ink.left, 10);
+  EXPECT_LE(ink.right, 39);
+  EXPECT_GT(c.CountBlack(10, 0, 40, 60), 20);
+}
+
+TEST(TextRecording, RecordedTextPlaysBackToTheSamePixels) {
+  twtest::LeakGuard leaks;
+  auto draw = [](HDC dc) {
+    Font a(dc, -24, u"Arial");
+    SetTextColor(dc, RGB(0, 0, 128));
+    TextOutW(dc, 10, 10, u"Hello, world", 12);
+    Font b(dc, -18, u"Times New Roman", FW_BOLD, 0, ANTIALIASED_QUALITY);
+    SetTextAlign(dc, TA_RIGHT | TA_BASELINE);
+    TextOutW(dc, 190, 80, u"Right aligned", 13);
+    Font d(dc, -16, u"Courier New", FW_NORMAL, 900);
+    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    TextOutW(dc, 20, 140, u"Turned", 6);
+  };
+  Canvas direct(200, 150);
+  draw(direct.Dc());
+  EXPECT_GT(direct.CountBlack(0, 0, 200, 150) + direct.Count(RGB(0, 0, 128)), 0);
+
+  Recording rec;
+  draw(rec.Dc());
+  HENHMETAFILE h = rec.Close();
+  ASSERT_NE(h, nullptr);
+  Canvas played(200, 150);
+  RECT page = Recording::kPage;
+  ASSERT_TRUE(PlayEnhMetaFile(played.Dc(), h, &page));
+  EXPECT_TRUE(played.SamePixels(direct));
+  // The recorded bounds hold the ink.
+  ENHMETAHEADER header = twtest::HeaderOf(h);
+  RECT ink = direct.InkBox();
+  EXPECT_LE(header.rclBounds.left, ink.left);
+  EXPECT_LE(header.rclBounds.top, ink.top);
+  EXPECT_GE(header.rclBounds.right, ink.right);
+  EXPECT_GE(header.rclBounds.bottom, ink.bottom);
+  DeleteEnhMetaFile(h);
+}
+
+TEST(TextRecording, ExtentsOnAMetafileDcAreThoseOfItsReference) {
+  twtest::LeakGuard leaks;
+  HDC printer = twtest::PrinterDc(2159, 2794);  // Letter at 254 DPI
+  ASSERT_NE(printer, nullptr);
+  HDC meta = CreateEnhMetaFileW(printer, nullptr, nullptr, nullptr);
+  ASSERT_NE(meta, nullptr);
+  for (HDC dc : {printer, meta}) SetMapMode(dc, MM_LOMETRIC);
+  SIZE a{}, b{};
+  TEXTMETRICW ta{}, tb{};
+  {
+    Font fp(printer, -42, u"Liberation Serif");
+    Font fm(meta, -42, u"Liberation Serif");
+    ASSERT_TRUE(GetTextExtentPoint32W(printer, u"The quick brown fox", 19, &a));
+    ASSERT_TRUE(GetTextExtentPoint32W(meta, u"The quick brown fox", 19, &b));
+    ASSERT_TRUE(GetTextMetricsW(printer, &ta));
+    ASSERT_TRUE(GetTextMetricsW(meta, &tb));
+  }
+  EXPECT_EQ(a.cx, b.cx);
+  EXPECT_EQ(a.cy, b.cy);
+  EXPECT_EQ(ta.tmHeight, tb.tmHeight);
+  EXPECT_GT(a.cx, 300);  // 4.2 mm letters: a few centimetres of text
+  DeleteEnhMetaFile(CloseEnhMetaFile(meta));
+  DeleteDC(printer);
+}
+
+TEST(TextTransforms, WorldRotationAndMirroringTurnTheGlyphs) {
+  Canvas upright(200, 200), turned(200, 200), mirrored(200, 200);
+  auto draw = [](HDC dc, const XFORM* xf) {
+    SetGraphicsMode(dc, GM_ADVANCED);
+    if (xf) SetWorldTransform(dc, xf);
+    Font f(dc, -30, u"Liberation Sans");
+    SetTextAlign(dc, TA_LEFT | TA_BASELINE);
+    TextOutW(dc, 0, 0, u"LLL", 3);
+  };
+  XFORM move{1, 0, 0, 1, 100, 100};
+  XFORM quarter{0, -1, 1, 0, 100, 100};  // a quarter turn counter-clockwise on the page
+  XFORM mirror{-1, 0, 0, 1, 100, 100};   // x mirrored
+  draw(upright.Dc(), &move);
+  draw(turned.Dc(), &quarter);
+  draw(mirrored.Dc(), &mirror);
+  RECT a = upright.InkBox(), b = turned.InkBox(), c = mirrored.InkBox();
+  // Upright: right of x = 100, above y = 100.
+  EXPECT_GE(a.left, 100);
+  EXPECT_LE(a.bottom, 100);
+  // Turned: the baseline runs up from (100, 100), the letters to its left;
+  // the box is the upright one turned.
+  EXPECT_LE(b.right, 100);
+  EXPECT_LE(b.bottom, 100);
+  EXPECT_NEAR(b.right - b.left, a.bottom - a.top, 1);
+  EXPECT_NEAR(b.bottom - b.top, a.right - a.left, 1);
+  // Mirrored: the same box reflected about x = 100.
+  EXPECT_NEAR(c.right, 200 - a.left - 1, 1);
+  EXPECT_NEAR(c.left, 200 - a.right - 1, 1);
+  EXPECT_EQ(c.top, a.top);
+}
+
+TEST(TextThreads, PrivateFontsChangeWhileOtherThreadsRender) {
+  // Another thread adds and removes a memory font over and over while this
+  // one draws and measures with the same family: no crash, every call works.
+  std::vector<BYTE> bytes;
+  {
+    Canvas c(4, 4);
+    Font f(c.Dc(), -20, u"DejaVu Sans");
+    DWORD size = GetFontData(c.Dc(), 0, 0, nullptr, 0);
+    ASSERT_NE(size, GDI_ERROR);
+    bytes.resize(size);
+    GetFontData(c.Dc(), 0, 0, bytes.data(), size);
+  }
+  std::atomic<bool> stop{false};
+  std::thread churn([&] {
+    while (!stop) {
+      DWORD count = 0;
+      HANDLE h = AddFontMemResourceEx(bytes.data(), DWORD(bytes.size()), nullptr, &count);
+      if (h) RemoveFontMemResourceEx(h);
+    }
+  });
+  Canvas c(300, 60);
+  bool allDrawn = true;
+  for (int i = 0; i < 60; ++i) {
+    Font f(c.Dc(), -(12 + i % 20), u"DejaVu Sans");
+    SIZE size{};
+    allDrawn = allDrawn && TextOutW(c.Dc(), 5, 5, u"threads", 7) && GetTextExtentPoint32W(c.Dc(), u"threads", 7, &size) &&
+               size.cx > 0;
+  }
+  stop = true;
+  churn.join();
+  EXPECT_TRUE(allDrawn);
+  EXPECT_GT(c.CountBlack(0, 0, 300, 60), 0);
+}
+
+TEST(TextRecording, CompatibleModeTextInAYUpMappingPlaysUpright) {
+  twtest::LeakGuard leaks;
+  Recording rec;
+  SetMapMode(rec.Dc(), MM_LOMETRIC);  // 0.1 mm units, y up: one reference pixel per unit
+  {
+    Font f(rec.Dc(), -60, u"Liberation Sans");
+    TextOutW(rec.Dc(), 20, -20, u"L", 1);
+  }
+  HENHMETAFILE h = rec.Close();
+  ASSERT_NE(h, nullptr);
+  Canvas played(200, 150);
+  RECT page = Recording::kPage;
+  ASSERT_TRUE(PlayEnhMetaFile(played.Dc(), h, &page));
+  RECT ink = played.InkBox();
+  ASSERT_GT(ink.bottom - ink.top, 30);
+  // An upright L: the foot (a long row of ink) at the bottom, the stem (a
+  // short one) at the top.
+  auto rowInk = [&](int y) { return played.CountBlack(ink.left, y, ink.right + 1, y + 1); };
+  EXPECT_GT(rowInk(ink.bottom), 2 * rowInk(ink.top));
+  EXPECT_GE(ink.top, 20);
+  DeleteEnhMetaFile(h);
+}
