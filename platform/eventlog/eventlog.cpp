@@ -191,17 +191,14 @@ bool isThisComputer(LPCWSTR server) {
   if (!server || !*server) return true;
   std::u16string_view name = server;
   while (!name.empty() && name.front() == u'\\') name.remove_prefix(1);
+  auto same = [&](std::u16string_view other) {
+    return CompareStringOrdinal(name.data(), static_cast<int>(name.size()), other.data(),
+                                static_cast<int>(other.size()), TRUE) == CSTR_EQUAL;
+  };
   WCHAR computer[256];
   DWORD size = 256;
-  if (!GetComputerNameW(computer, &size)) return false;
-  std::u16string a(name), b(computer, size);
-  auto upper = [](std::u16string& s) {
-    for (auto& c : s)
-      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-  };
-  upper(a);
-  upper(b);
-  return a == b || a == u"LOCALHOST" || a == u".";
+  if (same(u"localhost") || same(u".")) return true;
+  return GetComputerNameW(computer, &size) && same(std::u16string_view(computer, size));
 }
 
 // The log under which `source` is registered; "Application" if none.
