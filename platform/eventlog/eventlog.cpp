@@ -18,6 +18,8 @@
 #include "tw/root.h"
 #include "tw/security.h"
 #include "tw/sysinfo.h"
+#include "tw/thread.h"
+#include "tw/time.h"
 #include "tw/utf.h"
 #include "winerror.h"
 #include "winreg.h"
@@ -96,7 +98,7 @@ int queryInt(sqlite3* db, const char* sql, int* value) {
 
 // Opens the store, creating it on first use. A file that is not our store
 // is never changed. Fails with a Win32 code and t_problem set.
-DWORD openStore(Db& out) {
+DWORD openStoreOnce(Db& out) {
   t_problem.clear();
   const auto path = tw::eventlog::StorePath();
   std::error_code ec;
@@ -114,10 +116,22 @@ DWORD openStore(Db& out) {
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   sqlite3_extended_result_codes(db.get(), 1);
 
+  // One statement, so that the three are read from one snapshot while
+  // another process may be creating the store.
   int appId = 0, version = 0, tables = 0;
-  rc = queryInt(db.get(), "PRAGMA application_id", &appId);
-  if (rc == SQLITE_OK) rc = queryInt(db.get(), "PRAGMA user_version", &version);
-  if (rc == SQLITE_OK) rc = queryInt(db.get(), "SELECT count(*) FROM sqlite_master", &tables);
+  if (Stmt s = prepare(db.get(),
+                       "SELECT a.application_id, v.user_version, (SELECT count(*) FROM sqlite_master) "
+                       "FROM pragma_application_id() a, pragma_user_version() v")) {
+    rc = sqlite3_step(s.get());
+    if (rc == SQLITE_ROW) {
+      appId = sqlite3_column_int(s.get(), 0);
+      version = sqlite3_column_int(s.get(), 1);
+      tables = sqlite3_column_int(s.get(), 2);
+      rc = SQLITE_OK;
+    }
+  } else {
+    rc = sqlite3_errcode(db.get());
+  }
   if (rc != SQLITE_OK) {
     DWORD error = mapSqlite(rc);
     if (error == ERROR_EVENTLOG_FILE_CORRUPT) return fail(error, "is damaged or is not a database; it was left as it is");
@@ -154,6 +168,18 @@ DWORD openStore(Db& out) {
   }
   out = std::move(db);
   return ERROR_SUCCESS;
+}
+
+// Processes creating the store at the same moment, or switching it to WAL,
+// can see SQLITE_BUSY without the busy handler being asked; such an open is
+// tried again until the busy timeout has passed.
+DWORD openStore(Db& out) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD error = openStoreOnce(out);
+    if (error != ERROR_BUSY || GetTickCount() - start > static_cast<DWORD>(kBusyTimeoutMs)) return error;
+    Sleep(5);
+  }
 }
 
 // An open source or reader: its own connection and the log it works on.
@@ -421,6 +447,11 @@ BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
   // The write lock is taken before the number is chosen, so concurrent
   // writers in other processes get consecutive numbers and none is lost.
   int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  for (const DWORD start = GetTickCount();
+       (rc & 0xFF) == SQLITE_BUSY && GetTickCount() - start < static_cast<DWORD>(kBusyTimeoutMs);) {
+    Sleep(5);
+    rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  }
   if (rc != SQLITE_OK) {
     SetLastError(mapSqlite(rc));
     return FALSE;

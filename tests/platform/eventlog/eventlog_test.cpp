@@ -257,7 +257,10 @@ TEST_F(EventLogTest, SeveralWriterProcessesAndThreadsLoseNothing) {
     if (pid == 0) {
       int failures = 0;
       for (int i = 0; i < kEach; ++i)
-        if (!Report(u"Child", EVENTLOG_INFORMATION_TYPE, 100, {u"child"})) ++failures;
+        if (!Report(u"Child", EVENTLOG_INFORMATION_TYPE, 100, {u"child"})) {
+          ++failures;
+          fprintf(stderr, "child report failed: error %u %s\n", GetLastError(), tw::eventlog::LastProblem().c_str());
+        }
       _exit(failures ? 1 : 0);
     }
     children.push_back(pid);
@@ -268,12 +271,16 @@ TEST_F(EventLogTest, SeveralWriterProcessesAndThreadsLoseNothing) {
     threads.emplace_back([&] {
       HANDLE h = RegisterEventSourceW(nullptr, u"Thread");
       if (!h) {
+        ADD_FAILURE() << "thread register failed: error " << GetLastError() << " " << tw::eventlog::LastProblem();
         failures += kEach;
         return;
       }
       LPCWSTR s[] = {u"thread"};
       for (int i = 0; i < kEach; ++i)
-        if (!ReportEventW(h, EVENTLOG_INFORMATION_TYPE, 0, 100, nullptr, 1, 0, s, nullptr)) ++failures;
+        if (!ReportEventW(h, EVENTLOG_INFORMATION_TYPE, 0, 100, nullptr, 1, 0, s, nullptr)) {
+          ++failures;
+          ADD_FAILURE() << "thread report failed: error " << GetLastError();
+        }
       DeregisterEventSource(h);
     });
   for (auto& t : threads) t.join();
