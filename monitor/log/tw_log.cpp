@@ -87,6 +87,10 @@ void WriteLogV(BOOL bWithLevel, int level, const WCHAR* file, const WCHAR* prefi
   std::u16string debugText = std::u16string(prefix) + message + u"\n";
   OutputDebugStringW(debugText.c_str());
 
+  // Threads of this process write one line at a time, so that two first
+  // writers of a new file do not both put a byte-order mark in it.
+  static std::mutex fileMutex;
+  std::lock_guard lock(fileMutex);
   std::unique_ptr<FILE, FileCloser> out(_wfopen(file, u"a+c, ccs=UTF-8"));
   if (!out) return;
 

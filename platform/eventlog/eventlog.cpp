@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
 
+#include "tw/clock.h"
 #include "tw/kobject.h"
 #include "tw/lasterror.h"
 #include "tw/nls.h"
@@ -456,7 +456,8 @@ BOOL ReportEventW(HANDLE hEventLog, WORD wType, WORD wCategory, DWORD dwEventID,
     SetLastError(mapSqlite(rc));
     return FALSE;
   }
-  const auto now = static_cast<std::int64_t>(std::time(nullptr));
+  // The layer's clock, so that fake time in tests applies here too.
+  const std::int64_t now = (tw::clock::NowUtc() - tw::clock::kUnixEpoch100ns) / 10000000;
   Stmt insert = prepare(db,
                         "INSERT INTO events(log, recno, time_generated, time_written, source, type, category, "
                         "event_id, nstrings, strings, computer, sid, data) VALUES(?1, "

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "tw/clock.h"
 #include "tw_test.h"
 
 namespace {
@@ -244,6 +245,22 @@ TEST_F(EventLogTest, SourceGoesToTheLogItIsRegisteredUnder) {
   EXPECT_EQ(application[0].source, u"Unregistered");
   EXPECT_EQ(application[0].header.RecordNumber, 1u);
   EXPECT_EQ(ReadAll(u"No Such Log").size(), 1u);  // an unknown log is Application
+}
+
+// Entries take their times from the layer's clock (fake time in tests).
+TEST_F(EventLogTest, TimesFollowTheLayerClock) {
+  setenv("TW_FAKE_TIME", "2026-03-02T14:09:05Z", 1);
+  setenv("TW_FAKE_TIME_FROZEN", "1", 1);
+  tw::clock::Reload();
+  const bool reported = Report(u"Src", EVENTLOG_INFORMATION_TYPE, 100, {});
+  unsetenv("TW_FAKE_TIME");
+  unsetenv("TW_FAKE_TIME_FROZEN");
+  tw::clock::Reload();
+  ASSERT_TRUE(reported);
+  auto entries = ReadAll(u"Application");
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].header.TimeGenerated, 1772460545u);  // 2026-03-02 14:09:05 UTC
+  EXPECT_EQ(entries[0].header.TimeWritten, 1772460545u);
 }
 
 // Child processes and threads report at once: every entry arrives, each with
