@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tw/debugout.h"
+#include "tw/eventlog_internal.h"
 #include "tw/nls.h"
 #include "tw/utf.h"
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tw/clock.h"
+#include "tw/eventlog_internal.h"
 #include "tw/kobject.h"
 #include "tw/lasterror.h"
 #include "tw/nls.h"

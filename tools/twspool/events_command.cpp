@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "tw/eventlog_internal.h"
 #include "tw/root.h"
 #include "tw/utf.h"
 

@@ -9,9 +9,6 @@
 // of the layer's table but must be closed with DeregisterEventSource /
 // CloseEventLog, as on Windows.
 #pragma once
-#include <filesystem>
-#include <string>
-
 #include "tw/security.h"
 #include "tw/wintypes.h"
 
@@ -68,7 +65,7 @@ static_assert(offsetof(EVENTLOGRECORD, DataOffset) == 52);
 // lpUNCServerName: null, empty, or this computer ("NAME" or "\\NAME");
 // another computer fails with RPC_S_SERVER_UNAVAILABLE. A corrupt or foreign
 // store fails with ERROR_EVENTLOG_FILE_CORRUPT (tw::eventlog::LastProblem()
-// says why, in words).
+// in tw/eventlog_internal.h says why, in words).
 TWAPI HANDLE RegisterEventSourceW(LPCWSTR lpUNCServerName, LPCWSTR lpSourceName);
 TWAPI BOOL DeregisterEventSource(HANDLE hEventLog);
 // wType one of the EVENTLOG_*_TYPE values; strings must not be null (up to
@@ -89,10 +86,3 @@ TWAPI BOOL ReadEventLogW(HANDLE hEventLog, DWORD dwReadFlags, DWORD dwRecordOffs
 TWAPI BOOL GetNumberOfEventLogRecords(HANDLE hEventLog, PDWORD NumberOfRecords);
 // 0 for an empty log.
 TWAPI BOOL GetOldestEventLogRecord(HANDLE hEventLog, PDWORD OldestRecord);
-
-namespace tw::eventlog {
-// The store of the current root.
-TWCPPAPI std::filesystem::path StorePath();
-// Why the last open of the store failed on this thread ("" when it did not).
-TWCPPAPI std::string LastProblem();
-}  // namespace tw::eventlog

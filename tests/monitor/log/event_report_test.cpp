@@ -10,6 +10,7 @@
 #include "monitor/log/job_report.h"
 #include "monitor/log/tw_log.h"
 #include "tw/utf.h"
+#include "tw/eventlog_internal.h"
 #include "tw_test.h"
 
 namespace {

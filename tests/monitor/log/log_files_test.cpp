@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "monitor/log/tw_log.h"
+#include "tw/eventlog_internal.h"
 #include "tw_test.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tw/eventlog_internal.h"
 #include "tw_test.h"
 
 namespace {

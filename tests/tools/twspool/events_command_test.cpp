@@ -10,6 +10,7 @@
 #include "monitor/log/event_log.h"
 #include "monitor/log/job_report.h"
 #include "tools/twspool/events_command.h"
+#include "tw/eventlog_internal.h"
 #include "tw_test.h"
 
 namespace {
