@@ -18,5 +18,7 @@
 #include "tw/security.h"
 #include "tw/file.h"
 #include "tw/profile.h"
+#include "tw/eventlog.h"
+#include "tw/debugout.h"
 #include "winreg.h"
 #include "wingdi.h"
