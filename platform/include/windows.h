@@ -20,3 +20,6 @@
 #include "tw/profile.h"
 #include "winreg.h"
 #include "wingdi.h"
+#include "winuser.h"
+#include "winspool.h"
+#include "winsplp.h"
