@@ -202,7 +202,6 @@ DWORD MachineSpooler::AddPrinter(const PrinterSetup& printer) {
   if (!st) st = data.Create(key.Get(), u"PrinterDriverData");
   if (st) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, PrinterPath(printer.name).c_str());
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, PrinterPath(printer.name).c_str());
   }
   return static_cast<DWORD>(st);
 }
@@ -214,9 +213,8 @@ DWORD MachineSpooler::DeletePrinter(std::u16string_view name) {
     Key key;
     if (key.Open(HKEY_LOCAL_MACHINE, path) != ERROR_SUCCESS) return ERROR_INVALID_PRINTER_NAME;
   }
-  LSTATUS st = RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
-  if (!st) st = RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
-  return static_cast<DWORD>(st);
+  // RegDeleteTreeW with a subkey removes the key itself too.
+  return static_cast<DWORD>(RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str()));
 }
 
 std::vector<PrinterRecord> MachineSpooler::Printers() {
