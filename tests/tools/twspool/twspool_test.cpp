@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-struct Run {
+struct SpoolRun {
   int status = -1;
   std::string out;
   std::string err;
@@ -20,12 +21,12 @@ struct Run {
 class TwspoolTest : public ::testing::Test {
  protected:
   // Runs twspool in the test's root with the fake monitor.
-  Run Spool(const std::string& args, const std::string& env = "") {
+  SpoolRun Spool(const std::string& args, const std::string& env = "") {
     auto bin = twtest::BinDir();
     auto errFile = root_.Dir() / "stderr.txt";
     std::string cmd = env + " '" + (bin / "twspool").string() + "' --root '" + root_.Dir().string() +
                       "' --monitor-dll TwFakeMon.dll " + args + " 2>'" + errFile.string() + "'";
-    Run run;
+    SpoolRun run;
     FILE* pipe = popen(cmd.c_str(), "r");
     if (!pipe) return run;
     std::array<char, 4096> buf;
@@ -62,16 +63,16 @@ class TwspoolTest : public ::testing::Test {
 };
 
 TEST_F(TwspoolTest, InitInstallsMonitorPortAndPrinterAndIsIdempotent) {
-  Run first = Spool("init");
+  SpoolRun first = Spool("init");
   ASSERT_EQ(first.status, 0) << first.err;
-  Run second = Spool("init");
+  SpoolRun second = Spool("init");
   ASSERT_EQ(second.status, 0) << second.err;
   EXPECT_TRUE(std::filesystem::is_symlink(root_.Dir() / "drive_c/Windows/System32/TwFakeMon.dll") ||
               std::filesystem::is_symlink(root_.Dir() / "drive_c/windows/system32/TwFakeMon.dll"));
-  Run ports = Spool("ports --level 2");
+  SpoolRun ports = Spool("ports --level 2");
   ASSERT_EQ(ports.status, 0) << ports.err;
   EXPECT_EQ(ports.out, "TW01:\tFake Monitor\tFake Port\t1\n");
-  Run printers = Spool("printers");
+  SpoolRun printers = Spool("printers");
   EXPECT_EQ(printers.out,
             "Tarnwick Printer\tTW01:\tTarnwick Printer Driver\tC:\\Windows\\System32\\spool\\drivers\\x64\\3\\TARNWICK.INI\n");
   // The monitor was registered with its "Driver" value and saw it through the callbacks.
@@ -94,10 +95,10 @@ TEST_F(TwspoolTest, InitInstallsMonitorPortAndPrinterAndIsIdempotent) {
 
 TEST_F(TwspoolTest, AddPortListsNewestFirstAndRefusesADuplicateWithTheMonitorsMessage) {
   ASSERT_EQ(Spool("init").status, 0);
-  Run add = Spool("add-port TW02:");
+  SpoolRun add = Spool("add-port TW02:");
   ASSERT_EQ(add.status, 0) << add.err;
   EXPECT_EQ(Spool("ports").out, "TW02:\nTW01:\n");
-  Run again = Spool("add-port TW02:");
+  SpoolRun again = Spool("add-port TW02:");
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(again.err, "twspool: error: the monitor refused: Cannot add port! The specified port already exists.\n");
   std::ifstream ui(root_.Dir() / "ui.log");
@@ -109,11 +110,11 @@ TEST_F(TwspoolTest, AddPortListsNewestFirstAndRefusesADuplicateWithTheMonitorsMe
 TEST_F(TwspoolTest, AddPortWithAOneLetterNameTakesTheNameFromTheDialogScript) {
   ASSERT_EQ(Spool("init").status, 0);
   // The monitor reads "X" from TwMonitor.ini and asks; without a script Cancel is pressed.
-  Run cancelled = Spool("add-port X");
+  SpoolRun cancelled = Spool("add-port X");
   EXPECT_EQ(cancelled.status, 1);
   EXPECT_EQ(cancelled.err, "twspool: error: the monitor did not add port X\n");
   std::ofstream(root_.Dir() / "ui-script.txt") << "dialog 1001=X OK\n";
-  Run typed = Spool("add-port X");
+  SpoolRun typed = Spool("add-port X");
   EXPECT_EQ(typed.status, 0) << typed.err;
   EXPECT_EQ(Spool("ports").out, "X\nTW01:\n");
 }
@@ -121,13 +122,13 @@ TEST_F(TwspoolTest, AddPortWithAOneLetterNameTakesTheNameFromTheDialogScript) {
 TEST_F(TwspoolTest, DeletePortAndPrinters) {
   ASSERT_EQ(Spool("init").status, 0);
   ASSERT_EQ(Spool("add-port TW02:").status, 0);
-  Run busy = Spool("delete-port TW01:");
+  SpoolRun busy = Spool("delete-port TW01:");
   EXPECT_EQ(busy.status, 1);
   EXPECT_EQ(busy.err, "twspool: error: port TW01: is in use by printer \"Tarnwick Printer\"\n");
   EXPECT_EQ(Spool("add-printer Second --port TW02:").status, 0);
-  Run dup = Spool("add-printer Second --port TW02:");
+  SpoolRun dup = Spool("add-printer Second --port TW02:");
   EXPECT_EQ(dup.err, "twspool: error: printer \"Second\" already exists\n");
-  Run noPort = Spool("add-printer Third --port TW09:");
+  SpoolRun noPort = Spool("add-printer Third --port TW09:");
   EXPECT_EQ(noPort.err, "twspool: error: the monitor has no port TW09:\n");
   EXPECT_EQ(Spool("delete-printer Second").status, 0);
   EXPECT_EQ(Spool("delete-printer Second").err, "twspool: error: no printer named \"Second\"\n");
@@ -140,7 +141,7 @@ TEST_F(TwspoolTest, PrintDeliversBlocksOnItsOwnThreadAsTheJobsUser) {
   ASSERT_EQ(Spool("init").status, 0);
   auto file = WriteFile("doc.twj", Stream(std::string(40, 'x')));
   ClearMonitorLog();
-  Run run = Spool("print --block-size 16 --user alice --document Report '" + file.string() + "'");
+  SpoolRun run = Spool("print --block-size 16 --user alice --document Report '" + file.string() + "'");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find(": printed\t"), std::string::npos) << run.out;
   std::string log = MonitorLog();
@@ -155,7 +156,7 @@ TEST_F(TwspoolTest, PrintDeliversBlocksOnItsOwnThreadAsTheJobsUser) {
 TEST_F(TwspoolTest, PrintReportsAFailedJobAndAUserDeletion) {
   ASSERT_EQ(Spool("init").status, 0);
   auto bad = WriteFile("bad.twj", Stream(std::string(20, 'x') + "FAIL" + std::string(40, 'y')));
-  Run failed = Spool("print --block-size 32 '" + bad.string() + "'");
+  SpoolRun failed = Spool("print --block-size 32 '" + bad.string() + "'");
   EXPECT_EQ(failed.status, 1);
   EXPECT_NE(failed.out.find(": failed (the monitor cancelled it during WritePort)"), std::string::npos) << failed.out;
   // The cancelled job gets no more data; EndDocPort still comes.
@@ -163,7 +164,7 @@ TEST_F(TwspoolTest, PrintReportsAFailedJobAndAUserDeletion) {
 
   ClearMonitorLog();
   auto good = WriteFile("good.twj", Stream(std::string(100, 'z')));
-  Run deleted = Spool("print --block-size 10 --delete-after 30 '" + good.string() + "'");
+  SpoolRun deleted = Spool("print --block-size 10 --delete-after 30 '" + good.string() + "'");
   EXPECT_EQ(deleted.status, 1);
   EXPECT_NE(deleted.out.find(": aborted\t"), std::string::npos) << deleted.out;
   EXPECT_NE(MonitorLog().find("EndDocPort aborted bytes 30\n"), std::string::npos) << MonitorLog();
@@ -172,7 +173,7 @@ TEST_F(TwspoolTest, PrintReportsAFailedJobAndAUserDeletion) {
 TEST_F(TwspoolTest, PrintRefusesWhatIsNotACommandStreamAndBadOptions) {
   ASSERT_EQ(Spool("init").status, 0);
   auto text = WriteFile("note.txt", "hello, this is not a stream");
-  Run run = Spool("print '" + text.string() + "'");
+  SpoolRun run = Spool("print '" + text.string() + "'");
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "twspool: error: " + text.string() + ": not a command stream\n");
   EXPECT_EQ(Spool("print --block-size 0 x").status, 2);
@@ -183,7 +184,7 @@ TEST_F(TwspoolTest, PrintRefusesWhatIsNotACommandStreamAndBadOptions) {
 }
 
 TEST_F(TwspoolTest, CommandsBeforeInitSayWhatToDo) {
-  Run run = Spool("ports");
+  SpoolRun run = Spool("ports");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("run 'twspool init' first"), std::string::npos) << run.err;
 }
