@@ -85,6 +85,7 @@ struct SpoolerHost::PrintRun {
   const std::vector<BYTE>* data = nullptr;
   DWORD jobId = 0;
   HANDLE token = nullptr;
+  HANDLE thread = nullptr;
   std::u16string port;
   std::string error;
   bool userDeleted = false;
@@ -227,10 +228,27 @@ DWORD SpoolerHost::Xcv(std::u16string_view dataName, std::u16string_view input) 
 }
 
 JobOutcome SpoolerHost::Print(const PrintOptions& options, const std::vector<BYTE>& data) {
-  JobOutcome outcome;
+  return PrintAll({{options, data}}).front();
+}
+
+std::vector<JobOutcome> SpoolerHost::PrintAll(const std::vector<Request>& requests) {
+  std::vector<PrintRun> runs(requests.size());
+  std::vector<JobOutcome> outcomes(requests.size());
+  for (size_t i = 0; i < requests.size(); ++i) {
+    runs[i].options = &requests[i].options;
+    runs[i].data = &requests[i].data;
+    StartRun(runs[i], outcomes[i]);
+  }
+  for (size_t i = 0; i < requests.size(); ++i) FinishRun(runs[i], outcomes[i]);
+  return outcomes;
+}
+
+bool SpoolerHost::StartRun(PrintRun& run, JobOutcome& outcome) {
+  run.host = this;
+  const PrintOptions& options = *run.options;
   if (!m_table) {
     outcome.error = "the monitor is not loaded";
-    return outcome;
+    return false;
   }
   tw::spool::PrinterRecord printer;
   bool found = false;
@@ -242,37 +260,42 @@ JobOutcome SpoolerHost::Print(const PrintOptions& options, const std::vector<BYT
   }
   if (!found) {
     outcome.error = "no printer named \"" + Utf8(options.printer) + "\"";
-    return outcome;
+    return false;
   }
   std::u16string user = options.user;
   if (user.empty()) user = tw::config::Get()->defaultUser;
-  PrintRun run;
-  run.host = this;
-  run.options = &options;
-  run.data = &data;
   run.port = printer.portName;
   run.token = tw::token::MakeUserToken(user, 0);
   if (!run.token) {
     outcome.error = "unknown user \"" + Utf8(user) + "\"";
-    return outcome;
+    return false;
   }
   if (DWORD e = m_spooler->AddJob(printer.printerName, options.document, user, run.jobId)) {
     CloseHandle(run.token);
+    run.token = nullptr;
     outcome.error = "cannot queue the job (error " + std::to_string(e) + ")";
-    return outcome;
+    return false;
   }
-  m_spooler->SetJobSize(run.jobId, static_cast<DWORD>(std::min<size_t>(data.size(), 0xFFFFFFFFu)));
+  m_spooler->SetJobSize(run.jobId, static_cast<DWORD>(std::min<size_t>(run.data->size(), 0xFFFFFFFFu)));
   outcome.jobId = run.jobId;
   // Each document runs on its own thread, so the monitor sees the thread
   // attach and detach as under the spooler.
-  HANDLE thread = CreateThread(nullptr, 0, PrintThread, &run, 0, nullptr);
-  if (!thread) {
-    outcome.error = "cannot start the port thread (error " + std::to_string(GetLastError()) + ")";
-  } else {
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+  run.thread = CreateThread(nullptr, 0, PrintThread, &run, 0, nullptr);
+  if (!run.thread) outcome.error = "cannot start the port thread (error " + std::to_string(GetLastError()) + ")";
+  return run.thread != nullptr;
+}
+
+void SpoolerHost::FinishRun(PrintRun& run, JobOutcome& outcome) {
+  if (run.thread) {
+    WaitForSingleObject(run.thread, INFINITE);
+    CloseHandle(run.thread);
+    run.thread = nullptr;
   }
-  CloseHandle(run.token);
+  if (run.token) {
+    CloseHandle(run.token);
+    run.token = nullptr;
+  }
+  if (!run.jobId) return;
   outcome.controls = m_spooler->JobControls(run.jobId);
   m_spooler->RemoveJob(run.jobId);
   if (outcome.error.empty()) outcome.error = run.error;
@@ -286,7 +309,6 @@ JobOutcome SpoolerHost::Print(const PrintOptions& options, const std::vector<BYT
     });
     outcome.result = failed ? JobResult::Failed : JobResult::Printed;
   }
-  return outcome;
 }
 
 DWORD WINAPI SpoolerHost::PrintThread(LPVOID param) {

@@ -63,11 +63,21 @@ class SpoolerHost {
   // Queues a spooler job and delivers `data` to the printer's port on a new
   // thread that impersonates the job's user.
   JobOutcome Print(const PrintOptions& options, const std::vector<BYTE>& data);
+  // Several documents at once, each on its own thread (as the spooler runs
+  // one document per port at the same time); outcomes in request order.
+  struct Request {
+    PrintOptions options;
+    std::vector<BYTE> data;
+  };
+  std::vector<JobOutcome> PrintAll(const std::vector<Request>& requests);
 
   const std::shared_ptr<tw::spool::MachineSpooler>& Spooler() const { return m_spooler; }
 
  private:
   struct PrintRun;
+  // Queues the job and starts its thread; false with outcome.error set.
+  bool StartRun(PrintRun& run, JobOutcome& outcome);
+  void FinishRun(PrintRun& run, JobOutcome& outcome);
   static DWORD WINAPI PrintThread(LPVOID param);
   void RunDocument(PrintRun& run);
 
