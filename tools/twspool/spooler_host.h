@@ -53,6 +53,8 @@ class SpoolerHost {
   bool Load(std::u16string_view monitorName, std::u16string_view dllName, std::string& error);
   bool Loaded() const { return m_table != nullptr; }
   const MONITOR2* Table() const { return m_table; }
+  // What the monitor was given (valid while the host lives).
+  const MONITORINIT& Init() const { return m_init; }
 
   // devEnumPorts at level 1 or 2 (size query, then the call).
   bool EnumPorts(DWORD level, std::vector<PortEntry>& out, DWORD& error);

@@ -144,3 +144,74 @@ TEST(HostLoadTest, MissingModuleOrExportIsAOneLineError) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HostTest, RegistryCallbacksWorkOnTheMonitorsKeyAndReportNameSizesInBytes) {
+  twtest::LeakGuard guard;
+  twspool::SpoolerHost host;
+  std::string error;
+  ASSERT_TRUE(host.Load(u"Fake Monitor", FakeMonitorPath(), error)) << error;
+  const MONITORINIT& init = host.Init();
+  const MONITORREG& reg = *init.pMonitorReg;
+  EXPECT_EQ(reg.cbSize, sizeof(MONITORREG));
+  HANDLE sub = nullptr, opened = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(reg.fpCreateKey(init.hckRegistryRoot, u"Sub", 0, KEY_ALL_ACCESS, nullptr, &sub, &disposition,
+                            init.hSpooler),
+            0);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  const char16_t value[] = u"abc";
+  ASSERT_EQ(reg.fpSetValue(sub, u"Name", REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value, init.hSpooler), 0);
+  ASSERT_EQ(reg.fpCloseKey(sub, init.hSpooler), 0);
+  ASSERT_EQ(reg.fpOpenKey(init.hckRegistryRoot, u"sub", KEY_READ, &opened, init.hSpooler), 0);
+  DWORD subKeys = 0, maxKey = 0, values = 0, maxValue = 0, maxData = 0;
+  ASSERT_EQ(reg.fpQueryInfoKey(opened, &subKeys, &maxKey, &values, &maxValue, &maxData, nullptr, nullptr,
+                               init.hSpooler),
+            0);
+  EXPECT_EQ(values, 1u);
+  EXPECT_EQ(maxValue, 8u);  // "Name": 4 units
+  EXPECT_EQ(maxData, sizeof value);
+  WCHAR name[16];
+  DWORD cbName = sizeof name, type = 0, cbData = 0;
+  ASSERT_EQ(reg.fpEnumValue(opened, 0, name, &cbName, &type, nullptr, &cbData, init.hSpooler), 0);
+  EXPECT_EQ(std::u16string(name), u"Name");
+  EXPECT_EQ(cbName, 8u);
+  EXPECT_EQ(reg.fpEnumValue(opened, 1, name, &cbName, &type, nullptr, &cbData, init.hSpooler),
+            static_cast<LONG>(ERROR_NO_MORE_ITEMS));
+  BYTE data[16];
+  cbData = sizeof data;
+  ASSERT_EQ(reg.fpQueryValue(opened, u"Name", &type, data, &cbData, init.hSpooler), 0);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  reg.fpCloseKey(opened, init.hSpooler);
+  WCHAR keyName[16];
+  DWORD cch = 16;
+  bool found = false;
+  for (DWORD i = 0; reg.fpEnumKey(init.hckRegistryRoot, i, keyName, &cch, nullptr, init.hSpooler) == 0; ++i, cch = 16)
+    found |= std::u16string(keyName) == u"Sub";
+  EXPECT_TRUE(found);
+  ASSERT_EQ(reg.fpDeleteValue(init.hckRegistryRoot, u"Driver", init.hSpooler), 0);
+  EXPECT_EQ(reg.fpDeleteKey(init.hckRegistryRoot, u"Sub", init.hSpooler), 0);
+  EXPECT_EQ(reg.fpOpenKey(init.hckRegistryRoot, u"Sub", KEY_READ, &opened, init.hSpooler),
+            static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(opened, nullptr);
+}
+
+TEST_F(HostTest, AcceptsTheOlderSystemsTableAndRefusesASmallerOne) {
+  {
+    setenv("TW_FAKE_MONITOR_SIZE", "148", 1);
+    twspool::SpoolerHost host;
+    std::string error;
+    EXPECT_TRUE(host.Load(u"Fake Monitor", FakeMonitorPath(), error)) << error;
+  }
+  {
+    setenv("TW_FAKE_MONITOR_SIZE", "100", 1);
+    twspool::SpoolerHost host;
+    std::string error;
+    EXPECT_FALSE(host.Load(u"Fake Monitor", FakeMonitorPath(), error));
+    EXPECT_EQ(error, tw::ToUtf8(FakeMonitorPath()) + ": the monitor table is too small (100 bytes)");
+  }
+  unsetenv("TW_FAKE_MONITOR_SIZE");
+}
+
+}  // namespace

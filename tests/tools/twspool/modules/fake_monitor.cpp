@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -234,6 +235,9 @@ MONITOR2 g_table = {sizeof(MONITOR2), EnumPorts,   OpenPort,     nullptr,      S
 TW_EXPORT LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT pMonitorInit, PHANDLE phMonitor) {
   g_init = pMonitorInit;
   *phMonitor = nullptr;
+  // Tests make the table look like an older system's.
+  if (const char* size = std::getenv("TW_FAKE_MONITOR_SIZE")) g_table.cbSize = static_cast<DWORD>(std::atoi(size));
+  else g_table.cbSize = sizeof(MONITOR2);
   DWORD type = 0, cb = 0;
   LONG driver = pMonitorInit->pMonitorReg->fpQueryValue(pMonitorInit->hckRegistryRoot, u"Driver", &type, nullptr,
                                                         &cb, pMonitorInit->hSpooler);
