@@ -118,24 +118,30 @@ void AddPrinter(std::u16string_view name, std::u16string_view port) {
 }
 
 // Sends the Xcv "AddPort" request the way the port wizard does: the monitor
-// reads the name from TwMonitor.ini (or asks for it) and answers 0 whatever
-// happened, so the result is judged by the port list and by what the monitor
-// showed.
-void AddPort(Context& context, std::u16string_view port) {
+// reads the name from TwMonitor.ini (or asks for it with its dialog) and
+// answers 0 whatever happened, so the result is judged by the port list and
+// by the message box the monitor showed. Returns the port that appeared
+// (the dialog may have named another one than asked for).
+std::u16string AddPort(Context& context, std::u16string_view port) {
   SpoolerHost& host = context.Host();
   std::u16string name(port);
   if (!WritePrivateProfileStringW(u"PortName", u"PortName", name.c_str(), u"TwMonitor.ini"))
     throw Failure{"cannot write TwMonitor.ini (error " + std::to_string(GetLastError()) + ")"};
-  bool existed = host.HasPort(port);
+  std::vector<PortEntry> before, after;
+  DWORD error = 0;
+  if (!host.EnumPorts(1, before, error))
+    throw Failure{"the monitor cannot list its ports (error " + std::to_string(error) + ")"};
   size_t shown = tw::ui::MessageBoxes().size();
   host.Xcv(u"AddPort", port);
-  auto boxes = tw::ui::MessageBoxes();
-  if (boxes.size() > shown) {
-    const auto& box = boxes.back();
-    if (existed || !host.HasPort(port)) throw Failure{"the monitor refused: " + Utf8(box.text)};
+  if (!host.EnumPorts(1, after, error))
+    throw Failure{"the monitor cannot list its ports (error " + std::to_string(error) + ")"};
+  for (const auto& p : after) {
+    bool old = std::any_of(before.begin(), before.end(), [&](const PortEntry& b) { return b.name == p.name; });
+    if (!old) return p.name;
   }
-  if (existed) throw Failure{"port " + Utf8(port) + " already exists"};
-  if (!host.HasPort(port)) throw Failure{"the monitor did not add port " + Utf8(port)};
+  auto boxes = tw::ui::MessageBoxes();
+  if (boxes.size() > shown) throw Failure{"the monitor refused: " + Utf8(boxes.back().text)};
+  throw Failure{"the monitor did not add port " + Utf8(port)};
 }
 
 DWORD ParseNumber(const std::string& text, const char* what) {
@@ -242,8 +248,8 @@ int CmdPrinters(Context& context, const std::vector<std::string>& args) {
 int CmdAddPort(Context& context, const std::vector<std::string>& args) {
   RejectOptions(args);
   if (args.size() != 1 || args[0].empty()) throw Failure{"add-port needs one port name", 2};
-  AddPort(context, U16(args[0]));
-  context.Out() << "Port " << args[0] << " added.\n";
+  std::u16string added = AddPort(context, U16(args[0]));
+  context.Out() << "Port " << Utf8(added) << " added.\n";
   return 0;
 }
 

@@ -141,6 +141,12 @@ TEST(HostLoadTest, MissingModuleOrExportIsAOneLineError) {
   EXPECT_FALSE(host.Load(u"M", u"NoSuchMonitor.dll", error));
   EXPECT_EQ(error, "cannot load C:\\Windows\\System32\\NoSuchMonitor.dll (error 126); run 'twspool init' first");
   EXPECT_FALSE(host.Loaded());
+  // The spooler process provides "Spoolss.dll" with the impersonation pair.
+  HMODULE spoolss = LoadLibraryW(u"spoolss");
+  ASSERT_NE(spoolss, nullptr);
+  EXPECT_NE(GetProcAddress(spoolss, "RevertToPrinterSelf"), nullptr);
+  EXPECT_NE(GetProcAddress(spoolss, "ImpersonatePrinterClient"), nullptr);
+  FreeLibrary(spoolss);
 }
 
 }  // namespace

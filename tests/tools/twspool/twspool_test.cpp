@@ -117,6 +117,11 @@ TEST_F(TwspoolTest, AddPortWithAOneLetterNameTakesTheNameFromTheDialogScript) {
   SpoolRun typed = Spool("add-port X");
   EXPECT_EQ(typed.status, 0) << typed.err;
   EXPECT_EQ(Spool("ports").out, "X\nTW01:\n");
+  // The name typed into the dialog wins over the one asked for.
+  std::ofstream(root_.Dir() / "ui-script.txt") << "dialog 1001=TW07: OK\n";
+  SpoolRun other = Spool("add-port Y");
+  EXPECT_EQ(other.status, 0) << other.err;
+  EXPECT_EQ(other.out, "Port TW07: added.\n");
 }
 
 TEST_F(TwspoolTest, DeletePortAndPrinters) {
