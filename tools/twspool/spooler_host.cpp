@@ -347,6 +347,13 @@ void SpoolerHost::RunDocument(PrintRun& run) {
     const auto& data = *run.data;
     size_t block = run.options->blockSize ? run.options->blockSize : std::max<size_t>(data.size(), 1);
     size_t sent = 0;
+    auto userDeletes = [&] {
+      if (sent >= run.options->deleteAfter && !run.userDeleted) {
+        run.userDeleted = true;  // the user deletes the job in the queue
+        m_spooler->UpdateJobStatus(run.jobId, JOB_STATUS_DELETING, 0);
+      }
+    };
+    userDeletes();
     while (sent < data.size()) {
       tw::spool::JobRecord job;
       // A deleted job gets no more data; the spooler goes on to EndDocPort.
@@ -362,10 +369,7 @@ void SpoolerHost::RunDocument(PrintRun& run) {
         break;
       }
       sent += written;
-      if (sent >= run.options->deleteAfter && !run.userDeleted) {
-        run.userDeleted = true;  // the user deletes the job in the queue
-        m_spooler->UpdateJobStatus(run.jobId, JOB_STATUS_DELETING, 0);
-      }
+      userDeletes();
     }
     m_spooler->SetJobPhase(run.jobId, "EndDocPort");
     if (!t.pfnEndDocPort(port) && run.error.empty())

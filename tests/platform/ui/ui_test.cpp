@@ -190,6 +190,10 @@ TEST_F(UiTest, DialogControlCallsCheckTheirArguments) {
     WCHAR t[32];
     GetWindowTextW(h, t, 32);
     title = t;
+    // Other messages to the dialog go to its procedure (which answers 0 here).
+    EXPECT_EQ(SendMessageW(h, WM_USER + 1, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(reinterpret_cast<HWND>(0x99), WM_USER, 0, 0), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
     EndDialog(h, 77);  // ends before any input
     return TRUE;
   };

@@ -173,6 +173,13 @@ TEST_F(TwspoolTest, PrintReportsAFailedJobAndAUserDeletion) {
   EXPECT_EQ(deleted.status, 1);
   EXPECT_NE(deleted.out.find(": aborted\t"), std::string::npos) << deleted.out;
   EXPECT_NE(MonitorLog().find("EndDocPort aborted bytes 30\n"), std::string::npos) << MonitorLog();
+
+  // Deleted before any data: the monitor gets StartDocPort and EndDocPort only.
+  ClearMonitorLog();
+  SpoolRun early = Spool("print --delete-after 0 '" + good.string() + "'");
+  EXPECT_NE(early.out.find(": aborted\t"), std::string::npos) << early.out;
+  EXPECT_EQ(MonitorLog().find("WritePort"), std::string::npos) << MonitorLog();
+  EXPECT_NE(MonitorLog().find("EndDocPort aborted bytes 0\n"), std::string::npos) << MonitorLog();
 }
 
 TEST_F(TwspoolTest, PrintRefusesWhatIsNotACommandStreamAndBadOptions) {
