@@ -122,6 +122,9 @@ TEST_F(TwspoolTest, AddPortWithAOneLetterNameTakesTheNameFromTheDialogScript) {
   SpoolRun other = Spool("add-port Y");
   EXPECT_EQ(other.status, 0) << other.err;
   EXPECT_EQ(other.out, "Port TW07: added.\n");
+  // The variable wins over the root's file.
+  SpoolRun fromEnv = Spool("add-port Z", "TW_UI_SCRIPT='dialog 1001=TW08: OK'");
+  EXPECT_EQ(fromEnv.out, "Port TW08: added.\n") << fromEnv.err;
 }
 
 TEST_F(TwspoolTest, DeletePortAndPrinters) {
