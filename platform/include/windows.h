@@ -22,3 +22,6 @@
 #include "tw/debugout.h"
 #include "winreg.h"
 #include "wingdi.h"
+#include "winuser.h"
+#include "winspool.h"
+#include "winsplp.h"
