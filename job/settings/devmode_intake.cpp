@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "job/devmode/devmode_access.h"
+#include "job/settings/value_text.h"
 #include "tw/utf.h"
 #include "windows.h"
 
@@ -82,7 +83,7 @@ OcrBitmapSettings ReadOcrBitmapSettings(const SettingsScope& scope) {
   OcrBitmapSettings s;
   s.directory = Read(scope, IniOcrBitmapDirectory);
   std::u16string write = Read(scope, IniOcrWriteBitmaps);
-  s.write = CompareStringOrdinal(write.c_str(), -1, u"yes", -1, TRUE) == CSTR_EQUAL;
+  s.write = IsYes(write);
   return s;
 }
 

@@ -5,6 +5,7 @@
 #include <winsock.h>
 #include <lm.h>
 
+#include "tw/casefold.h"
 #include "tw/token.h"
 #include "tw/utf.h"
 #include "windows.h"
@@ -19,16 +20,6 @@ constexpr DWORD kExpandChars = 520;
 std::u16string Limit(std::u16string text) {
   if (text.size() > kMaxChars) text.resize(kMaxChars);
   return text;
-}
-
-std::u16string AfterLastBackslash(std::u16string_view text) {
-  size_t slash = text.rfind(u'\\');
-  return std::u16string(slash == std::u16string_view::npos ? text : text.substr(slash + 1));
-}
-
-bool SameText(std::u16string_view a, std::u16string_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
 }
 
 // A loaded library, freed on every path.
@@ -157,17 +148,17 @@ std::u16string WorkgroupOf(const std::u16string& computer) {
 std::u16string LocalVariable(const SettingsScope& scope, HANDLE token, std::u16string_view name) {
   auto expanded = ExpandForUser(token, name);
   std::u16string unexpanded = u"%" + std::u16string(name) + u"%";
-  if (expanded && !SameText(*expanded, unexpanded)) return Limit(*expanded);
+  if (expanded && !tw::EqualsNoCase(*expanded, unexpanded)) return Limit(*expanded);
   return Limit(ReadEnvVar(scope, name).value_or(u""));
 }
 
 // A variable of a path: the job's four values, "EnvVars", else the user's environment.
 std::optional<std::u16string> ResolveVariable(std::u16string_view name, const JobEnvironment& env,
                                               const SettingsScope& scope) {
-  if (SameText(name, u"USERNAME")) return env.userName;
-  if (SameText(name, u"USERDOMAIN")) return env.domain;
-  if (SameText(name, u"COMPUTERNAME")) return env.computerName;
-  if (SameText(name, u"IPADDRESS")) return env.ipAddress;
+  if (tw::EqualsNoCase(name, u"USERNAME")) return env.userName;
+  if (tw::EqualsNoCase(name, u"USERDOMAIN")) return env.domain;
+  if (tw::EqualsNoCase(name, u"COMPUTERNAME")) return env.computerName;
+  if (tw::EqualsNoCase(name, u"IPADDRESS")) return env.ipAddress;
   if (auto value = ReadEnvVar(scope, name)) return value;
   Handle token;
   if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY | TOKEN_IMPERSONATE, TRUE, token.Out())) return std::nullopt;
@@ -210,6 +201,11 @@ bool ExpandPass(std::u16string& text, std::u16string_view open, std::u16string_v
 
 }  // namespace
 
+std::u16string_view AfterLastBackslash(std::u16string_view text) {
+  size_t slash = text.rfind(u'\\');
+  return slash == std::u16string_view::npos ? text : text.substr(slash + 1);
+}
+
 JobEnvironment GetEnvironmentVariables(const SettingsScope& scope, const TarnwickDEVMODE* record, bool sharedPrinter,
                                        const std::optional<SpoolerJobNames>& spoolerJob) {
   JobEnvironment env;
@@ -229,8 +225,8 @@ JobEnvironment GetEnvironmentVariables(const SettingsScope& scope, const Tarnwic
     std::u16string ip = record->ClientIPAddress.Get();
     bool allFilled = !user.empty() && !computer.empty() && !domain.empty() && !ip.empty();
     if (!allFilled && spoolerJob && !spoolerJob->machineName.empty()) {
-      if (user.empty()) user = AfterLastBackslash(spoolerJob->userName);
-      if (computer.empty()) computer = AfterLastBackslash(spoolerJob->machineName);
+      if (user.empty()) user = std::u16string(AfterLastBackslash(spoolerJob->userName));
+      if (computer.empty()) computer = std::u16string(AfterLastBackslash(spoolerJob->machineName));
       if (ip.empty()) ip = winsock.AddressOf(computer);
       if (domain.empty()) domain = WorkgroupOf(computer);
     }

@@ -37,6 +37,9 @@ struct SpoolerJobNames {
 JobEnvironment GetEnvironmentVariables(const SettingsScope& scope, const TarnwickDEVMODE* record, bool sharedPrinter,
                                        const std::optional<SpoolerJobNames>& spoolerJob);
 
+// A spooler name without its domain or "\\" prefix: the part after the last backslash.
+std::u16string_view AfterLastBackslash(std::u16string_view text);
+
 // Expands "<<NAME>>" variables, then "%NAME%" variables, in a path of at
 // most 259 characters. USERNAME, USERDOMAIN, COMPUTERNAME and IPADDRESS (any
 // case) are the job's values; another name is the printer's "EnvVars" value

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "tw/casefold.h"
 #include "windows.h"
 
 namespace tw::settings {
@@ -27,9 +28,7 @@ std::optional<WORD> PageNumber(std::u16string_view digits) {
 bool EndsWith(std::u16string_view text, std::u16string_view tail, bool ignoreCase) {
   if (text.size() < tail.size()) return false;
   std::u16string_view end = text.substr(text.size() - tail.size());
-  if (!ignoreCase) return end == tail;
-  return CompareStringOrdinal(end.data(), static_cast<int>(end.size()), tail.data(), static_cast<int>(tail.size()),
-                              TRUE) == CSTR_EQUAL;
+  return ignoreCase ? tw::EqualsNoCase(end, tail) : end == tail;
 }
 
 // "%s%d_%d_%d" filled, then "_" and the reduced printer name.

@@ -1,6 +1,7 @@
 #include "job/settings/printer_ids.h"
 
 #include "job/settings/settings_store.h"
+#include "tw/casefold.h"
 #include "windows.h"
 
 namespace tw::settings {
@@ -9,14 +10,9 @@ namespace {
 
 constexpr DWORD kMaxPrinterIds = 100000;
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
 bool RegisteredFor(DWORD id, std::u16string_view printerName) {
   auto name = PrinterNameForId(id);
-  return name && SameName(*name, printerName);
+  return name && tw::EqualsNoCase(*name, printerName);
 }
 
 }  // namespace
@@ -28,7 +24,7 @@ std::optional<DWORD> AssignPrinterId(std::u16string_view printerName) {
   std::optional<DWORD> chosen;
   for (DWORD id = 1; id < kMaxPrinterIds && !chosen; ++id) {
     auto name = PrinterNameForId(id);
-    if (!name || SameName(*name, printerName)) chosen = id;
+    if (!name || tw::EqualsNoCase(*name, printerName)) chosen = id;
   }
   if (!chosen) {
     SetLastError(ERROR_NO_MORE_ITEMS);

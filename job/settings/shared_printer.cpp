@@ -4,23 +4,14 @@
 #include <cstring>
 
 #include "job/devmode/devmode_access.h"
-#include "windows.h"
+#include "job/settings/job_environment.h"
+#include "tw/casefold.h"
 
 namespace tw::settings {
 
 namespace dm = tw::devmode;
 
 namespace {
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
-std::u16string_view AfterLastBackslash(std::u16string_view text) {
-  size_t slash = text.rfind(u'\\');
-  return slash == std::u16string_view::npos ? text : text.substr(slash + 1);
-}
 
 // Copies the bytes [offset, offset + size) of the server's record.
 void CopyBytes(TarnwickDEVMODE& job, const TarnwickDEVMODE& server, size_t offset, size_t size) {
@@ -77,12 +68,12 @@ void CopyServerValues(TarnwickDEVMODE& job, const TarnwickDEVMODE& server, bool 
 bool IsSharedPrinter(DWORD printerAttributes, const std::optional<std::u16string_view>& jobMachineName,
                      const TarnwickDEVMODE* record, std::u16string_view localComputerName) {
   if (!(printerAttributes & kPrinterAttributeShared)) return false;
-  if (jobMachineName && !SameName(AfterLastBackslash(*jobMachineName), localComputerName)) return true;
+  if (jobMachineName && !tw::EqualsNoCase(AfterLastBackslash(*jobMachineName), localComputerName)) return true;
   if (!record) return false;
   std::u16string device = record->DM.dmDeviceName.Get();
   std::u16string_view head = std::u16string_view(device).substr(0, 6);
-  if (SameName(head, u"\\\\http")) return false;
-  return !SameName(record->ClientComputerName.Get(), localComputerName);
+  if (tw::EqualsNoCase(head, u"\\\\http")) return false;
+  return !tw::EqualsNoCase(record->ClientComputerName.Get(), localComputerName);
 }
 
 void CopySettingsForSharedPrinter(TarnwickDEVMODE& job, const TarnwickDEVMODE& server, bool ignoreStandard,

@@ -6,20 +6,16 @@
 #include <cstring>
 #include <string>
 
+#include "tw/casefold.h"
 #include "tw/module.h"
 #include "tw/root.h"
 
 namespace {
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
 std::u16string_view FirstLabel(std::u16string_view dns) { return dns.substr(0, dns.find(u'.')); }
 
 bool Names(std::u16string_view wanted, const std::u16string& netbios, const std::u16string& dns) {
-  return SameName(wanted, netbios) || (!dns.empty() && (SameName(wanted, dns) || SameName(wanted, FirstLabel(dns))));
+  return tw::EqualsNoCase(wanted, netbios) || (!dns.empty() && (tw::EqualsNoCase(wanted, dns) || tw::EqualsNoCase(wanted, FirstLabel(dns))));
 }
 
 const tw::module::BuiltinExport kExports[] = {
