@@ -5,10 +5,13 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "devmode_test_util_settings.h"
 #include "job/devmode/devmode_access.h"
 #include "job/settings/devmode_intake.h"
+#include "job/settings/job_environment.h"
+#include "job/settings/shared_printer.h"
 #include "job/settings/save_as.h"
 #include "tw_test.h"
 
@@ -243,6 +246,40 @@ TEST_F(DevModeIntake, InMemorySwitchClearsNoFileOutput) {
   EXPECT_FALSE(s.noFileOutput);
   EXPECT_EQ(+rec->Flags, dm::flags::GenerateInMemory | dm::flags::MessagingInterface);
   EXPECT_EQ(log, (std::vector<std::u16string>{u"Messaging interface enabled.", u"Generate output in memory enabled."}));
+}
+
+}  // namespace
+
+namespace {
+
+// Random records, with every string field unterminated in turn, through the
+// intake steps, the shared-printer steps and the environment: nothing may
+// crash or read past a field (the sanitizer build checks the reads).
+TEST_F(DevModeIntake, RandomRecordsThroughEveryStep) {
+  std::mt19937 random(11);
+  auto copy = ZeroedRecord();
+  auto incoming = ZeroedRecord();
+  auto def = ZeroedRecord();
+  def->DM.dmSize = 220;
+  def->DM.dmDriverExtra = 6659;
+  ASSERT_TRUE(Write(scope_, PageForcePaperEnabled, true));
+  for (int i = 0; i < 60; ++i) {
+    auto* bytes = reinterpret_cast<BYTE*>(incoming.get());
+    for (size_t b = 0; b < sizeof(TarnwickDEVMODE); ++b) bytes[b] = static_cast<BYTE>(random());
+    if (i % 2) std::memset(&incoming->ClientUserName, 0x41, 0x1330 - 0x12a6);  // the four client strings full
+    EffectiveContext ctx{scope_, copy.get(), merge_, false};
+    TakeIncomingRecord(*copy, *incoming, i % 3 == 0, ctx);
+    ReplaceInconsistentRecord(*copy, def.get());
+    ApplyForcedPageSettings(scope_, *copy);
+    ResolveMessagingInterface(scope_, *incoming);
+    ApplyInMemorySwitch(*incoming);
+    IsSharedPrinter(kPrinterAttributeShared, std::nullopt, incoming.get(), u"TARNWICK-PC");
+    CopySettingsForSharedPrinter(*copy, *incoming, i % 4 == 1, i % 4 == 2, i % 5 == 0);
+    JobEnvironment env = GetEnvironmentVariables(scope_, incoming.get(), true, std::nullopt);
+    EXPECT_LE(env.userName.size(), 21u);
+    EXPECT_LE(env.ipAddress.size(), 16u);
+    EXPECT_EQ(+copy->Flags & dm::flags::SaveAs, 0u);
+  }
 }
 
 }  // namespace
