@@ -2,7 +2,8 @@
 # Configures and builds one variant of the tree.
 #   scripts/build.sh release   -> build/release (optimised, what the demo runs)
 #   scripts/build.sh asan      -> build/asan    (AddressSanitizer + UBSan, what the tests run)
-# Extra arguments go to the build tool (e.g. a target name).
+# Extra arguments are target names (scripts/build.sh asan test_platform_gdi);
+# arguments starting with '-' go to the build tool as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 variant=${1:-release}
@@ -19,4 +20,8 @@ if command -v ccache >/dev/null; then
   flags+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "build/$variant" -G Ninja "${flags[@]}" >/dev/null
-cmake --build "build/$variant" "$@"
+args=()
+for a in "$@"; do
+  if [[ $a == -* ]]; then args+=("$a"); else args+=(--target "$a"); fi
+done
+cmake --build "build/$variant" "${args[@]}"

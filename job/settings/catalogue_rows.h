@@ -76,7 +76,7 @@
   X(P##OffsetX, Printer, G, PREFIX u"Offset X", Dword, NUM(0), 0, NOSA, NORULE, NOMERGE)                   \
   X(P##OffsetY, Printer, G, PREFIX u"Offset Y", Dword, NUM(0), 0, NOSA, NORULE, NOMERGE)                   \
   X(P##Color, Printer, G, PREFIX u"Color", Dword, NUM(0), 0, NOSA, NORULE, NOMERGE)                        \
-  X(P##Text, Printer, G, PREFIX u"Text", Text, EMPTY, 0, NOSA, NORULE, NOMERGE)                            \
+  X(P##Text, Printer, G, PREFIX u"Text", Text, EMPTY, 128, NOSA, NORULE, NOMERGE)                            \
   TW_FONT_ROWS(X, P, Printer, G, PREFIX, Dword, NONE)                                                     \
   X(P##FontFacename, Printer, G, PREFIX u"Font Facename", Text, EMPTY, 32, NOSA, NORULE, NOMERGE)
 
@@ -157,7 +157,7 @@
   /* Troubleshooting Settings */ \
   X(TroubleDebugLoggingEnable, Printer, TW_TROUBLE, u"Debug Logging Enable", Number, NUM(0), 0, NOSA, NORULE, NOMERGE) \
   X(TroubleDebugLoggingDirectory, Printer, TW_TROUBLE, u"Debug Logging Directory", Text, EMPTY, 260, NOSA, NORULE, NOMERGE) \
-  X(TroubleReadEmfData, Printer, TW_TROUBLE, u"Read EMF Data", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(TroubleReadEmfData, Printer, TW_TROUBLE, u"Read EMF Data", Text, EMPTY, 260, NOSA, NORULE, NOMERGE) \
   /* The per-job key */ \
   X(JobMessagingInterfaceName, Printer, TW_JOB, u"Messaging Interface Name", Text, EMPTY, 260, NOSA, NORULE, NOMERGE) \
   X(JobMessagingInterfaceId, Printer, TW_JOB, u"Messaging Interface ID", Dword, NUM(0), 0, NOSA, NORULE, NOMERGE) \
@@ -182,7 +182,7 @@
   X(IniUnicodeGroupFile, Ini, u"Default Settings", u"UNICODE Group File", IniInt, NUM(0), 0, NOSA, NORULE, NOMERGE) \
   X(IniOutputDirectory, Ini, u"Default Settings", u"Output Directory", IniText, EMPTY, 0, NOSA, NORULE, NOMERGE) \
   X(IniOutputDirectoryAlt, Ini, u"Default Settings", u"OutputDirectory", IniText, EMPTY, 0, NOSA, NORULE, NOMERGE) \
-  X(IniPluginFilename, Ini, u"Default Settings", u"Plugin Filename", IniText, TXT(u"TwPlugIn.dll"), 0, NOSA, NORULE, NOMERGE) \
+  X(IniPluginFilename, Ini, u"Default Settings", u"Plugin Filename", IniText, TXT(u"TwPlugIn.dll"), 260, NOSA, NORULE, NOMERGE) \
   X(IniPassword, Ini, u"Default Settings", u"Password", IniText, EMPTY, 260, NOSA, NORULE, NOMERGE) \
   X(IniAlwaysReopenTiffFile, Ini, u"Default Settings", u"Always Reopen TIFF File", IniInt, NUM(0), 0, NOSA, NORULE, NOMERGE) \
   X(IniDuplexCapability, Ini, u"Default Settings", u"Duplex Capability", IniInt, NUM(0), 0, NOSA, NORULE, NOMERGE) \
@@ -198,7 +198,7 @@
   X(IniTextLineAdjustment, Ini, u"Text Output Settings", u"Line Adjustment", IniInt, NUM(100), 0, NOSA, NORULE, NOMERGE) \
   X(IniEventLoggingLevel, Ini, u"Troubleshooting Settings", u"Event Logging Level", IniInt, NUM(2), 0, NOSA, NORULE, NOMERGE) \
   X(IniStatisticsPipeName, Ini, u"Statistics Pipe Settings", u"Pipe name", IniText, EMPTY, 260, NOSA, DefaultIsInterfaceName, NOMERGE) \
-  X(IniGroupIniFile, Ini, u"TwGroup.ini", u"INI File", IniText, TXT(u"tw_group.ini"), 0, NOSA, NORULE, NOMERGE) \
+  X(IniGroupIniFile, Ini, u"TwGroup.ini", u"INI File", IniText, TXT(u"tw_group.ini"), 260, NOSA, NORULE, NOMERGE) \
   /* Pdf Settings */ \
   X(PdfStreamCompression, Printer, TW_PDF, u"Stream Compression", Number, NUM(105), 0, SA(16), NORULE, NOMERGE) \
   X(PdfMonoImageCompression, Printer, TW_PDF, u"Mono Image Compression", Number, NUM(307), 0, SA(18), NORULE, NOMERGE) \
@@ -290,7 +290,7 @@
   X(StampOffsetUnits, Printer, TW_STAMP, u"Offset Units", Dword, NUM(2), 0, NOSA, NORULE, NOMERGE) \
   X(StampRotation, Printer, TW_STAMP, u"Rotation", Dword, NUM(0), 0, NOSA, NORULE, NOMERGE) \
   X(StampVisibility, Printer, TW_STAMP, u"Visibility", Dword, NUM(100), 0, NOSA, Percent0To100, NOMERGE) \
-  X(StampText, Printer, TW_STAMP, u"Text", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(StampText, Printer, TW_STAMP, u"Text", Text, EMPTY, 128, NOSA, NORULE, NOMERGE) \
   TW_FONT_ROWS(X, Stamp, Printer, TW_STAMP, u"", Dword, NONE) \
   X(StampFontFacename, Printer, TW_STAMP, u"Font Facename", Text, EMPTY, 32, NOSA, NORULE, NOMERGE) \
   /* BatesNumbering\<profile + 1>: every value is REG_SZ */ \
@@ -314,9 +314,9 @@
   X(BatesIncreaseOnEachDocument, Printer, TW_BATES, u"Increase on each document", DecimalText, NUM(0), 0, NOSA, NORULE, NOMERGE) \
   /* Barcode Settings */ \
   X(BarcodeValue, Printer, TW_BARCODE, u"Value", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
-  X(BarcodeValueFile, Printer, TW_BARCODE, u"Value File", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
-  X(BarcodeRegExpFile, Printer, TW_BARCODE, u"RegExp File", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
-  X(BarcodeRegExpFormatFile, Printer, TW_BARCODE, u"RegExp Format File", Text, EMPTY, 0, NOSA, NORULE, NOMERGE) \
+  X(BarcodeValueFile, Printer, TW_BARCODE, u"Value File", Text, EMPTY, 512, NOSA, NORULE, NOMERGE) \
+  X(BarcodeRegExpFile, Printer, TW_BARCODE, u"RegExp File", Text, EMPTY, 512, NOSA, NORULE, NOMERGE) \
+  X(BarcodeRegExpFormatFile, Printer, TW_BARCODE, u"RegExp Format File", Text, EMPTY, 512, NOSA, NORULE, NOMERGE) \
   /* OCR */ \
   X(OcrEnabled, Printer, TW_OCR, u"Enabled", Number, NUM(0), 0, SA(71), NORULE, MERGE_EVERY(Ocr)) \
   X(OcrSelectArea, Printer, TW_OCR, u"Select Area", Number, NUM(0), 0, NOSA, NORULE, NOMERGE) \

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "store.h"
-#include "tw/name_upcase.h"
+#include "tw/casefold.h"
 #include "winerror.h"
 
 namespace tw::registry {
@@ -26,7 +26,7 @@ std::atomic<bool> g_active{false};
 std::u16string canonical(std::u16string_view path) {
   HKEY root = nullptr;
   std::u16string rest, rootName;
-  if (!SplitKeyPath(path, &root, &rest, &rootName)) return tw::UpcaseNameUnits(path);
+  if (!SplitKeyPath(path, &root, &rest, &rootName)) return tw::Upcase(path);
   std::u16string base = rootName;
   if (root == HKEY_CURRENT_USER) base = u"HKEY_USERS\\" + CurrentUserHive();
   else if (root == HKEY_CLASSES_ROOT) base = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes";
@@ -39,7 +39,7 @@ std::u16string canonical(std::u16string_view path) {
     if (end > start) out += u"\\" + rest.substr(start, end - start);
     start = end + 1;
   }
-  return tw::UpcaseNameUnits(out);
+  return tw::Upcase(out);
 }
 
 }  // namespace
@@ -62,7 +62,7 @@ bool FaultsActive() { return g_active.load(); }
 
 LONG CheckFaultPath(std::u16string_view canonicalPath, Op op) {
   if (!FaultsActive()) return ERROR_SUCCESS;
-  std::u16string upper = tw::UpcaseNameUnits(canonicalPath);
+  std::u16string upper = tw::Upcase(canonicalPath);
   std::lock_guard lock(g_mutex);
   for (auto it = g_faults.begin(); it != g_faults.end(); ++it) {
     if ((it->op != op && it->op != Op::Any) || canonical(it->path) != upper) continue;

@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "tw/debug.h"
-#include "tw/name_upcase.h"
+#include "tw/casefold.h"
 #include "tw/root.h"
 #include "tw/utf.h"
 #include "winerror.h"
@@ -33,7 +33,7 @@ HandleTable& handles() {
   return *t;
 }
 
-bool equalUpper(std::u16string_view a, std::u16string_view upper) { return tw::UpcaseNameUnits(a) == upper; }
+bool equalUpper(std::u16string_view a, std::u16string_view upper) { return tw::Upcase(a) == upper; }
 
 }  // namespace
 
@@ -180,7 +180,7 @@ const RootAlias kRoots[] = {{u"HKLM", u"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE}
 
 bool SplitKeyPath(std::u16string_view path, HKEY* root, std::u16string* subKey, std::u16string* rootName) {
   size_t slash = path.find(u'\\');
-  std::u16string first = tw::UpcaseNameUnits(path.substr(0, slash));
+  std::u16string first = tw::Upcase(path.substr(0, slash));
   for (const auto& alias : kRoots) {
     if (first == alias.shortName || first == alias.fullName) {
       if (root) *root = alias.key;
@@ -208,7 +208,7 @@ std::u16string CurrentUserHive() {
     auto machine = tw::config::Get();
     if (const auto* user = tw::config::FindUser(*machine, machine->spoolerUser)) sid = user->sid;
   }
-  if (sid.empty() || tw::UpcaseNameUnits(sid) == u"S-1-5-18") return u".DEFAULT";
+  if (sid.empty() || tw::Upcase(sid) == u"S-1-5-18") return u".DEFAULT";
   return sid;
 }
 

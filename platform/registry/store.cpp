@@ -10,7 +10,7 @@
 #include <new>
 #include <thread>
 
-#include "tw/name_upcase.h"
+#include "tw/casefold.h"
 #include "tw/root.h"
 #include "tw/utf.h"
 #include "winerror.h"
@@ -310,7 +310,7 @@ Bytes NameBlob(std::u16string_view name) {
 }
 
 Bytes UpperBlob(std::u16string_view name) {
-  std::u16string upper = tw::UpcaseNameUnits(name);
+  std::u16string upper = tw::Upcase(name);
   Bytes out(upper.size() * 2);
   for (size_t i = 0; i < upper.size(); ++i) {
     out[2 * i] = static_cast<BYTE>(upper[i] >> 8);

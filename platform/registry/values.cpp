@@ -3,7 +3,7 @@
 
 #include "keyspace.h"
 #include "store.h"
-#include "tw/name_upcase.h"
+#include "tw/casefold.h"
 #include "tw/registry.h"
 #include "tw/utf.h"
 #include "winerror.h"
@@ -31,12 +31,12 @@ LONG giveData(const Bytes& data, LPBYTE buffer, LPDWORD size) {
 // The value of an environment variable of this process, by a
 // case-insensitive name as on Windows.
 bool environmentValue(std::u16string_view name, std::u16string* value) {
-  std::u16string wanted = tw::UpcaseNameUnits(name);
+  std::u16string wanted = tw::Upcase(name);
   for (char** entry = environ; entry && *entry; ++entry) {
     std::string_view text(*entry);
     size_t eq = text.find('=');
     if (eq == std::string_view::npos || eq == 0) continue;
-    if (tw::UpcaseNameUnits(tw::FromUtf8(text.substr(0, eq))) == wanted) {
+    if (tw::Upcase(tw::FromUtf8(text.substr(0, eq))) == wanted) {
       *value = tw::FromUtf8(text.substr(eq + 1));
       return true;
     }

@@ -4,9 +4,11 @@
 #include <string>
 
 #include "sd_parts.h"
+#include "tw/casefold.h"
 #include "tw/lasterror.h"
 #include "tw/memory.h"
 #include "tw/root.h"
+#include "tw/token.h"
 #include "tw/utf.h"
 #include "winerror.h"
 
@@ -43,52 +45,10 @@ constexpr Account kAccounts[] = {
     {u"CREATOR OWNER", u"S-1-3-0"},    {u"LOCAL SERVICE", u"S-1-5-19"},   {u"NETWORK SERVICE", u"S-1-5-20"},
 };
 
-char16_t upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
-
-bool equalNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (upper(a[i]) != upper(b[i])) return false;
-  return true;
-}
-
 // Parses "S-1-<authority>-<sub>..."; nullopt when malformed.
 std::optional<Bytes> parseNumeric(std::u16string_view text) {
-  if (text.size() < 4 || upper(text[0]) != u'S' || text[1] != u'-') return std::nullopt;
-  std::vector<std::uint64_t> parts;
-  size_t i = 2;
-  while (i <= text.size()) {
-    size_t end = text.find(u'-', i);
-    if (end == std::u16string_view::npos) end = text.size();
-    auto part = text.substr(i, end - i);
-    if (part.empty() || part.size() > 20) return std::nullopt;
-    std::uint64_t value = 0;
-    bool hex = part.size() > 2 && part[0] == u'0' && (part[1] == u'x' || part[1] == u'X');
-    for (size_t k = hex ? 2 : 0; k < part.size(); ++k) {
-      char16_t c = part[k];
-      unsigned digit;
-      if (c >= u'0' && c <= u'9') digit = c - u'0';
-      else if (hex && upper(c) >= u'A' && upper(c) <= u'F') digit = upper(c) - u'A' + 10;
-      else return std::nullopt;
-      std::uint64_t next = value * (hex ? 16 : 10) + digit;
-      if (next < value) return std::nullopt;
-      value = next;
-    }
-    parts.push_back(value);
-    i = end + 1;
-  }
-  // revision, authority, then 0..15 sub-authorities
-  if (parts.size() < 2 || parts[0] != SID_REVISION || parts.size() - 2 > SID_MAX_SUB_AUTHORITIES) return std::nullopt;
-  if (parts[1] > 0xFFFFFFFFFFFFull) return std::nullopt;
-  Bytes sid(kSidHeader + 4 * (parts.size() - 2));
-  sid[0] = SID_REVISION;
-  sid[1] = static_cast<BYTE>(parts.size() - 2);
-  for (int k = 0; k < 6; ++k) sid[2 + k] = static_cast<BYTE>(parts[1] >> (8 * (5 - k)));
-  for (size_t k = 2; k < parts.size(); ++k) {
-    if (parts[k] > 0xFFFFFFFFull) return std::nullopt;
-    DWORD sub = static_cast<DWORD>(parts[k]);
-    std::memcpy(sid.data() + kSidHeader + 4 * (k - 2), &sub, 4);
-  }
+  Bytes sid = tw::token::SidToBytes(text);
+  if (sid.empty()) return std::nullopt;
   return sid;
 }
 
@@ -107,30 +67,12 @@ Bytes SidBytes(const void* sid) {
   return Bytes(p, p + SidLength(sid));
 }
 
-std::u16string SidToString(const Bytes& sid) {
-  std::uint64_t authority = 0;
-  for (int k = 0; k < 6; ++k) authority = (authority << 8) | sid[2 + k];
-  std::string text = "S-1-";
-  // Authorities that do not fit 32 bits are written in hex, as Windows does.
-  if (authority >> 32) {
-    char buf[20];
-    std::snprintf(buf, sizeof buf, "0x%012llX", static_cast<unsigned long long>(authority));
-    text += buf;
-  } else {
-    text += std::to_string(authority);
-  }
-  for (BYTE k = 0; k < sid[1]; ++k) {
-    DWORD sub;
-    std::memcpy(&sub, sid.data() + kSidHeader + 4 * k, 4);
-    text += "-" + std::to_string(sub);
-  }
-  return FromUtf8(text);
-}
+std::u16string SidToString(const Bytes& sid) { return tw::token::SidFromBytes(sid); }
 
 std::optional<Bytes> SidFromString(std::u16string_view text) {
   if (text.size() == 2) {
     for (const auto& alias : kAliases)
-      if (equalNoCase(text, alias.code)) return parseNumeric(alias.sid);
+      if (tw::EqualsNoCase(text, alias.code)) return parseNumeric(alias.sid);
     return std::nullopt;
   }
   return parseNumeric(text);
@@ -138,10 +80,10 @@ std::optional<Bytes> SidFromString(std::u16string_view text) {
 
 std::optional<Bytes> SidForName(std::u16string_view name) {
   for (const auto& account : kAccounts)
-    if (equalNoCase(name, account.name)) return parseNumeric(account.sid);
+    if (tw::EqualsNoCase(name, account.name)) return parseNumeric(account.sid);
   auto machine = tw::config::Get();
   std::u16string_view user = name;
-  if (equalNoCase(name, u"CURRENT_USER")) user = machine->spoolerUser;
+  if (tw::EqualsNoCase(name, u"CURRENT_USER")) user = machine->spoolerUser;
   if (auto slash = user.rfind(u'\\'); slash != std::u16string_view::npos) user = user.substr(slash + 1);
   if (const auto* found = tw::config::FindUser(*machine, user); found && !found->sid.empty())
     return parseNumeric(found->sid);

@@ -51,7 +51,7 @@ class LeakGuard {
   tw::debug::Counts before_;
 };
 
-// The shared corpus and specification folder beside the checkout, or empty
+// The shared corpus folder beside the checkout, or empty
 // when this clone does not have it (tests that need it then say so and skip).
 inline std::filesystem::path SharedDir() {
   const char* env = std::getenv("TW_SHARED_DIR");

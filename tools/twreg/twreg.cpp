@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "regfile.h"
-#include "tw/name_upcase.h"
+#include "tw/casefold.h"
 #include "tw/registry.h"
 #include "tw/root.h"
 #include "tw/utf.h"
@@ -364,7 +364,7 @@ void printKey(const std::u16string& display, HKEY key, bool recursive, const std
   auto values = readValues(key);
   std::vector<RegValue> shown;
   for (auto& value : values)
-    if (!only || tw::UpcaseNameUnits(value.name) == tw::UpcaseNameUnits(*only)) shown.push_back(value);
+    if (!only || tw::Upcase(value.name) == tw::Upcase(*only)) shown.push_back(value);
   if (!only || !shown.empty()) {
     std::cout << "\n" << utf8(display) << "\n";
     for (const auto& value : shown) printValue(value);

@@ -11,13 +11,21 @@
 
 #include "job/settings/catalogue.h"
 #include "job/settings/catalogue_doc.h"
+#include "tw_test.h"
 #include "tw/utf.h"
 
 using namespace tw::settings;
 
 namespace {
 
-std::filesystem::path SourceDir() { return std::filesystem::path(__FILE__).parent_path(); }
+// This source folder. Built through ccache with a base directory, __FILE__ is
+// relative to the build root (the parent of bin/), not to the test's working
+// directory.
+std::filesystem::path SourceDir() {
+  std::filesystem::path file(__FILE__);
+  if (file.is_relative()) file = twtest::BinDir().parent_path() / file;
+  return file.lexically_normal().parent_path();
+}
 
 std::string U8(std::u16string_view s) { return tw::ToUtf8(s); }
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "reg_test_util.h"
-#include "tw/name_upcase.h"
+#include "tw/casefold.h"
 
 using namespace regtest;
 
@@ -262,12 +262,12 @@ TEST_F(RegistryValues, AccessRightsOfTheHandleAreEnforced) {
 namespace {
 
 TEST(NameUpcase, FoldsEachUnitLikeWindows) {
-  EXPECT_EQ(tw::UpcaseNameUnits(u"Tarnwick Software llc"), u"TARNWICK SOFTWARE LLC");
-  EXPECT_EQ(tw::UpcaseNameUnits(u"größe_äöü"), u"GRÖßE_ÄÖÜ") << "ß has no one-unit upper case";
-  EXPECT_EQ(tw::UpcaseNameUnits(u"σς ǆ"), u"ΣΣ Ǆ");
+  EXPECT_EQ(tw::Upcase(u"Tarnwick Software llc"), u"TARNWICK SOFTWARE LLC");
+  EXPECT_EQ(tw::Upcase(u"größe_äöü"), u"GRÖßE_ÄÖÜ") << "ß has no one-unit upper case";
+  EXPECT_EQ(tw::Upcase(u"σς ǆ"), u"ΣΣ Ǆ");
   // Surrogate pairs stay as they are, even when the character has an upper case.
-  EXPECT_EQ(tw::UpcaseNameUnits(u"\U00010428"), u"\U00010428");
-  EXPECT_EQ(tw::UpcaseNameUnits(u"\xD801"), u"\xD801");
+  EXPECT_EQ(tw::Upcase(u"\U00010428"), u"\U00010428");
+  EXPECT_EQ(tw::Upcase(u"\xD801"), u"\xD801");
 }
 
 }  // namespace

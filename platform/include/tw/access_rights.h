@@ -1,0 +1,55 @@
+// Standard and generic access rights, shared by every object area (files,
+// registry keys, kernel objects, security descriptors).
+#pragma once
+
+#ifndef DELETE
+#define DELETE 0x00010000L
+#endif
+#ifndef READ_CONTROL
+#define READ_CONTROL 0x00020000L
+#endif
+#ifndef WRITE_DAC
+#define WRITE_DAC 0x00040000L
+#endif
+#ifndef WRITE_OWNER
+#define WRITE_OWNER 0x00080000L
+#endif
+#ifndef SYNCHRONIZE
+#define SYNCHRONIZE 0x00100000L
+#endif
+#ifndef STANDARD_RIGHTS_REQUIRED
+#define STANDARD_RIGHTS_REQUIRED 0x000F0000L
+#endif
+#ifndef STANDARD_RIGHTS_READ
+#define STANDARD_RIGHTS_READ READ_CONTROL
+#endif
+#ifndef STANDARD_RIGHTS_WRITE
+#define STANDARD_RIGHTS_WRITE READ_CONTROL
+#endif
+#ifndef STANDARD_RIGHTS_EXECUTE
+#define STANDARD_RIGHTS_EXECUTE READ_CONTROL
+#endif
+#ifndef STANDARD_RIGHTS_ALL
+#define STANDARD_RIGHTS_ALL 0x001F0000L
+#endif
+#ifndef SPECIFIC_RIGHTS_ALL
+#define SPECIFIC_RIGHTS_ALL 0x0000FFFFL
+#endif
+#ifndef ACCESS_SYSTEM_SECURITY
+#define ACCESS_SYSTEM_SECURITY 0x01000000L
+#endif
+#ifndef MAXIMUM_ALLOWED
+#define MAXIMUM_ALLOWED 0x02000000L
+#endif
+#ifndef GENERIC_READ
+#define GENERIC_READ 0x80000000L
+#endif
+#ifndef GENERIC_WRITE
+#define GENERIC_WRITE 0x40000000L
+#endif
+#ifndef GENERIC_EXECUTE
+#define GENERIC_EXECUTE 0x20000000L
+#endif
+#ifndef GENERIC_ALL
+#define GENERIC_ALL 0x10000000L
+#endif
