@@ -188,7 +188,13 @@ bool ExpandPass(std::u16string& text, std::u16string_view open, std::u16string_v
       // "%%" or "<<>>": nothing to resolve; kept as written.
       out.append(text, start, next - start);
     } else if (auto value = ResolveVariable(name, env, scope)) {
-      if (out.size() + value->size() <= kMaxChars) out += *value;
+      // An unclosed "%NAME" that the environment does not know stays as
+      // written instead of gaining a closing percent sign.
+      bool unknownUnclosed = !closed && open == u"%" && *value == u"%" + std::u16string(name) + u"%";
+      if (unknownUnclosed)
+        out.append(text, start, next - start);
+      else if (out.size() + value->size() <= kMaxChars)
+        out += *value;
     } else {
       out.append(text, start, next - start);
       if (open == u"<<") ok = false;

@@ -150,6 +150,18 @@ TEST_F(PathVariables, EnvVarsThenTheUsersEnvironment) {
   EXPECT_EQ(path, u"C:\\Sales\\C:\\Users\\alice\\AppData\\Roaming\\Sales\\%NoSuchVariable%\\%NoSuchEither%");
 }
 
+TEST_F(PathVariables, AnUnclosedUnknownPercentNameStaysAsWritten) {
+  Impersonation alice(u"alice");
+  ASSERT_TRUE(alice.ok());
+  SetEnvVar(u"Share", u"50%off");
+  std::u16string path = u"C:\\100%done\\<<Share>>";
+  EXPECT_TRUE(ExpandPathVariables(path, env_, scope_));
+  EXPECT_EQ(path, u"C:\\100%done\\50%off");
+  path = u"C:\\%APPDATA";
+  EXPECT_TRUE(ExpandPathVariables(path, env_, scope_));
+  EXPECT_EQ(path, u"C:\\C:\\Users\\alice\\AppData\\Roaming");
+}
+
 TEST_F(PathVariables, WithoutATokenUnknownNamesStayAndExpansionFails) {
   std::u16string path = u"C:\\<<NoSuchVariable>>\\%Other%\\<<USERNAME>>";
   EXPECT_FALSE(ExpandPathVariables(path, env_, scope_));
