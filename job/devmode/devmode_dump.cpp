@@ -112,4 +112,11 @@ std::vector<std::u16string> DumpRecord(const TarnwickDEVMODE& dm) {
   return d.Take();
 }
 
+std::vector<std::u16string> DecodedRecordLines(const TarnwickDEVMODE& dm) {
+  std::vector<std::u16string> lines = DumpStandardPart(dm);
+  std::vector<std::u16string> record = DumpRecord(dm);
+  lines.insert(lines.end(), record.begin(), record.end());
+  return lines;
+}
+
 }  // namespace tw::devmode

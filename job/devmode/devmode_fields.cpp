@@ -311,4 +311,38 @@ bool SetFieldFromLine(TarnwickDEVMODE& dm, std::u16string_view line) {
   return SetFieldByName(dm, line.substr(0, eq), line.substr(eq + 1));
 }
 
+bool ApplyFieldAssignments(TarnwickDEVMODE& dm, std::span<const std::u16string> assignments, std::u16string& error) {
+  for (const std::u16string& line : assignments) {
+    std::size_t eq = line.find(u'=');
+    if (eq == std::u16string::npos) {
+      error = u"\"" + line + u"\" is not Name=Value";
+      return false;
+    }
+    std::u16string_view name = std::u16string_view(line).substr(0, eq);
+    const FieldInfo* field = FindField(name);
+    if (!field) {
+      error = u"no field named \"" + std::u16string(name) + u"\"";
+      return false;
+    }
+    if (!SetFieldText(dm, *field, std::u16string_view(line).substr(eq + 1))) {
+      error = field->kind == K::String
+                  ? u"the text for " + std::u16string(field->name) + u" does not fit in its " +
+                        FromUtf8(std::to_string(field->count - 1)) + u" characters"
+                  : u"\"" + line.substr(eq + 1) + u"\" is not a value of " + std::u16string(field->name);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RecordFromBytes(std::span<const BYTE> bytes, TarnwickDEVMODE& dm, std::u16string& error) {
+  if (bytes.size() != kDevModeSize) {
+    error = u"a DEVMODE record has " + FromUtf8(std::to_string(kDevModeSize)) + u" bytes, not " +
+            FromUtf8(std::to_string(bytes.size()));
+    return false;
+  }
+  std::memcpy(&dm, bytes.data(), kDevModeSize);
+  return true;
+}
+
 }  // namespace tw::devmode

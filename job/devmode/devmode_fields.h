@@ -57,4 +57,13 @@ std::vector<std::u16string> DumpFields(const TarnwickDEVMODE& dm);
 // name or a bad value.
 bool SetFieldFromLine(TarnwickDEVMODE& dm, std::u16string_view line);
 
+// twdriver --set: applies "Name=Value" assignments in order. On the first
+// one that cannot be applied returns false with a message naming it; the
+// assignments before it stay applied.
+bool ApplyFieldAssignments(TarnwickDEVMODE& dm, std::span<const std::u16string> assignments, std::u16string& error);
+
+// The record from a file's bytes: exactly the record's size. False with a
+// message otherwise.
+bool RecordFromBytes(std::span<const BYTE> bytes, TarnwickDEVMODE& dm, std::u16string& error);
+
 }  // namespace tw::devmode

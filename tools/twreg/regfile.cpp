@@ -280,28 +280,29 @@ std::u16string hexLines(std::u16string line, const std::vector<BYTE>& data) {
 
 }  // namespace
 
+std::u16string FormatValueLines(const RegValue& value) {
+  std::u16string name = value.name.empty() ? u"@" : u"\"" + escape(value.name) + u"\"";
+  if (value.type == REG_SZ && plainString(value.data)) {
+    std::u16string text(value.data.size() / 2 - 1, u'\0');
+    std::memcpy(text.data(), value.data.data(), text.size() * 2);
+    return name + u"=\"" + escape(text) + u"\"\r\n";
+  }
+  if (value.type == REG_DWORD && value.data.size() == 4) {
+    DWORD number;
+    std::memcpy(&number, value.data.data(), 4);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%08x", number);
+    return name + u"=dword:" + tw::FromUtf8(buf) + u"\r\n";
+  }
+  if (value.type == REG_BINARY) return hexLines(name + u"=hex:", value.data);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%x", value.type);
+  return hexLines(name + u"=hex(" + tw::FromUtf8(buf) + u"):", value.data);
+}
+
 std::u16string FormatKeyBlock(const std::u16string& path, const std::vector<RegValue>& values) {
   std::u16string out = u"[" + path + u"]\r\n";
-  for (const auto& value : values) {
-    std::u16string name = value.name.empty() ? u"@" : u"\"" + escape(value.name) + u"\"";
-    if (value.type == REG_SZ && plainString(value.data)) {
-      std::u16string text(value.data.size() / 2 - 1, u'\0');
-      std::memcpy(text.data(), value.data.data(), text.size() * 2);
-      out += name + u"=\"" + escape(text) + u"\"\r\n";
-    } else if (value.type == REG_DWORD && value.data.size() == 4) {
-      DWORD number;
-      std::memcpy(&number, value.data.data(), 4);
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "%08x", number);
-      out += name + u"=dword:" + tw::FromUtf8(buf) + u"\r\n";
-    } else if (value.type == REG_BINARY) {
-      out += hexLines(name + u"=hex:", value.data);
-    } else {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "%x", value.type);
-      out += hexLines(name + u"=hex(" + tw::FromUtf8(buf) + u"):", value.data);
-    }
-  }
+  for (const auto& value : values) out += FormatValueLines(value);
   return out + u"\r\n";
 }
 

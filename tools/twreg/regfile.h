@@ -25,6 +25,8 @@ struct RegKeyBlock {
 // without one). On failure returns false and a message naming the line.
 bool ParseRegFile(const std::string& bytes, std::vector<RegKeyBlock>* blocks, std::string* error);
 
+// The line (or wrapped hex lines) of one value as regedit writes it.
+std::u16string FormatValueLines(const RegValue& value);
 // The text of one key block as regedit writes it (CRLF line ends).
 std::u16string FormatKeyBlock(const std::u16string& path, const std::vector<RegValue>& values);
 inline const char16_t* kRegFileHeader = u"Windows Registry Editor Version 5.00\r\n\r\n";

@@ -236,3 +236,53 @@ TEST(DevModeHostile, RandomRecordsThroughEveryReader) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace tw::devmode;
+
+// What twdriver --set and --dump do with a record.
+TEST(DevModeTool, AssignmentsThenDecodedDump) {
+  auto dm = ZeroRecord();
+  std::vector<std::u16string> sets = {u"FileFormat=7", u"ColorMode=0", u"OutputDirectory=C:\\Out", u"dmPrintQuality=-5",
+                                      u"dm.dmYResolution=196", u"Flags=0x10000"};
+  std::u16string error;
+  ASSERT_TRUE(ApplyFieldAssignments(*dm, sets, error)) << std::string(error.begin(), error.end());
+  auto lines = DecodedRecordLines(*dm);
+  auto has = [&](std::u16string_view label, std::u16string_view value) {
+    return std::find(lines.begin(), lines.end(), DumpLine(label, value)) != lines.end();
+  };
+  EXPECT_TRUE(has(u"File format", u"7"));
+  EXPECT_TRUE(has(u"Output Directory", u"C:\\Out"));
+  EXPECT_TRUE(has(u"X DPI", u"-5")) << "the standard part shows the stored value";
+  EXPECT_TRUE(has(u"X DPI", u"204")) << "the record dump decodes it";
+  EXPECT_TRUE(has(u"IsFaxOutputEnabled", u"1"));
+  EXPECT_EQ(lines.front(), u"######################## DUMP Windows DEVMODE ########################");
+}
+
+TEST(DevModeTool, BadAssignmentsNameTheProblem) {
+  auto dm = ZeroRecord();
+  std::u16string error;
+  std::vector<std::u16string> sets = {u"FileFormat=9", u"NoSuchField=1"};
+  EXPECT_FALSE(ApplyFieldAssignments(*dm, sets, error));
+  EXPECT_EQ(error, u"no field named \"NoSuchField\"");
+  EXPECT_EQ(+dm->FileFormat, 9u) << "earlier assignments stay";
+  sets = {u"FileFormat"};
+  EXPECT_FALSE(ApplyFieldAssignments(*dm, sets, error));
+  EXPECT_EQ(error, u"\"FileFormat\" is not Name=Value");
+  sets = {u"dmOrientation=40000"};
+  EXPECT_FALSE(ApplyFieldAssignments(*dm, sets, error));
+  EXPECT_EQ(error, u"\"40000\" is not a value of dmOrientation");
+  sets = {u"FileExtension=abcde"};
+  EXPECT_FALSE(ApplyFieldAssignments(*dm, sets, error));
+  EXPECT_EQ(error, u"the text for FileExtension does not fit in its 4 characters");
+
+  std::vector<BYTE> bytes(kDevModeSize - 1);
+  EXPECT_FALSE(RecordFromBytes(bytes, *dm, error));
+  EXPECT_EQ(error, u"a DEVMODE record has 6879 bytes, not 6878");
+  bytes.assign(kDevModeSize, 0x11);
+  ASSERT_TRUE(RecordFromBytes(bytes, *dm, error));
+  EXPECT_EQ(+dm->FileFormat, 0x11111111u);
+}
+
+}  // namespace
