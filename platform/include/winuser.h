@@ -9,6 +9,13 @@
 #include "tw/wintypes.h"
 #include "tw/module.h"
 
+#ifndef ERROR_WINDOW_NOT_DIALOG
+#define ERROR_WINDOW_NOT_DIALOG 1420L
+#endif
+#ifndef ERROR_CONTROL_ID_NOT_FOUND
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
+#endif
+
 typedef INT_PTR(CALLBACK* DLGPROC)(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // MessageBox buttons, icons and modality.

@@ -1,0 +1,95 @@
+// The spooler's side of a port monitor: loads the monitor module, hands it a
+// MONITORINIT whose registry callbacks are real registry handles, and calls
+// its table the way the Windows spooler does (ports, Xcv requests, and one
+// document per thread while impersonating the job's user).
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tw/machine_spooler.h"
+
+namespace twspool {
+
+inline constexpr char16_t kMonitorName[] = u"Tarnwick Port Monitor";
+inline constexpr char16_t kMonitorDll[] = u"TarnwickMon.dll";
+
+struct PortEntry {
+  std::u16string name, monitor, description;
+  DWORD type = 0;
+};
+
+struct PrintOptions {
+  std::u16string printer;
+  std::u16string document;
+  std::u16string user;             // empty: the configuration's default user
+  size_t blockSize = 0;            // 0: the whole document in one block
+  size_t deleteAfter = SIZE_MAX;   // the user deletes the job once this many bytes are written
+};
+
+enum class JobResult { Printed, Failed, Aborted, NotStarted };
+
+struct JobOutcome {
+  DWORD jobId = 0;
+  JobResult result = JobResult::NotStarted;
+  std::string error;  // why the job could not run at all
+  std::vector<tw::spool::JobControl> controls;
+};
+
+const char* ResultName(JobResult result);
+
+class SpoolerHost {
+ public:
+  SpoolerHost();
+  ~SpoolerHost();
+  SpoolerHost(const SpoolerHost&) = delete;
+  SpoolerHost& operator=(const SpoolerHost&) = delete;
+
+  // Registers the monitor under Print\Monitors\<name> ("Driver" = dll) and
+  // loads it. False with a one-line reason.
+  bool Load(std::u16string_view monitorName, std::u16string_view dllName, std::string& error);
+  bool Loaded() const { return m_table != nullptr; }
+  const MONITOR2* Table() const { return m_table; }
+
+  // devEnumPorts at level 1 or 2 (size query, then the call).
+  bool EnumPorts(DWORD level, std::vector<PortEntry>& out, DWORD& error);
+  bool HasPort(std::u16string_view name);
+  // An Xcv request on a monitor-wide Xcv handle; returns the request's result.
+  DWORD Xcv(std::u16string_view dataName, std::u16string_view input);
+
+  // Queues a spooler job and delivers `data` to the printer's port on a new
+  // thread that impersonates the job's user.
+  JobOutcome Print(const PrintOptions& options, const std::vector<BYTE>& data);
+  // Several documents at once, each on its own thread (as the spooler runs
+  // one document per port at the same time); outcomes in request order.
+  struct Request {
+    PrintOptions options;
+    std::vector<BYTE> data;
+  };
+  std::vector<JobOutcome> PrintAll(const std::vector<Request>& requests);
+
+  const std::shared_ptr<tw::spool::MachineSpooler>& Spooler() const { return m_spooler; }
+
+ private:
+  struct PrintRun;
+  // Queues the job and starts its thread; false with outcome.error set.
+  bool StartRun(PrintRun& run, JobOutcome& outcome);
+  void FinishRun(PrintRun& run, JobOutcome& outcome);
+  static DWORD WINAPI PrintThread(LPVOID param);
+  void RunDocument(PrintRun& run);
+
+  std::shared_ptr<tw::spool::MachineSpooler> m_spooler;
+  std::shared_ptr<tw::spool::Provider> m_previousProvider;
+  std::u16string m_monitorName;
+  HKEY m_root = nullptr;
+  MONITORREG m_reg{};
+  MONITORINIT m_init{};
+  HMODULE m_module = nullptr;
+  LPMONITOR2 m_table = nullptr;
+  HANDLE m_monitor = nullptr;
+};
+
+}  // namespace twspool
