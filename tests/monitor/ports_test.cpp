@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "fake_spooler.h"
+#include "tw/ui.h"
 #include "monitor_host.h"
 
 namespace {
@@ -110,6 +111,43 @@ TEST_F(PortsTest, DuplicateOrMissingNameIsNotAdded) {
   EXPECT_EQ(host.Xcv(u"AddPort", u""), 0u);
   EXPECT_EQ(host.Ports(), std::vector<std::u16string>{u"TW01:"});
   EXPECT_EQ(RegistryPorts(), std::vector<std::u16string>{u"TW01:"});
+}
+
+TEST_F(PortsTest, DuplicatePortIsReportedInAMessageBox) {
+  MonitorHost host;
+  tw::ui::ClearRecords();
+  IniPortName(u"TW01:");
+  host.Xcv(u"AddPort", u"");
+  EXPECT_TRUE(tw::ui::MessageBoxes().empty());
+  host.Xcv(u"AddPort", u"");
+  auto shown = tw::ui::MessageBoxes();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, u"Cannot add port! The specified port already exists.");
+  EXPECT_EQ(shown[0].caption, u"Message");
+  EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_OK));
+}
+
+TEST_F(PortsTest, ShortNameAsksTheUser) {
+  MonitorHost host;
+  tw::ui::ClearRecords();
+  IniPortName(u"X");
+  tw::ui::SetScript(u"dialog 1001=TW07: OK");
+  EXPECT_EQ(host.Xcv(u"AddPort", u""), 0u);
+  EXPECT_EQ(host.Ports(), std::vector<std::u16string>{u"TW07:"});
+  auto dialogs = tw::ui::Dialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].title, u"Add Tarnwick Port");
+  EXPECT_EQ(dialogs[0].focusId, 1001);
+
+  // Cancel fails the add; a name longer than 62 characters is cut.
+  tw::ui::SetScript(u"dialog 1001=TW08: CANCEL");
+  host.Xcv(u"AddPort", u"");
+  EXPECT_EQ(host.Ports(), std::vector<std::u16string>{u"TW07:"});
+  std::u16string longName(70, u'P');
+  tw::ui::SetScript(u"dialog 1001=" + longName + u" OK");
+  host.Xcv(u"AddPort", u"");
+  EXPECT_EQ(host.Ports().front(), std::u16string(62, u'P'));
+  tw::ui::SetScript(u"");
 }
 
 TEST_F(PortsTest, EnumerationSizesAndErrors) {
