@@ -30,6 +30,7 @@ T ReadAt(const std::vector<BYTE>& bytes, size_t offset) {
 
 TarnwickDEVMODE MakeDevMode(const DevModeOptions& o) {
   TarnwickDEVMODE dm{};
+  bool raw = !o.privatePart.empty();
   if (o.privatePart.size() == tw::devmode::kDevModeSize)
     std::memcpy(&dm, o.privatePart.data(), sizeof dm);
   else if (o.privatePart.size() == tw::devmode::kPrivatePartSize)
@@ -46,12 +47,13 @@ TarnwickDEVMODE MakeDevMode(const DevModeOptions& o) {
   dm.DM.dmPaperSize = o.paperSize;
   dm.DM.dmScale = 100;
   dm.DM.dmCopies = 1;
-  dm.DM.dmColor = o.colorMode == 0 ? 1 : 2;  // DMCOLOR_MONOCHROME / DMCOLOR_COLOR
   tw::devmode::SetPaperWidth(dm, o.paperWidth);
   tw::devmode::SetPaperLength(dm, o.paperLength);
   tw::devmode::SetResolution(dm, o.xDpi, o.yDpi);
-  tw::devmode::SetColorMode(dm, o.colorMode);
-  tw::devmode::ComputePaperPixels(dm);
+  if (o.colorMode || !raw) tw::devmode::SetColorMode(dm, o.colorMode.value_or(0));
+  dm.DM.dmColor = tw::devmode::GetColorMode(&dm) == 0 ? 1 : 2;  // DMCOLOR_MONOCHROME / DMCOLOR_COLOR
+  // A raw record keeps its own page size in pixels.
+  if (!raw) tw::devmode::ComputePaperPixels(dm);
   return dm;
 }
 

@@ -22,8 +22,10 @@ struct DevModeOptions {
   SHORT orientation = 1;        // 1 portrait, 2 landscape
   LONG xDpi = 300;
   LONG yDpi = 300;
-  DWORD colorMode = 0;          // 0 b/w, 1 grey, 2 palette, 3 true colour
-  std::vector<BYTE> privatePart;  // a raw record or its private part, when given
+  std::optional<DWORD> colorMode;  // 0 b/w, 1 grey, 2 palette, 3 true colour; default 0
+  // A raw record (6879 bytes) or its private part (6659 bytes). Its private
+  // part is sent as it is, except the colour mode when one is given.
+  std::vector<BYTE> privatePart;
 };
 TarnwickDEVMODE MakeDevMode(const DevModeOptions& options);
 
