@@ -6,6 +6,7 @@
 #include "client/handoff/handoff.h"
 #include "client/messaging/messaging.h"
 #include "client/status/job_status.h"
+#include "job/devmode/devmode_access.h"
 #include "job/job/job_observer.h"
 #include "job/settings/registry_key.h"
 #include "job/settings/settings_store.h"
@@ -238,11 +239,47 @@ void CTWJob::DeletePerJobKey() {
   if (status == ERROR_SUCCESS) RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
 }
 
+void CTWJob::PrintEmptyPage() {
+  TarnwickDEVMODE dm = m_DevMode;
+  // The page is made with width and height swapped for landscape.
+  if (dm.DM.dmOrientation == 2) {
+    SHORT width = dm.DM.dmPaperWidth;
+    dm.DM.dmPaperWidth = dm.DM.dmPaperLength;
+    dm.DM.dmPaperLength = width;
+  }
+  HDC printer = CreateDCW(nullptr, m_szPrinterName, nullptr, reinterpret_cast<const DEVMODEW*>(&dm));
+  // The frame is the paper size in 0.01 mm.
+  RECT frame = {0, 0, tw::devmode::GetPaperWidth(dm) * 10, tw::devmode::GetPaperLength(dm) * 10};
+  HDC recorder = CreateEnhMetaFileW(printer, nullptr, &frame, nullptr);
+  HENHMETAFILE emf = recorder ? CloseEnhMetaFile(recorder) : nullptr;
+  if (printer) DeleteDC(printer);
+  UINT size = emf ? GetEnhMetaFileBits(emf, 0, nullptr) : 0;
+  HGLOBAL block = size ? GlobalAlloc(GHND, size) : nullptr;
+  if (block) {
+    if (auto* bytes = static_cast<BYTE*>(GlobalLock(block))) {
+      GetEnhMetaFileBits(emf, size, bytes);
+      GlobalUnlock(block);
+    }
+  }
+  if (emf) DeleteEnhMetaFile(emf);
+  if (!block) {
+    Trace(u"CTWJob::EndDoc: the empty page could not be made");
+    return;
+  }
+  // The page operations report their own failures; they are not looked at here.
+  StartPage();
+  m_dwPageDataSize = size;
+  EndPage(block);
+  GlobalFree(block);
+}
+
 BOOL CTWJob::EndDoc() {
   Trace(u"> CTWJob::EndDoc");
   tw::job::NotifyOperation(u"EndDoc", 0);
   if (m_bDocumentBlank) ReportJobWarning(u"The printed document was blank.");
   auto scope = ScopeOf(*this);
+  // A document without pages still produces one (empty) page.
+  if (m_dwActPage == 0 && !st::Read(scope, st::PageRemoveBlankPages)) PrintEmptyPage();
   st::Write(scope, st::TroubleReadEmfData, u"");
   if (!CloseOutputFile()) {
     DeletePerJobKey();

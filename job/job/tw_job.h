@@ -106,6 +106,8 @@ class CTWJob : public CPortJob {
   BOOL CloseOutputFile();
   void DeletePerJobKey();
   void ReadDocumentSwitches();
+  // The page of a document that has none: an empty metafile of the paper size.
+  void PrintEmptyPage();
 
  public:
   // Fields shared with the other areas of the job.

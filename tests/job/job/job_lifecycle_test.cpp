@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../../monitor/fake_spooler.h"
+#include "job/job/job_observer.h"
 #include "job/job/tw_job.h"
 #include "job/settings/settings_store.h"
 #include "monitor/thread_state.h"
@@ -169,6 +170,36 @@ TEST_F(JobLifecycleTest, MissingIniFileOrPrinterStillRunsTheDocument) {
     EXPECT_EQ(LastDocNumber(u"No Such Printer"), 1u);
   }
   EXPECT_TRUE(ReadLines(log_).empty());  // the default plug-in is not installed
+}
+
+TEST_F(JobLifecycleTest, DocumentWithoutPagesGetsOneEmptyPage) {
+  std::vector<std::pair<std::u16string, DWORD>> ops;
+  tw::job::SetOperationHook(
+      [](void* c, const WCHAR* op, DWORD arg) {
+        static_cast<std::vector<std::pair<std::u16string, DWORD>>*>(c)->emplace_back(op, arg);
+      },
+      &ops);
+  for (bool removeBlank : {false, true}) {
+    twtest::LeakGuard leaks;
+    ops.clear();
+    st::Write(st::ScopeForPrinter(u"Tarnwick Printer"), st::PageRemoveBlankPages, removeBlank);
+    CTWJob job;
+    job.SetJobID(12);
+    job.SetPrinterName(u"Tarnwick Printer");
+    auto record = Record(u"Tarnwick Printer");
+    job.SetDevMode(record.data(), TRUE);
+    ASSERT_TRUE(job.StartDoc());
+    ASSERT_TRUE(job.EndDoc());
+    if (removeBlank) {
+      EXPECT_EQ(ops.size(), 3u);  // SetDevMode, StartDoc, EndDoc
+    } else {
+      ASSERT_EQ(ops.size(), 5u);
+      EXPECT_EQ(ops[3].first, u"StartPage");
+      EXPECT_EQ(ops[4].first, u"EndPage");
+      EXPECT_GE(ops[4].second, 88u);  // at least a metafile header
+    }
+  }
+  tw::job::SetOperationHook(nullptr, nullptr);
 }
 
 TEST(DocumentName, ApplicationDecorationsAreRemoved) {
