@@ -47,6 +47,9 @@ BOOL WINAPI devEnumPorts(HANDLE, LPWSTR pName, DWORD level, LPBYTE buffer, DWORD
 BOOL WINAPI devOpenPort(HANDLE, LPWSTR pName, PHANDLE pHandle) {
   CPortList& list = PortList();
   list.Lock();
+  // A spooler enumerates the ports before it opens one; a host that does not
+  // still finds the ports of the registry.
+  if (!list.First()) list.CreatePortListFromRegistry();
   CTWPortInfo* port = list.TW_GetPortInfo(pName);
   BOOL result = FALSE;
   if (port && pHandle) {
