@@ -187,9 +187,37 @@ void CTWJob::ReadDocumentSwitches() {
   m_dwEndDocDelay = static_cast<DWORD>(std::max(0, st::Read(scope, st::IniEndDocDelay)));
   m_dwLineAdjustment = static_cast<DWORD>(st::Read(scope, st::IniTextLineAdjustment));
   m_dwEventLoggingLevel = static_cast<DWORD>(st::Read(scope, st::IniEventLoggingLevel));
+  m_bAlwaysReopenTiffFile = st::Read(scope, st::IniAlwaysReopenTiffFile) == 1;
+  m_bDisplayWordCoordinates = st::Read(scope, st::IniTextDisplayWordCoordinates) == 1;
+  m_bDuplexCapability = st::Read(scope, st::IniDuplexCapability) == 1;
+  m_bWriteCopiesToGroupFile = st::Read(scope, st::IniWriteNumberOfCopiesToGroupFile) == 1;
+  m_bAddPageNumberToFirstFilename = st::Read(scope, st::IniAddPageNumberToFirstPageFilename) == 1;
+  m_dwBitmapMergingMode = static_cast<DWORD>(st::Read(scope, st::IniPdfBitmapMergingMode));
+
+  m_bFilterJunkCharacters = st::Read(scope, st::TextFilterJunkCharacters);
+  m_bUseLegacyCoordinates = st::Read(scope, st::TextUseLegacyCoordinates);
+  m_bNoPageHeaders = st::Read(scope, st::TextNoPageHeaders);
+  m_dwGlyphConversionMethod = st::Read(scope, st::TextGlyphConversionMethod);
   m_dwLineBreaks = st::Read(scope, st::TextLineBreaks);
   m_dwAddSpace = st::Read(scope, st::TextAddSpace);
   m_dwCharacterRows = st::Read(scope, st::TextCharacterRows);
+  m_dwCharacterColumns = st::Read(scope, st::TextCharacterColumns);
+  m_dwTextOutputType = tw::devmode::GetTextOutputType(&m_DevMode);
+  m_bTextOutputOptions = m_DevMode.TextOutputOptions;
+
+  // Margins in hundredths of an inch (units 0) or tenths of a millimetre
+  // (units 1) become pixels; other units are pixels already.
+  DWORD units = st::Read(scope, st::TextMarginUnits);
+  LONG xDpi = tw::devmode::GetXDPI(&m_DevMode), yDpi = tw::devmode::GetYDPI(&m_DevMode);
+  auto pixels = [units](DWORD margin, LONG dpi) -> LONG {
+    LONGLONG per = units == 0 ? 100 : units == 1 ? 254 : 0;
+    if (!per) return static_cast<LONG>(margin);
+    return static_cast<LONG>((static_cast<LONGLONG>(margin) * dpi + per / 2) / per);
+  };
+  m_rcTextMargins.top = pixels(st::Read(scope, st::TextMarginTop), yDpi);
+  m_rcTextMargins.bottom = pixels(st::Read(scope, st::TextMarginBottom), yDpi);
+  m_rcTextMargins.left = pixels(st::Read(scope, st::TextMarginLeft), xDpi);
+  m_rcTextMargins.right = pixels(st::Read(scope, st::TextMarginRight), xDpi);
 }
 
 BOOL CTWJob::StartDoc() {
@@ -221,6 +249,10 @@ BOOL CTWJob::StartDoc() {
   m_pOutputFile->SetJob(this);
   if (!m_bNoFileOutput && (m_DevMode.Flags & dmf::Multipage) && !m_pOutputFile->OpenDocument(m_szActFileName))
     return FALSE;
+  // Record the group file in the group INI, under the printer's name.
+  std::u16string groupIni = st::Read(ScopeOf(*this), st::IniGroupIniFile, MAX_PATH);
+  if (!WritePrivateProfileStringW(m_szPrinterName, u"Group File", m_szGroupFileName, groupIni.c_str()))
+    Trace(u"CTWJob::StartDoc: group INI %s not written (%d)", groupIni.c_str(), GetLastError());
 
   WriteStartDocHandOffKeys(*this);
   SendMessageToClients(*this, 1, m_szGroupFileName);

@@ -157,6 +157,20 @@ class CTWJob : public CPortJob {
   DWORD m_dwLineAdjustment = 100;
   DWORD m_dwAddSpace = 2;
   DWORD m_dwLineBreaks = 1;
+  DWORD m_dwGlyphConversionMethod = 0;
+  BOOL m_bFilterJunkCharacters = FALSE;
+  BOOL m_bUseLegacyCoordinates = FALSE;
+  BOOL m_bNoPageHeaders = FALSE;
+  DWORD m_dwTextOutputType = 0;
+  BYTE m_bTextOutputOptions = 0;
+  RECT m_rcTextMargins = {};  // pixels of the page's resolution
+  // INI switches of the document.
+  BOOL m_bAlwaysReopenTiffFile = FALSE;
+  BOOL m_bDisplayWordCoordinates = FALSE;
+  BOOL m_bDuplexCapability = FALSE;
+  BOOL m_bWriteCopiesToGroupFile = TRUE;
+  BOOL m_bAddPageNumberToFirstFilename = FALSE;
+  DWORD m_dwBitmapMergingMode = 0;
 };
 
 // Spooler job helpers of the merge hand-shake: pause (FALSE) or resume (TRUE)

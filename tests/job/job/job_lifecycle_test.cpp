@@ -91,6 +91,29 @@ TEST_F(JobLifecycleTest, DocumentIsCountedAndPluginSeesStartAndEnd) {
   }
 }
 
+TEST_F(JobLifecycleTest, TextMarginsBecomePixelsAndGroupFileIsRecorded) {
+  auto scope = st::ScopeForPrinter(u"Tarnwick Printer");
+  st::Write(scope, st::TextMarginUnits, 1);  // tenths of a millimetre
+  st::Write(scope, st::TextMarginTop, 254);
+  st::Write(scope, st::TextMarginLeft, 127);
+  st::Write(scope, st::TextCharacterColumns, 132);
+  ASSERT_TRUE(WritePrivateProfileStringW(u"TwGroup.ini", u"INI File", u"C:\\groups.ini", kIni));
+  CTWJob job;
+  job.SetJobID(14);
+  job.SetPrinterName(u"Tarnwick Printer");
+  auto record = Record(u"Tarnwick Printer");  // 300 DPI
+  job.SetDevMode(record.data(), TRUE);
+  ASSERT_TRUE(job.StartDoc());
+  EXPECT_EQ(job.m_rcTextMargins.top, 300);
+  EXPECT_EQ(job.m_rcTextMargins.left, 150);
+  EXPECT_EQ(job.m_rcTextMargins.bottom, 0);
+  EXPECT_EQ(job.m_dwCharacterColumns, 132u);
+  WCHAR value[32] = u"unset";
+  GetPrivateProfileStringW(u"Tarnwick Printer", u"Group File", u"missing", value, 32, u"C:\\groups.ini");
+  EXPECT_EQ(std::u16string(value), u"");  // the name itself comes with the output naming
+  EXPECT_TRUE(job.EndDoc());
+}
+
 TEST_F(JobLifecycleTest, TwoPrintersAtOnceKeepTheirOwnCounters) {
   st::Write(st::ScopeForPrinter(u"Second Printer"), st::LastDocNumber, 41);
   auto run = [this](const std::u16string& printer, DWORD id, int docs) {
