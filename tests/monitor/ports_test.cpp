@@ -184,8 +184,16 @@ TEST_F(PortsTest, PortListIsBuiltFromRegistryOnFirstEnumeration) {
     IniPortName(u"TW01:");
     host.Xcv(u"AddPort", u"");
   }
-  MonitorHost again;  // a fresh load reads the registry
-  EXPECT_EQ(again.Ports(), std::vector<std::u16string>{u"TW01:"});
+  {
+    MonitorHost again;  // a fresh load reads the registry
+    EXPECT_EQ(again.Ports(), std::vector<std::u16string>{u"TW01:"});
+  }
+  // Opening before any enumeration finds the registry's ports too.
+  MonitorHost third;
+  WCHAR name[] = u"TW01:";
+  HANDLE port = nullptr;
+  ASSERT_TRUE(third.table->pfnOpenPort(third.monitor, name, &port));
+  EXPECT_TRUE(third.table->pfnClosePort(port));
 }
 
 TEST_F(PortsTest, OpenIgnoresCaseDeleteDoesNot) {
