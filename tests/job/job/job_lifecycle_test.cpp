@@ -225,6 +225,19 @@ TEST_F(JobLifecycleTest, DocumentWithoutPagesGetsOneEmptyPage) {
   tw::job::SetOperationHook(nullptr, nullptr);
 }
 
+TEST_F(JobLifecycleTest, SpoolerJobHelpers) {
+  spooler_.spooler->AddJob(30, u"Tarnwick Printer", u"doc");
+  EXPECT_TRUE(JobExists(u"Tarnwick Printer", 30));
+  EXPECT_FALSE(JobExists(u"Tarnwick Printer", 31));
+  EXPECT_FALSE(JobExists(u"No Such Printer", 30));
+  EXPECT_TRUE(SetJobPriority(u"Tarnwick Printer", 30, FALSE));
+  EXPECT_TRUE(SetJobPriority(u"Tarnwick Printer", 30, TRUE));
+  EXPECT_FALSE(SetJobPriority(u"Tarnwick Printer", 31, TRUE));
+  EXPECT_FALSE(SetJobPriority(u"No Such Printer", 30, TRUE));
+  EXPECT_EQ(spooler_.spooler->CountControls(30, JOB_CONTROL_PAUSE), 1u);
+  EXPECT_EQ(spooler_.spooler->CountControls(30, JOB_CONTROL_RESUME), 1u);
+}
+
 TEST(DocumentName, ApplicationDecorationsAreRemoved) {
   struct Case {
     const WCHAR* given;
