@@ -12,7 +12,7 @@ class CTWJob;
 #define PORT_STATE_OPEN 0x0001
 #define PORT_STATE_DOC_STARTED 0x0002
 
-class CTWPortInfo {
+class CTWPortInfo final {
  public:
   CTWPortInfo();
   ~CTWPortInfo();
