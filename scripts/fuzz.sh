@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Runs the metafile fuzzer (reader, player, recorder) for a bounded time.
-#   scripts/fuzz.sh [SECONDS [LIBFUZZER-OPTION...]]   default 60 s; exit status 0 = no finding
+# Runs a fuzzer for a bounded time.
+#   scripts/fuzz.sh [emf|writeport] [SECONDS [LIBFUZZER-OPTION...]]   default emf, 60 s;
+#   exit status 0 = no finding
+# emf: the metafile reader, player and recorder; writeport: the driver's
+# command stream parser (CTWJob::WritePort), seeded with the small streams
+# in tools/fuzz/seeds/writeport (written with twdriver).
 # (extra options go to libFuzzer, e.g. -fork=2 -ignore_timeouts=1 to look
 # past slow inputs while triaging)
 # Builds build/fuzz with clang-14 (-fsanitize=fuzzer,address,undefined): only
@@ -11,6 +15,11 @@
 # input in build/fuzz/findings/ and fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+target=emf_fuzz
+case "${1:-}" in
+  emf) target=emf_fuzz; shift ;;
+  writeport) target=write_port_fuzz; shift ;;
+esac
 seconds=${1:-60}
 shift || true
 command -v clang++-14 >/dev/null || { echo "fuzz.sh: clang++-14 is missing (scripts/install-deps.sh)" >&2; exit 2; }
@@ -21,14 +30,17 @@ cmake -S . -B build/fuzz -G Ninja \
   "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
   "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined -shared-libsan" \
   "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined -shared-libsan" >/dev/null
-cmake --build build/fuzz --target emf_fuzz
+cmake --build build/fuzz --target "$target"
 
 corpus=build/fuzz/corpus
 findings=build/fuzz/findings
+[[ $target == emf_fuzz ]] || { corpus=build/fuzz/corpus-$target; findings=build/fuzz/findings-$target; }
 mkdir -p "$corpus" "$findings"
 seeds=()
 shared=${TW_SHARED_DIR:-../shared}
-if [[ -d "$shared/corpus" ]]; then
+if [[ $target != emf_fuzz ]]; then
+  seeds+=(tools/fuzz/seeds/writeport)
+elif [[ -d "$shared/corpus" ]]; then
   for d in emf emf-ea emf-bad; do seeds+=("$shared/corpus/$d"); done
 else
   echo "fuzz.sh: no shared corpus at $shared: starting from earlier finds only"
@@ -40,6 +52,6 @@ runtime=$(clang++-14 -print-file-name=libclang_rt.asan-x86_64.so)
 export LD_LIBRARY_PATH="$(dirname "$runtime")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-allocator_may_return_null=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-LD_PRELOAD="$runtime" build/fuzz/bin/emf_fuzz "$corpus" "${seeds[@]}" \
+LD_PRELOAD="$runtime" build/fuzz/bin/$target "$corpus" "${seeds[@]}" \
   -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3072 -max_len=262144 \
   -artifact_prefix="$findings/" -print_final_stats=1 "$@"

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "job/settings/printer_ids.h"
 #include "tw/pathmap.h"
 #include "tw/ui.h"
 #include "tw/utf.h"
@@ -31,6 +32,8 @@ const Command kCommands[] = {
     {"print",
      "print [--printer NAME] [--document NAME] [--user NAME] [--block-size N] [--delete-after BYTES] FILE...",
      CmdPrint},
+    {"events", "events [--source NAME] [--type error|warning|information] [--last N] [--json]", CmdEvents},
+    {"settings", "settings PRINTER [--reg] [--ini FILE]  a printer's effective settings", CmdSettings},
 };
 
 std::string Utf8(std::u16string_view s) { return tw::ToUtf8(s); }
@@ -115,6 +118,9 @@ void AddPrinter(std::u16string_view name, std::u16string_view port) {
   if (e == ERROR_PRINTER_ALREADY_EXISTS) throw Failure{"printer \"" + Utf8(name) + "\" already exists"};
   if (e == ERROR_INVALID_PRINTER_NAME) throw Failure{"invalid printer name \"" + Utf8(name) + "\""};
   if (e) throw Failure{"cannot add printer \"" + Utf8(name) + "\" (error " + std::to_string(e) + ")"};
+  // A configuration program gives every new printer its id.
+  if (!tw::settings::AssignPrinterId(name))
+    throw Failure{"cannot give printer \"" + Utf8(name) + "\" its printer id"};
 }
 
 // Sends the Xcv "AddPort" request the way the port wizard does: the monitor

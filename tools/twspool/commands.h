@@ -59,5 +59,7 @@ int CmdAddPort(Context& context, const std::vector<std::string>& args);
 int CmdDeletePort(Context& context, const std::vector<std::string>& args);
 int CmdPorts(Context& context, const std::vector<std::string>& args);
 int CmdPrint(Context& context, const std::vector<std::string>& args);
+int CmdEvents(Context& context, const std::vector<std::string>& args);
+int CmdSettings(Context& context, const std::vector<std::string>& args);
 
 }  // namespace twspool

@@ -1,0 +1,11 @@
+// Post-print hand-off: the start-of-document keys and the application start.
+#pragma once
+
+#include "tw/wintypes.h"
+
+class CTWJob;
+
+// Writes the start-of-document hand-off keys of the features enabled for the job.
+BOOL WriteStartDocHandOffKeys(CTWJob& job);
+// Starts the job's post-print or client application.
+BOOL StartApplication(CTWJob& job);

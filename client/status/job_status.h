@@ -1,0 +1,12 @@
+// The job status value and the statistics pipe.
+#pragma once
+
+#include "tw/wintypes.h"
+
+class CTWJob;
+struct _JOB_INFO_1W;
+
+// Writes the job status value ("Job Finished", "Aborted").
+BOOL WriteJobStatus(CTWJob& job, const WCHAR* status);
+// Sends the job's statistics at the end of the document (job information or null).
+BOOL SendStatistics(CTWJob& job, const _JOB_INFO_1W* jobInfo);

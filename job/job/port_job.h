@@ -1,0 +1,22 @@
+// The job interface the command stream drives (slot order as the port sees it).
+#pragma once
+
+#include "tw/wintypes.h"
+
+class CPortJob {
+ public:
+  virtual ~CPortJob() = default;
+  virtual BOOL WritePort(const BYTE* buffer, DWORD count, DWORD* consumed) = 0;
+  virtual BOOL SetDevMode(const BYTE* record, BOOL startOfDocument) = 0;
+  virtual BOOL StartDoc() = 0;
+  virtual BOOL EndDoc() = 0;
+  virtual BOOL StartPage() = 0;
+  virtual BOOL EndPage(HGLOBAL hData) = 0;
+  virtual BOOL EndPageRaw(HGLOBAL hData) = 0;
+  virtual BOOL AbortDoc() = 0;
+
+  // Used by the command classes.
+  virtual void SetPageDataSize(DWORD size) = 0;
+  // Adds a text item at (x, y) to the job's text collector.
+  virtual BOOL AddText(LONG x, LONG y, const WCHAR* text) = 0;
+};

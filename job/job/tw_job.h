@@ -1,0 +1,179 @@
+// CTWJob: the engine of one spooled document. The port creates it at the
+// start of the document, feeds it the driver's blocks and destroys it at
+// the end of the document.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <windows.h>
+
+#include "job/devmode/tarnwick_devmode.h"
+#include "job/job/port_cmd.h"
+#include "job/job/port_job.h"
+
+class CTWFile;
+
+// Names of the shared kernel objects of the job.
+inline constexpr WCHAR kGdiMutexName[] = u"Global\\TW_GDI_CBEC44B2-7451-47DD-ACAC-CC6C28C563D6";
+inline constexpr WCHAR kDocCounterMutexName[] = u"Global\\TWDocCounter{06C3B39D-C91B-430b-8CCA-B02497FBE075}";
+inline constexpr DWORD kGdiMutexWait = 60000;
+inline constexpr DWORD kDocCounterWait = 1000;
+
+// Plug-in entry points (the plug-in library is outside this system).
+typedef BOOL(WINAPI* PFN_TwStartDoc)(TarnwickDEVMODE* devMode, ULONGLONG* context1, ULONGLONG* context2);
+typedef BOOL(WINAPI* PFN_TwStartPage)(TarnwickDEVMODE* devMode, ULONGLONG context);
+typedef BOOL(WINAPI* PFN_TwEndPage)(TarnwickDEVMODE* devMode, ULONGLONG context, DWORD page);
+typedef BOOL(WINAPI* PFN_TwEndDoc)(TarnwickDEVMODE* devMode, ULONGLONG context, const WCHAR* groupFile);
+typedef BOOL(WINAPI* PFN_TwAbort)(TarnwickDEVMODE* devMode, ULONGLONG context);
+
+class CTWJob : public CPortJob {
+ public:
+  CTWJob();
+  ~CTWJob() override;
+  CTWJob(const CTWJob&) = delete;
+  CTWJob& operator=(const CTWJob&) = delete;
+
+  // --- the command stream's operations (slot order) ---
+  BOOL WritePort(const BYTE* buffer, DWORD count, DWORD* consumed) override;
+  BOOL SetDevMode(const BYTE* record, BOOL startOfDocument) override;
+  BOOL StartDoc() override;
+  BOOL EndDoc() override;
+  BOOL StartPage() override;
+  BOOL EndPage(HGLOBAL hData) override;
+  BOOL EndPageRaw(HGLOBAL hData) override;
+  BOOL AbortDoc() override;
+  void SetPageDataSize(DWORD size) override { m_dwPageDataSize = size; }
+  BOOL AddText(LONG x, LONG y, const WCHAR* text) override;
+
+  // --- set by the port ---
+  void SetJobID(DWORD id) { m_dwJobID = id; }
+  // Copies the printer name and creates (or opens) the GDI mutex.
+  void SetPrinterName(const WCHAR* name);
+  // Cleans the document name of application prefixes and suffixes; null changes nothing.
+  void SetDocumentName(const WCHAR* name);
+  void SetSubmitted(const SYSTEMTIME& localTime) { m_stSubmitted = localTime; }
+  // The token the job keeps while it works as the spooler itself.
+  void SetClientToken(HANDLE token) { m_hClientToken = token; }
+
+  // The printer driver's data file of m_szPrinterName; FALSE and an empty
+  // path when the spooler does not give one.
+  BOOL GetPrinterINIFile(WCHAR (&path)[MAX_PATH]);
+  // Waits at most 60 s for the GDI mutex; the caller releases it.
+  BOOL AcquireGdiMutex();
+  // Whether the group files are written for this job.
+  BOOL GroupFilesEnabled() const;
+  // Writes "Print status" into the group files (group file seam).
+  BOOL WritePrintStatus(const WCHAR* status);
+
+  // --- read access for the port and tests ---
+  DWORD JobID() const { return m_dwJobID; }
+  const WCHAR* PrinterName() const { return m_szPrinterName; }
+  const WCHAR* DocumentName() const { return m_szDocumentName; }
+  const WCHAR* OriginalDocumentName() const { return m_szOriginalDocumentName; }
+  DWORD DocumentNumber() const { return m_dwDocumentNumber; }
+  DWORD ActPage() const { return m_dwActPage; }
+  BOOL AbortPrinting() const { return m_bAbortPrinting; }
+  const TarnwickDEVMODE& DevMode() const { return m_DevMode; }
+  const SYSTEMTIME& Submitted() const { return m_stSubmitted; }
+  const WCHAR* PrinterINIFile() const { return m_szPrinterINIFile; }
+  const WCHAR* PrintStatus() const { return m_szPrintStatus.c_str(); }
+
+  // --- job operations of other areas (seams until those areas land) ---
+  BOOL GenerateFilenames(BOOL document);
+  void ReleaseFile();
+  BOOL UpdateGroupFile();
+  BOOL ReportJobEnd();
+  BOOL ReportJobAbort();
+  BOOL ReportJobError(DWORD code);
+  BOOL ReportJobErrorText(const WCHAR* text);
+  BOOL ReportJobWarning(const WCHAR* text);
+  BOOL HandleError(DWORD code);
+  BOOL HandleTiffError(DWORD code);
+  BOOL RegisterEventLogSource();
+
+ protected:
+  // Runs the plug-in's "TwAbort"; the destructor order and AbortDoc use it.
+  void CallPluginAbort();
+
+ private:
+  BOOL LoadPlugin();
+  BOOL CallPluginStartDoc();
+  BOOL CallPluginEndDoc();
+  void CountDocument();
+  BOOL IsCancelledBeforeFirstPage();
+  BOOL CloseOutputFile();
+  void DeletePerJobKey();
+  void ReadDocumentSwitches();
+  // The page of a document that has none: an empty metafile of the paper size.
+  void PrintEmptyPage();
+
+ public:
+  // Fields shared with the other areas of the job.
+  DWORD m_dwJobID = 0;
+  WCHAR m_szPrinterName[MAX_PATH] = {};
+  DWORD m_dwPageDataSize = 0;
+  WCHAR m_szDocumentName[MAX_PATH] = {};
+  WCHAR m_szOriginalDocumentName[MAX_PATH] = {};
+  WCHAR m_szFileNameforStartApp[MAX_PATH] = {};
+  SYSTEMTIME m_stSubmitted = {};
+  HANDLE m_hGdiMutex = nullptr;
+  std::unique_ptr<CPortCmd> m_pActCmd;
+  TarnwickDEVMODE m_DevMode = {};
+  std::unique_ptr<CTWFile> m_pOutputFile;
+  WCHAR m_szActFileName[MAX_PATH] = {};
+  WCHAR m_szGroupFileName[MAX_PATH] = {};
+  WCHAR m_szPrinterINIFile[MAX_PATH] = {};
+  DWORD m_dwActPage = 0;
+  DWORD m_dwSpoolPage = 0;
+  DWORD m_dwDocumentNumber = 0;
+  BOOL m_bAbortPrinting = FALSE;
+  BOOL m_bDocumentBlank = TRUE;
+  BOOL m_bSkipNextStartPage = FALSE;
+  std::u16string m_szPrintStatus;
+  BOOL m_bPrintStatusPending = FALSE;
+  HMODULE m_hPlugin = nullptr;
+  PFN_TwStartDoc m_fnTwStartDoc = nullptr;
+  PFN_TwStartPage m_fnTwStartPage = nullptr;
+  PFN_TwEndPage m_fnTwEndPage = nullptr;
+  PFN_TwEndDoc m_fnTwEndDoc = nullptr;
+  PFN_TwAbort m_fnTwAbort = nullptr;
+  ULONGLONG m_PluginContext[2] = {};
+  DWORD m_dwEndPageDelay = 0;
+  DWORD m_dwStartDocDelay = 0;
+  DWORD m_dwEndDocDelay = 0;
+  BOOL m_bGenerateInMemory = FALSE;
+  BOOL m_bNoFileOutput = FALSE;
+  BOOL m_bPreviewAborted = FALSE;
+  HANDLE m_hClientToken = nullptr;
+  BOOL m_bDevModeTaken = FALSE;
+  BOOL m_bCancelledBeforeFirstPage = FALSE;
+  BOOL m_bUppercaseExtensions = FALSE;
+  DWORD m_dwEventLoggingLevel = 2;
+  // Text output grid and switches (read at the start of the document).
+  DWORD m_dwCharacterRows = 62;
+  DWORD m_dwCharacterColumns = 80;
+  DWORD m_dwLineAdjustment = 100;
+  DWORD m_dwAddSpace = 2;
+  DWORD m_dwLineBreaks = 1;
+  DWORD m_dwGlyphConversionMethod = 0;
+  BOOL m_bFilterJunkCharacters = FALSE;
+  BOOL m_bUseLegacyCoordinates = FALSE;
+  BOOL m_bNoPageHeaders = FALSE;
+  DWORD m_dwTextOutputType = 0;
+  BYTE m_bTextOutputOptions = 0;
+  RECT m_rcTextMargins = {};  // pixels of the page's resolution
+  // INI switches of the document.
+  BOOL m_bAlwaysReopenTiffFile = FALSE;
+  BOOL m_bDisplayWordCoordinates = FALSE;
+  BOOL m_bDuplexCapability = FALSE;
+  BOOL m_bWriteCopiesToGroupFile = TRUE;
+  BOOL m_bAddPageNumberToFirstFilename = FALSE;
+  DWORD m_dwBitmapMergingMode = 0;
+};
+
+// Spooler job helpers of the merge hand-shake: pause (FALSE) or resume (TRUE)
+// a job; whether a job is still in the queue.
+BOOL SetJobPriority(const WCHAR* printerName, DWORD jobId, BOOL resume);
+BOOL JobExists(const WCHAR* printerName, DWORD jobId);

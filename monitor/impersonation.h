@@ -1,0 +1,12 @@
+// The spooler's client impersonation, found at run time in "Spoolss.dll"
+// (loaded on first use and kept loaded).
+#pragma once
+
+#include "tw/wintypes.h"
+
+namespace tw::monitor {
+// RevertToPrinterSelf's token; null when the library or function is missing.
+HANDLE RevertToPrinterSelfHelper();
+// ImpersonatePrinterClient's result; FALSE when the library or function is missing.
+BOOL ImpersonatePrinterClientHelper(HANDLE token);
+}  // namespace tw::monitor
