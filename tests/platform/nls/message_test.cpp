@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <string>
 
+#include "tw/module.h"
 #include "tw/nls_internal.h"
 #include "tw_test.h"
 #include "windows.h"
@@ -154,8 +155,8 @@ TEST(ModuleMessages, ResolverHookFindsModuleTexts) {
   EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, module, 0x66, 0, buf, 128,
                            nullptr),
             0u)
-      << "no resolver: no module has a message table";
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
+      << "the loader knows no module at that address";
+  EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
 
   tw::nls::SetMessageTableResolver(TestResolver);
   const DWORD_PTR args[] = {reinterpret_cast<DWORD_PTR>(u"P1")};
@@ -172,7 +173,7 @@ TEST(ModuleMessages, ResolverHookFindsModuleTexts) {
   n = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, module,
                      5, 0, buf, 128, nullptr);
   EXPECT_EQ(std::u16string(buf, n), u"Access is denied.\r\n");
-  tw::nls::SetMessageTableResolver(nullptr);
+  tw::nls::SetMessageTableResolver(&tw::module::FindMessage);  // the loader's, as the library sets it
 }
 
 }  // namespace
