@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "commands.h"
+#include "tools/twdriver/stream_writer.h"
 #include "tw/utf.h"
 
 namespace twspool {
@@ -41,6 +42,24 @@ std::vector<BYTE> ReadFile(const std::string& path) {
   return data;
 }
 
+// A page file (EMF or BMP) becomes a one-page job for the printer, written
+// the way the driver writes it.
+std::vector<BYTE> StreamFromPageFile(const std::string& path, std::u16string_view printer) {
+  std::string error;
+  auto page = tw::twdriver::ReadPageFile(path, error);
+  if (!page) throw Failure{path + ": not a command stream, a metafile or a bitmap (" + error + ")"};
+  tw::twdriver::DevModeOptions options;
+  options.printer = std::u16string(printer);
+  TarnwickDEVMODE record = tw::twdriver::MakeDevMode(options);
+  tw::twdriver::StreamWriter stream;
+  stream.StartDoc(record);
+  stream.StartPage(record);
+  if (page->raw) stream.EndPageRaw(page->bytes);
+  else stream.EndPage(page->bytes);
+  stream.EndDoc();
+  return stream.Bytes();
+}
+
 }  // namespace
 
 int CmdPrint(Context& context, const std::vector<std::string>& argsIn) {
@@ -62,8 +81,7 @@ int CmdPrint(Context& context, const std::vector<std::string>& argsIn) {
   std::vector<std::vector<BYTE>> files;
   for (const auto& path : args) {
     auto data = ReadFile(path);
-    // Other inputs go through the driver stand-in once it is wired in here.
-    if (!IsCommandStream(data)) throw Failure{path + ": not a command stream"};
+    if (!IsCommandStream(data)) data = StreamFromPageFile(path, U16(printer));
     files.push_back(std::move(data));
   }
   SpoolerHost& host = context.Host();

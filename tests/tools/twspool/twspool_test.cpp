@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "tw/machine_spooler.h"
+#include "tw/utf.h"
 #include "tw_test.h"
 
 namespace {
@@ -185,12 +186,35 @@ TEST_F(TwspoolTest, PrintReportsAFailedJobAndAUserDeletion) {
   EXPECT_NE(MonitorLog().find("EndDocPort aborted bytes 0\n"), std::string::npos) << MonitorLog();
 }
 
+TEST_F(TwspoolTest, PrintTurnsAPageFileIntoAOnePageJob) {
+  ASSERT_EQ(Spool("init").status, 0);
+  auto emf = root_.Dir() / "page.emf";
+  std::u16string path = tw::FromUtf8(emf.string());
+  HDC dc = CreateEnhMetaFileW(nullptr, path.c_str(), nullptr, nullptr);
+  ASSERT_NE(dc, nullptr);
+  Rectangle(dc, 10, 10, 200, 100);
+  HENHMETAFILE recorded = CloseEnhMetaFile(dc);
+  ASSERT_NE(recorded, nullptr);
+  DeleteEnhMetaFile(recorded);
+  ClearMonitorLog();
+  SpoolRun run = Spool("print '" + emf.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(": printed\t"), std::string::npos) << run.out;
+  // START_DOC and START_PAGE carry the 6879-byte record, END_PAGE the metafile;
+  // four 16-byte headers in all.
+  std::string log = MonitorLog();
+  std::string expected = "EndDocPort ended bytes " +
+                         std::to_string(4 * 16 + 2 * 6879 + std::filesystem::file_size(emf)) + "\n";
+  EXPECT_NE(log.find(expected), std::string::npos) << log;
+}
+
 TEST_F(TwspoolTest, PrintRefusesWhatIsNotACommandStreamAndBadOptions) {
   ASSERT_EQ(Spool("init").status, 0);
   auto text = WriteFile("note.txt", "hello, this is not a stream");
   SpoolRun run = Spool("print '" + text.string() + "'");
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "twspool: error: " + text.string() + ": not a command stream\n");
+  EXPECT_EQ(run.err.rfind("twspool: error: " + text.string() + ": not a command stream, a metafile or a bitmap", 0), 0u)
+      << run.err;
   EXPECT_EQ(Spool("print --block-size 0 x").status, 2);
   EXPECT_EQ(Spool("print --printer Nobody '" + WriteFile("s.twj", Stream("")).string() + "'").err,
             "twspool: error: " + (root_.Dir() / "s.twj").string() + ": no printer named \"Nobody\"\n");
