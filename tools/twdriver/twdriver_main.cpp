@@ -3,12 +3,16 @@
 // A PAGE is an EMF file, a BMP file (a raw page) or --text X,Y,STRING.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "job/devmode/devmode_dump.h"
+#include "job/devmode/devmode_fields.h"
 #include "tools/twdriver/stream_writer.h"
+#include "tools/twdriver/text_pages.h"
 #include "tw/utf.h"
 
 namespace {
@@ -19,8 +23,11 @@ int Usage() {
   std::fputs(
       "usage: twdriver -o JOB.twj [--printer NAME] [--paper WxH] [--paper-size N] [--landscape]\n"
       "                [--dpi X[,Y]] [--color bw|grey|palette|true] [--devmode FILE]\n"
-      "                [--split wrong-flag:N|wrong-size:N|truncate:N:BYTES] PAGE...\n"
-      "  PAGE: FILE.emf | FILE.bmp | --text X,Y,STRING   (N counts commands from 0)\n",
+      "                [--set FIELD=VALUE]... [--split wrong-flag:N|wrong-size:N|truncate:N:BYTES] PAGE...\n"
+      "       twdriver --pages-to DIR FILE.txt...   writes the typeset pages of text files as .emf files\n"
+      "       twdriver --dump JOB.twj|DEVMODE.bin   prints the decoded DEVMODE record\n"
+      "  PAGE: FILE.emf | FILE.bmp | FILE.txt (typeset in Courier New 10 pt) | --text X,Y,STRING\n"
+      "  (N counts commands from 0)\n",
       stderr);
   return 2;
 }
@@ -63,9 +70,58 @@ struct Page {
   std::u16string string;
 };
 
+// --dump: the record of a job's START_DOC, or a record file of its own.
+int Dump(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Fail("cannot read " + path);
+  std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::span<const BYTE> record(bytes);
+  PORT_COMMAND head{};
+  if (bytes.size() >= sizeof head) {
+    std::memcpy(&head, bytes.data(), sizeof head);
+    if (head.dwFlag == TARNWICK_CMD_FLAG) {
+      if (head.dwCommandType != PORT_CMD_START_DOC || bytes.size() - sizeof head < head.dwDataSize)
+        return Fail(path + ": the stream does not start with a whole START_DOC");
+      record = record.subspan(sizeof head, head.dwDataSize);
+    }
+  }
+  TarnwickDEVMODE dm{};
+  std::u16string error;
+  if (!tw::devmode::RecordFromBytes(record, dm, error)) return Fail(path + ": " + tw::ToUtf8(error));
+  for (const auto& line : tw::devmode::DecodedRecordLines(dm)) std::printf("%s\n", tw::ToUtf8(line).c_str());
+  return 0;
+}
+
+bool IsTextFile(const std::string& path) {
+  return path.size() > 4 && path.compare(path.size() - 4, 4, ".txt") == 0;
+}
+
+// The typeset pages of a text file on the job's paper.
+bool TextFilePages(const std::string& path, const tw::twdriver::DevModeOptions& dm,
+                   std::vector<std::vector<BYTE>>& pages, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read " + path;
+    return false;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  tw::twdriver::TextLayout layout;
+  bool landscape = dm.orientation == 2;
+  layout.paperWidth = landscape ? dm.paperLength : dm.paperWidth;
+  layout.paperLength = landscape ? dm.paperWidth : dm.paperLength;
+  if (!tw::twdriver::TypesetText(text, layout, pages, error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--dump") return Dump(argv[2]);
+  std::vector<std::u16string> assignments;
+  std::string pagesTo;
   std::string output;
   tw::twdriver::DevModeOptions dm;
   std::vector<Fault> faults;
@@ -130,6 +186,11 @@ int main(int argc, char** argv) {
         return Fail("--text wants X,Y,STRING");
       p.string = tw::FromUtf8(v.substr(c2 + 1));
       pages.push_back(std::move(p));
+    } else if (a == "--pages-to") {
+      if (!next(pagesTo)) return Usage();
+    } else if (a == "--set") {
+      if (!next(v)) return Usage();
+      assignments.push_back(tw::FromUtf8(v));
     } else if (a == "-h" || a == "--help") {
       Usage();
       return 0;
@@ -140,9 +201,30 @@ int main(int argc, char** argv) {
       pages.push_back(Page{false, a});
     }
   }
+  if (!pagesTo.empty()) {
+    // Only the text files' pages, as metafiles: page-0001.emf, ...
+    size_t n = 0;
+    for (const Page& p : pages) {
+      if (p.text || !IsTextFile(p.file)) return Fail("--pages-to takes text files only");
+      std::vector<std::vector<BYTE>> emfs;
+      std::string error;
+      if (!TextFilePages(p.file, dm, emfs, error)) return Fail(error);
+      for (const auto& emf : emfs) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/page-%04zu.emf", ++n);
+        std::ofstream out(pagesTo + name, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(emf.data()), static_cast<std::streamsize>(emf.size()));
+        if (!out) return Fail("cannot write " + pagesTo + name);
+      }
+    }
+    std::printf("%s: %zu pages\n", pagesTo.c_str(), n);
+    return 0;
+  }
   if (output.empty()) return Usage();
 
   TarnwickDEVMODE record = tw::twdriver::MakeDevMode(dm);
+  std::u16string setError;
+  if (!tw::devmode::ApplyFieldAssignments(record, assignments, setError)) return Fail(tw::ToUtf8(setError));
   tw::twdriver::StreamWriter stream;
   stream.StartDoc(record);
   bool pageOpen = false;
@@ -156,6 +238,16 @@ int main(int argc, char** argv) {
       continue;
     }
     std::string error;
+    if (IsTextFile(p.file)) {
+      std::vector<std::vector<BYTE>> emfs;
+      if (!TextFilePages(p.file, dm, emfs, error)) return Fail(error);
+      for (size_t k = 0; k < emfs.size(); ++k) {
+        if (k > 0) stream.StartPage(record);
+        stream.EndPage(emfs[k]);
+      }
+      pageOpen = false;
+      continue;
+    }
     auto page = tw::twdriver::ReadPageFile(p.file, error);
     if (!page) return Fail(error);
     if (page->raw) stream.EndPageRaw(page->bytes);

@@ -1,0 +1,90 @@
+// Text files typeset into metafile pages: real text records, wrapping, form
+// feeds and page breaks.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/twdriver/text_pages.h"
+#include "tw/utf.h"
+#include "tw_test.h"
+
+namespace {
+
+struct TextRecord {
+  std::string text;
+  LONG x, y;
+};
+
+// The EMR_EXTTEXTOUTW records of a page, read straight from its bytes.
+std::vector<TextRecord> TextRecords(const std::vector<BYTE>& emf) {
+  std::vector<TextRecord> out;
+  for (size_t at = 0; at + 8 <= emf.size();) {
+    DWORD type, size;
+    std::memcpy(&type, &emf[at], 4);
+    std::memcpy(&size, &emf[at + 4], 4);
+    if (size < 8 || at + size > emf.size()) break;
+    if (type == EMR_EXTTEXTOUTW) {
+      EMRTEXT text;
+      std::memcpy(&text, &emf[at + 36], sizeof text);
+      std::u16string s(text.nChars, u'\0');
+      std::memcpy(s.data(), &emf[at + text.offString], text.nChars * 2);
+      out.push_back({tw::ToUtf8(s), text.ptlReference.x, text.ptlReference.y});
+    }
+    at += size;
+  }
+  return out;
+}
+
+TEST(TwDriverText, LinesWrapFormFeedsAndFullPagesStartNewPages) {
+  twtest::LeakGuard leaks;
+  std::string text = "First line\r\nSecond\tline\n";
+  text += std::string(30, 'w') + " " + std::string(200, 'x') + "\n";  // wraps after the space, then by force
+  text += "\fAfter the form feed\n";
+  for (int i = 0; i < 80; ++i) text += "line " + std::to_string(i) + "\n";  // more than one page holds
+  std::vector<std::vector<BYTE>> pages;
+  std::string error;
+  ASSERT_TRUE(tw::twdriver::TypesetText(text, {}, pages, error)) << error;
+  ASSERT_GE(pages.size(), 3u);
+
+  auto first = TextRecords(pages[0]);
+  ASSERT_GE(first.size(), 5u);
+  EXPECT_EQ(first[0].text, "First line");
+  EXPECT_EQ(first[1].text, "Second  line");  // the tab reaches column 8
+  EXPECT_EQ(first[2].text, std::string(30, 'w') + " ");
+  EXPECT_EQ(first[3].text.find_first_not_of('x'), std::string::npos);
+  EXPECT_LT(first[3].text.size(), 200u);
+  // Every line starts at the left margin, each below the one before.
+  for (size_t i = 1; i < first.size(); ++i) {
+    EXPECT_EQ(first[i].x, first[0].x);
+    EXPECT_GT(first[i].y, first[i - 1].y);
+  }
+
+  auto second = TextRecords(pages[1]);
+  ASSERT_FALSE(second.empty());
+  EXPECT_EQ(second[0].text, "After the form feed");
+  EXPECT_EQ(second[0].y, first[0].y);
+  auto last = TextRecords(pages.back());
+  ASSERT_FALSE(last.empty());
+  EXPECT_EQ(last.back().text, "line 79");
+
+  // A page is a whole metafile the layer reads back.
+  HENHMETAFILE h = SetEnhMetaFileBits(static_cast<UINT>(pages[0].size()), pages[0].data());
+  ASSERT_NE(h, nullptr);
+  DeleteEnhMetaFile(h);
+}
+
+TEST(TwDriverText, EmptyTextIsOneBlankPageAndAClosingFormFeedAddsNone) {
+  std::vector<std::vector<BYTE>> pages;
+  std::string error;
+  ASSERT_TRUE(tw::twdriver::TypesetText("", {}, pages, error)) << error;
+  EXPECT_EQ(pages.size(), 1u);
+  EXPECT_TRUE(TextRecords(pages[0]).empty());
+  pages.clear();
+  ASSERT_TRUE(tw::twdriver::TypesetText("one\n\f", {}, pages, error)) << error;
+  EXPECT_EQ(pages.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+#include "tools/twdriver/text_pages.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "tw/utf.h"
+
+namespace tw::twdriver {
+namespace {
+
+struct MetafileDeleter {
+  void operator()(HENHMETAFILE h) const { DeleteEnhMetaFile(h); }
+};
+using Metafile = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, MetafileDeleter>;
+
+struct FontDeleter {
+  void operator()(HFONT h) const { DeleteObject(h); }
+};
+using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+// Splits the text into lines: one entry per line, "\f" entries for form feeds.
+std::vector<std::u16string> SplitLines(const std::u16string& text) {
+  std::vector<std::u16string> lines(1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+    if (c == u'\n' || c == u'\r') {
+      lines.emplace_back();
+    } else if (c == u'\f') {
+      lines.back().empty() ? void(lines.back() = u"\f") : lines.push_back(u"\f");
+      lines.emplace_back();
+    } else if (c == u'\t') {
+      lines.back().append(8 - lines.back().size() % 8, u' ');
+    } else {
+      lines.back() += c;
+    }
+  }
+  if (lines.back().empty()) lines.pop_back();
+  if (!lines.empty() && lines.back() == u"\f") lines.pop_back();  // a closing form feed adds no page
+  return lines;
+}
+
+class PageRecorder {
+ public:
+  PageRecorder(const TextLayout& layout, std::vector<std::vector<BYTE>>& pages) : layout_(layout), pages_(pages) {}
+
+  bool Begin() {
+    RECT frame{0, 0, layout_.paperWidth * 10, layout_.paperLength * 10};  // 0.01 mm
+    dc_ = CreateEnhMetaFileW(nullptr, nullptr, &frame, nullptr);
+    if (!dc_) return false;
+    // Logical units of 1/100 inch, y downwards.
+    width_ = layout_.paperWidth * 100 / 254;
+    height_ = layout_.paperLength * 100 / 254;
+    SetMapMode(dc_, MM_ANISOTROPIC);
+    SetWindowExtEx(dc_, width_, height_, nullptr);
+    SetViewportExtEx(dc_, GetDeviceCaps(dc_, LOGPIXELSX) * width_ / 100, GetDeviceCaps(dc_, LOGPIXELSY) * height_ / 100,
+                     nullptr);
+    font_.reset(CreateFontW(-(layout_.points * 100 + 36) / 72, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                            0, layout_.face.c_str()));
+    if (!font_) return false;
+    SelectObject(dc_, font_.get());
+    SetBkMode(dc_, TRANSPARENT);
+    TEXTMETRICW tm{};
+    if (!GetTextMetricsW(dc_, &tm)) return false;
+    lineHeight_ = tm.tmHeight + tm.tmExternalLeading;
+    y_ = layout_.margin;
+    return lineHeight_ > 0;
+  }
+
+  bool End() {
+    SelectObject(dc_, GetStockObject(SYSTEM_FONT));
+    Metafile emf(CloseEnhMetaFile(dc_));
+    dc_ = nullptr;
+    if (!emf) return false;
+    UINT size = GetEnhMetaFileBits(emf.get(), 0, nullptr);
+    std::vector<BYTE> bytes(size);
+    if (!size || GetEnhMetaFileBits(emf.get(), size, bytes.data()) != size) return false;
+    pages_.push_back(std::move(bytes));
+    return true;
+  }
+
+  // Writes one line, wrapping it at the right margin (at a space when there is one).
+  bool Line(std::u16string_view line) {
+    do {
+      if (y_ + lineHeight_ > height_ - layout_.margin && !(End() && Begin())) return false;
+      int fit = static_cast<int>(line.size());
+      SIZE extent{};
+      int room = width_ - 2 * layout_.margin;
+      if (!GetTextExtentExPointW(dc_, line.data(), static_cast<int>(line.size()), room, &fit, nullptr, &extent))
+        return false;
+      size_t take = std::max(fit, 1);
+      if (take < line.size()) {
+        size_t space = line.substr(0, take).find_last_of(u' ');
+        if (space != std::u16string_view::npos && space > 0) take = space + 1;
+      }
+      std::u16string_view piece = line.substr(0, std::min(take, line.size()));
+      if (!piece.empty() && !TextOutW(dc_, layout_.margin, y_, piece.data(), static_cast<int>(piece.size())))
+        return false;
+      line.remove_prefix(piece.size());
+      y_ += lineHeight_;
+    } while (!line.empty());
+    return true;
+  }
+
+  bool NewPage() { return End() && Begin(); }
+  ~PageRecorder() {
+    if (dc_) Metafile(CloseEnhMetaFile(dc_));
+  }
+
+ private:
+  const TextLayout& layout_;
+  std::vector<std::vector<BYTE>>& pages_;
+  HDC dc_ = nullptr;
+  Font font_;
+  int width_ = 0, height_ = 0, lineHeight_ = 0, y_ = 0;
+};
+
+}  // namespace
+
+bool TypesetText(const std::string& text, const TextLayout& layout, std::vector<std::vector<BYTE>>& pages,
+                 std::string& error) {
+  PageRecorder recorder(layout, pages);
+  bool ok = recorder.Begin();
+  for (const auto& line : SplitLines(tw::FromUtf8(text))) {
+    if (!ok) break;
+    ok = line == u"\f" ? recorder.NewPage() : recorder.Line(line);
+  }
+  ok = ok && recorder.End();
+  if (!ok) error = "cannot record a text page (error " + std::to_string(GetLastError()) + ")";
+  return ok;
+}
+
+}  // namespace tw::twdriver
