@@ -23,7 +23,7 @@ int Usage() {
   std::fputs(
       "usage: twdriver -o JOB.twj [--printer NAME] [--paper WxH] [--paper-size N] [--landscape]\n"
       "                [--dpi X[,Y]] [--color bw|grey|palette|true] [--devmode FILE]\n"
-      "                [--set FIELD=VALUE]... [--split wrong-flag:N|wrong-size:N|truncate:N:BYTES] PAGE...\n"
+      "                [--font FACE,POINTS] [--set FIELD=VALUE]... [--split wrong-flag:N|wrong-size:N|truncate:N:BYTES] PAGE...\n"
       "       twdriver --pages-to DIR FILE.txt...   writes the typeset pages of text files as .emf files\n"
       "       twdriver --dump JOB.twj|DEVMODE.bin   prints the decoded DEVMODE record\n"
       "  PAGE: FILE.emf | FILE.bmp | FILE.txt (typeset in Courier New 10 pt) | --text X,Y,STRING\n"
@@ -97,7 +97,7 @@ bool IsTextFile(const std::string& path) {
 }
 
 // The typeset pages of a text file on the job's paper.
-bool TextFilePages(const std::string& path, const tw::twdriver::DevModeOptions& dm,
+bool TextFilePages(const std::string& path, const tw::twdriver::DevModeOptions& dm, tw::twdriver::TextLayout layout,
                    std::vector<std::vector<BYTE>>& pages, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -105,7 +105,6 @@ bool TextFilePages(const std::string& path, const tw::twdriver::DevModeOptions& 
     return false;
   }
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  tw::twdriver::TextLayout layout;
   bool landscape = dm.orientation == 2;
   layout.paperWidth = landscape ? dm.paperLength : dm.paperWidth;
   layout.paperLength = landscape ? dm.paperWidth : dm.paperLength;
@@ -122,6 +121,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--dump") return Dump(argv[2]);
   std::vector<std::u16string> assignments;
   std::string pagesTo;
+  tw::twdriver::TextLayout textLayout;
   std::string output;
   tw::twdriver::DevModeOptions dm;
   std::vector<Fault> faults;
@@ -186,6 +186,14 @@ int main(int argc, char** argv) {
         return Fail("--text wants X,Y,STRING");
       p.string = tw::FromUtf8(v.substr(c2 + 1));
       pages.push_back(std::move(p));
+    } else if (a == "--font") {
+      LONG points = 0;
+      auto comma = next(v) ? v.rfind(',') : std::string::npos;
+      if (comma == std::string::npos || comma == 0 || !ParseLong(v.substr(comma + 1), points) || points < 1 ||
+          points > 500)
+        return Fail("--font wants FACE,POINTS (1 to 500 points)");
+      textLayout.face = tw::FromUtf8(v.substr(0, comma));
+      textLayout.points = static_cast<int>(points);
     } else if (a == "--pages-to") {
       if (!next(pagesTo)) return Usage();
     } else if (a == "--set") {
@@ -208,7 +216,7 @@ int main(int argc, char** argv) {
       if (p.text || !IsTextFile(p.file)) return Fail("--pages-to takes text files only");
       std::vector<std::vector<BYTE>> emfs;
       std::string error;
-      if (!TextFilePages(p.file, dm, emfs, error)) return Fail(error);
+      if (!TextFilePages(p.file, dm, textLayout, emfs, error)) return Fail(error);
       for (const auto& emf : emfs) {
         char name[32];
         std::snprintf(name, sizeof name, "/page-%04zu.emf", ++n);
@@ -240,7 +248,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (IsTextFile(p.file)) {
       std::vector<std::vector<BYTE>> emfs;
-      if (!TextFilePages(p.file, dm, emfs, error)) return Fail(error);
+      if (!TextFilePages(p.file, dm, textLayout, emfs, error)) return Fail(error);
       for (size_t k = 0; k < emfs.size(); ++k) {
         if (k > 0) stream.StartPage(record);
         stream.EndPage(emfs[k]);

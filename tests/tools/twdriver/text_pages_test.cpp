@@ -87,4 +87,20 @@ TEST(TwDriverText, EmptyTextIsOneBlankPageAndAClosingFormFeedAddsNone) {
   EXPECT_EQ(pages.size(), 1u);
 }
 
+TEST(TwDriverText, TheChosenSizeSetsTheLineSpacing) {
+  auto spacing = [](int points) {
+    tw::twdriver::TextLayout layout;
+    layout.face = u"Liberation Serif";
+    layout.points = points;
+    std::vector<std::vector<BYTE>> pages;
+    std::string error;
+    EXPECT_TRUE(tw::twdriver::TypesetText("a\nb\n", layout, pages, error)) << error;
+    auto records = pages.empty() ? std::vector<TextRecord>{} : TextRecords(pages[0]);
+    return records.size() == 2 ? records[1].y - records[0].y : 0;
+  };
+  LONG ten = spacing(10), twenty = spacing(20);
+  EXPECT_GT(ten, 0);
+  EXPECT_NEAR(static_cast<double>(twenty) / ten, 2.0, 0.2);
+}
+
 }  // namespace
