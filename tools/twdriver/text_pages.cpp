@@ -29,7 +29,8 @@ std::vector<std::u16string> SplitLines(const std::u16string& text) {
     if (c == u'\n' || c == u'\r') {
       lines.emplace_back();
     } else if (c == u'\f') {
-      lines.back().empty() ? void(lines.back() = u"\f") : lines.push_back(u"\f");
+      if (!lines.back().empty()) lines.emplace_back();
+      lines.back().assign(1, u'\f');
       lines.emplace_back();
     } else if (c == u'\t') {
       lines.back().append(8 - lines.back().size() % 8, u' ');
