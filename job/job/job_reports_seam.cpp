@@ -3,10 +3,10 @@
 #include "job/job/tw_job.h"
 
 BOOL CTWJob::RegisterEventLogSource() { return TRUE; }
-BOOL CTWJob::ReportJobEnd() { return TRUE; }
-BOOL CTWJob::ReportJobAbort() { return TRUE; }
-BOOL CTWJob::ReportJobError(DWORD) { return TRUE; }
-BOOL CTWJob::ReportJobErrorText(const WCHAR*) { return TRUE; }
-BOOL CTWJob::ReportJobWarning(const WCHAR*) { return TRUE; }
-BOOL CTWJob::HandleError(DWORD) { return TRUE; }
-BOOL CTWJob::HandleTiffError(DWORD) { return TRUE; }
+BOOL CTWJob::ReportJobEnd(BOOL) { return TRUE; }
+BOOL CTWJob::ReportJobError(BOOL, const WCHAR*, ...) { return TRUE; }
+BOOL CTWJob::ReportJobErrorText(const WCHAR*, ...) { return TRUE; }
+BOOL CTWJob::ReportJobWarning(const WCHAR*, ...) { return TRUE; }
+void CTWJob::HandleError(const WCHAR*, const char*, int) {}
+void CTWJob::HandleError(int, const char*, int) {}
+void CTWJob::HandleTiffError(int, const char*, int, int, const char*) {}

@@ -329,7 +329,7 @@ BOOL CTWJob::EndDoc() {
     DeletePerJobKey();
     return FALSE;
   }
-  ReportJobEnd();
+  ReportJobEnd(TRUE);
   DeletePerJobKey();
   return TRUE;
 }
@@ -337,7 +337,7 @@ BOOL CTWJob::EndDoc() {
 BOOL CTWJob::AbortDoc() {
   Trace(u"> CTWJob::AbortDoc");
   tw::job::NotifyOperation(u"AbortDoc", 0);
-  ReportJobAbort();
+  ReportJobEnd(FALSE);
   st::Write(ScopeOf(*this), st::TroubleReadEmfData, u"");
   ReleaseFile();
   if (!CloseOutputFile()) {

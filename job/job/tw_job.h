@@ -84,13 +84,21 @@ class CTWJob : public CPortJob {
   BOOL GenerateFilenames(BOOL document);
   void ReleaseFile();
   BOOL UpdateGroupFile();
-  BOOL ReportJobEnd();
-  BOOL ReportJobAbort();
-  BOOL ReportJobError(DWORD code);
-  BOOL ReportJobErrorText(const WCHAR* text);
-  BOOL ReportJobWarning(const WCHAR* text);
-  BOOL HandleError(DWORD code);
-  BOOL HandleTiffError(DWORD code);
+
+  // --- event reports (printf-style formats) and error handlers ---
+  // Information entry when bFinished, else the aborted warning.
+  BOOL ReportJobEnd(BOOL bFinished);
+  BOOL ReportJobError(BOOL bWithCurrentTime, const WCHAR* format, ...);
+  BOOL ReportJobErrorText(const WCHAR* format, ...);
+  BOOL ReportJobWarning(const WCHAR* format, ...);
+  // Put an error into the group file, message 5, the print status, the
+  // event log and the merge error fields; the caller then fails its step.
+  // file and line are the reporting place (__FILE__, __LINE__).
+  void HandleError(const WCHAR* text, const char* file, int line);
+  void HandleError(int number, const char* file, int line);
+  void HandleTiffError(int number, const char* file, int line, int tiffNumber, const char* tiffText);
+  // Registers and at once deregisters the printer as an event source, so
+  // that its key exists before the first report.
   BOOL RegisterEventLogSource();
 
  protected:
@@ -133,6 +141,9 @@ class CTWJob : public CPortJob {
   BOOL m_bSkipNextStartPage = FALSE;
   std::u16string m_szPrintStatus;
   BOOL m_bPrintStatusPending = FALSE;
+  // The job's error for the merge utility.
+  DWORD m_dwMergeErrorNumber = 0;
+  std::u16string m_szMergeErrorText;
   HMODULE m_hPlugin = nullptr;
   PFN_TwStartDoc m_fnTwStartDoc = nullptr;
   PFN_TwStartPage m_fnTwStartPage = nullptr;
