@@ -9,3 +9,9 @@ class CTWJob;
 BOOL WriteStartDocHandOffKeys(CTWJob& job);
 // Starts the job's post-print or client application.
 BOOL StartApplication(CTWJob& job);
+// Starts the application before printing and/or for messaging (the
+// DEVMODE exchange).
+BOOL StartApplication(CTWJob& job, BOOL beforePrinting, BOOL forMessaging);
+// Allocates the job's post-print ID and starts the application starter, once
+// per job that runs in the spooler's context.
+BOOL InitApplicationStarter(CTWJob& job);

@@ -1,9 +1,14 @@
 // Messages to the client applications of a job.
 #pragma once
 
+#include "job/devmode/tarnwick_devmode.h"
 #include "tw/wintypes.h"
 
 class CTWJob;
+
+// Offers the record to the client (the DEVMODE message); the client may
+// return a changed record, which replaces `devMode`.
+BOOL SendDEVMODEPipeMessage(CTWJob& job, TarnwickDEVMODE& devMode, BOOL first);
 
 // Message numbers: 1 document started, 3 page written, 4 document finished, 5 error.
 BOOL SendMessageToClients(CTWJob& job, DWORD message, const WCHAR* text);

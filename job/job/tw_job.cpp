@@ -20,30 +20,19 @@ namespace dmf = tw::devmode::flags;
 
 namespace {
 
-st::SettingsScope ScopeOf(const CTWJob& job) {
-  return st::ScopeForRecord(job.m_DevMode, job.m_dwJobID, job.m_szPrinterINIFile);
-}
+st::SettingsScope ScopeOf(const CTWJob& job) { return job.SettingsScope(); }
 
-// The plug-in sees landscape pages with width and height swapped.
+// The plug-in sees landscape pages with width and height swapped; the swap
+// is undone after the call.
 class LandscapeSwap {
  public:
-  explicit LandscapeSwap(TarnwickDEVMODE& dm) : dm_(dm), swapped_(dm.DM.dmOrientation == 2) { Swap(); }
-  ~LandscapeSwap() { Swap(); }
+  explicit LandscapeSwap(CTWJob& job) : job_(job) { job_.SwapLandscapeWidthHeight(job_.m_DevMode); }
+  ~LandscapeSwap() { job_.SwapLandscapeWidthHeight(job_.m_DevMode); }
   LandscapeSwap(const LandscapeSwap&) = delete;
   LandscapeSwap& operator=(const LandscapeSwap&) = delete;
 
  private:
-  void Swap() {
-    if (!swapped_) return;
-    SHORT width = dm_.DM.dmPaperWidth;
-    dm_.DM.dmPaperWidth = dm_.DM.dmPaperLength;
-    dm_.DM.dmPaperLength = width;
-    LONG pixels = dm_.PaperWidthInPixels;
-    dm_.PaperWidthInPixels = dm_.PaperHeightInPixels;
-    dm_.PaperHeightInPixels = pixels;
-  }
-  TarnwickDEVMODE& dm_;
-  bool swapped_;
+  CTWJob& job_;
 };
 
 }  // namespace
@@ -115,16 +104,6 @@ BOOL CTWJob::WritePort(const BYTE* buffer, DWORD count, DWORD* consumed) {
   return result;
 }
 
-BOOL CTWJob::SetDevMode(const BYTE* record, BOOL startOfDocument) {
-  tw::job::NotifyOperation(u"SetDevMode", startOfDocument);
-  if (!record) return FALSE;
-  std::memcpy(&m_DevMode, record, sizeof m_DevMode);
-  m_bDevModeTaken = TRUE;
-  m_bGenerateInMemory = (m_DevMode.Flags & dmf::GenerateInMemory) != 0;
-  m_bNoFileOutput = !m_bGenerateInMemory && (m_DevMode.Flags & dmf::NoFileOutput) != 0;
-  return TRUE;
-}
-
 BOOL CTWJob::LoadPlugin() {
   auto scope = ScopeOf(*this);
   m_bUppercaseExtensions = st::Read(scope, st::IniUppercaseExtensions) != 0;
@@ -145,19 +124,19 @@ BOOL CTWJob::LoadPlugin() {
 
 BOOL CTWJob::CallPluginStartDoc() {
   if (!m_fnTwStartDoc) return TRUE;
-  LandscapeSwap swap(m_DevMode);
+  LandscapeSwap swap(*this);
   return m_fnTwStartDoc(&m_DevMode, &m_PluginContext[0], &m_PluginContext[1]);
 }
 
 BOOL CTWJob::CallPluginEndDoc() {
   if (!m_fnTwEndDoc) return TRUE;
-  LandscapeSwap swap(m_DevMode);
+  LandscapeSwap swap(*this);
   return m_fnTwEndDoc(&m_DevMode, m_PluginContext[0], m_szGroupFileName);
 }
 
 void CTWJob::CallPluginAbort() {
   if (!m_fnTwAbort) return;
-  LandscapeSwap swap(m_DevMode);
+  LandscapeSwap swap(*this);
   m_fnTwAbort(&m_DevMode, m_PluginContext[0]);
 }
 
@@ -274,11 +253,7 @@ void CTWJob::DeletePerJobKey() {
 void CTWJob::PrintEmptyPage() {
   TarnwickDEVMODE dm = m_DevMode;
   // The page is made with width and height swapped for landscape.
-  if (dm.DM.dmOrientation == 2) {
-    SHORT width = dm.DM.dmPaperWidth;
-    dm.DM.dmPaperWidth = dm.DM.dmPaperLength;
-    dm.DM.dmPaperLength = width;
-  }
+  SwapLandscapeWidthHeight(dm);
   HDC printer = CreateDCW(nullptr, m_szPrinterName, nullptr, reinterpret_cast<const DEVMODEW*>(&dm));
   // The frame is the paper size in 0.01 mm.
   RECT frame = {0, 0, tw::devmode::GetPaperWidth(dm) * 10, tw::devmode::GetPaperLength(dm) * 10};

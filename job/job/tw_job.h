@@ -11,6 +11,9 @@
 
 #include "job/devmode/tarnwick_devmode.h"
 #include "job/job/port_cmd.h"
+#include "job/settings/job_environment.h"
+#include "job/settings/job_setup.h"
+#include "job/settings/settings_store.h"
 #include "job/job/port_job.h"
 
 class CTWFile;
@@ -182,6 +185,67 @@ class CTWJob : public CPortJob {
   BOOL m_bWriteCopiesToGroupFile = TRUE;
   BOOL m_bAddPageNumberToFirstFilename = FALSE;
   DWORD m_dwBitmapMergingMode = 0;
+
+  // ======== The job's DEVMODE record: intake and correction (job_devmode.cpp) ========
+ public:
+  // Corrects the job's copy: uploads' temporary group files, TIFF viewer,
+  // resolution, landscape, pixel size, format flags and colour mode.
+  void CorrectDevMode(TarnwickDEVMODE& devMode);
+  // Exchanges width and height (and their pixel sizes) of a landscape record.
+  void SwapLandscapeWidthHeight(TarnwickDEVMODE& devMode);
+  // The printer is shared and the job comes from another computer.
+  BOOL IsSharedPrinter(const TarnwickDEVMODE* devMode);
+  // Replaces parts of the job's copy by the server's default record.
+  void CopySettingsForSharedPrinter(TarnwickDEVMODE& devMode, BOOL ignoreStandard, BOOL ignoreExtended);
+  // Fills m_Environment.
+  void GetEnvironmentVariables();
+  // The scope of the job's settings (printer named by the record, job ID, INI file).
+  tw::settings::SettingsScope SettingsScope() const;
+  // The job's merge state as the effective-setting rule sees it.
+  tw::settings::MergeState MergeStateForSettings() const;
+
+  // Slots of m_szTemporaryGroupFiles, by tw::settings::TemporaryGroupAction.
+  static constexpr int kTemporaryGroupActions = 6;
+
+  BOOL m_bDataTypeFlag = FALSE;  // RAW/TEXT spool data, then: the job runs in the spooler's context
+  BOOL m_bSharedPrinter = FALSE;
+  tw::settings::JobEnvironment m_Environment;
+  BOOL m_bPreviewWindow = FALSE;
+  std::optional<std::vector<tw::settings::PageRange>> m_PageSelection;  // empty: every page
+  std::u16string m_szCoverPage;  // the accepted cover page file; empty: none
+  BOOL m_bPdfCoverPage = FALSE;
+  BOOL m_bOpenOutputForCoverPage = FALSE;  // "Show Cover Page Filler" with a PDF cover page
+  BOOL m_bStartCoverPageFiller = FALSE;    // the filler starts before printing
+  std::u16string m_szMergeMapName;
+  BOOL m_bMergeActive = FALSE;
+  BOOL m_bMergeOff = FALSE;  // cancelled by the merge utility or merging abandoned
+  BOOL m_bHasMergeSettings = FALSE;
+  tw::merge::MergeJobSettings m_MergeSettings;
+  BOOL m_bBatesSetUp = FALSE;
+  std::u16string m_szOcrBitmapDirectory;
+  BOOL m_bWriteOcrBitmaps = FALSE;
+  std::u16string m_szMessagingInterfaceName;
+  DWORD m_dwMessagingInterfaceID = 0;
+  BOOL m_bClientSessionUnknown = FALSE;
+  tw::settings::JobChannelNames m_ChannelNames;
+  DWORD m_dwStartApplicationTimeout = 5000;
+  DWORD m_dwMessagingTimeout = 10000;
+  DWORD m_dwMessagingTimeout2 = 10000;
+  BOOL m_bAllowAnisotropicDpi = FALSE;
+  BOOL m_bTiffViewer = FALSE;  // the job's own decision; set once
+  std::u16string m_szTemporaryGroupFiles[kTemporaryGroupActions];
+
+ private:
+  void TakeDocumentSwitches(const tw::settings::EffectiveContext& ctx);
+  // Accepts the requested cover page or reports "412: Could not load Cover Page: %s".
+  void TakeCoverPage(const tw::settings::EffectiveContext& ctx);
+  void EnterMergeMode(const tw::settings::EffectiveContext& ctx);
+  // The in-memory switch and m_bNoFileOutput, with their capture-log lines.
+  void TakeOutputSwitches();
+  // Starts the application for messaging and waits for it to be ready.
+  void StartForMessaging();
+  void MakeTemporaryGroupFiles(const tw::settings::EffectiveContext& ctx);
+  // ======== end of the DEVMODE block ========
 };
 
 // Spooler job helpers of the merge hand-shake: pause (FALSE) or resume (TRUE)

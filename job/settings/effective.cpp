@@ -193,6 +193,14 @@ bool EffectiveAppendRequested(const EffectiveContext& ctx) {
   return SwitchOf(ctx, SaveAsDword::AppendFile, ctx.record ? ctx.record->Flags : 0, dm::flags::KeepExistingFiles);
 }
 
+DWORD ExistingFileActionWithoutMerge(const EffectiveContext& ctx) {
+  if (!EffectiveAppendRequested(ctx)) return ctx.record && (ctx.record->Flags & dm::flags::OverwriteExisting) ? 1 : 2;
+  bool byContent = Effective(ctx, PostPrintSendInEmail) &&
+                   (Effective(ctx, EmailContentBased) || Effective(ctx, EmailSimpleContentBased));
+  if (byContent) return Effective(ctx, EmailMultipageContentBased) ? 2 : 0;
+  return 0;
+}
+
 std::optional<DWORD> MergeExistingFileAction(const EffectiveContext& ctx) {
   if (!ctx.merge.HasRecord() || ctx.merge.off) return std::nullopt;
   const auto& r = *ctx.merge.record;

@@ -77,6 +77,10 @@ bool EffectiveAppendRequested(const EffectiveContext& ctx);
 // asks to add to the existing file, else 0. Empty when the job does not
 // merge (or has left merge mode): the action is then decided without merge.
 std::optional<DWORD> MergeExistingFileAction(const EffectiveContext& ctx);
+// The existing-file action without merge: 1 (overwrite, Flags 0x20000) or 2
+// (new name) unless adding to the file is asked; then 0, or 2 when the output
+// is e-mailed split by content with "Multipage Content Based Email".
+DWORD ExistingFileActionWithoutMerge(const EffectiveContext& ctx);
 bool EffectiveRedirectPrinting(const EffectiveContext& ctx);   // merge, Save-As 36, Flags 0x2000000
 bool EffectiveImageWatermark(const EffectiveContext& ctx);     // merge, Save-As 102, WatermarkFlags bit 0 (on without record)
 bool EffectiveWatermarkFirstPageOnly(const EffectiveContext& ctx);  // Save-As 41, WatermarkFlags 0x2
