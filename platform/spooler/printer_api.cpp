@@ -31,8 +31,9 @@ class Packer {
  public:
   Packer(BYTE* base, size_t fixed) : m_base(base), m_used(fixed) {}
   LPWSTR Str(std::u16string_view s) {
-    size_t at = m_used;
-    m_used += (s.size() + 1) * sizeof(WCHAR);
+    // A string after a DEVMODE of odd size starts on the next WCHAR.
+    size_t at = (m_used + 1) & ~size_t{1};
+    m_used = at + (s.size() + 1) * sizeof(WCHAR);
     if (!m_base) return nullptr;
     auto* p = reinterpret_cast<WCHAR*>(m_base + at);
     std::memcpy(p, s.data(), s.size() * sizeof(WCHAR));

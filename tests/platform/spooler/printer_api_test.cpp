@@ -144,6 +144,32 @@ TEST_F(MachineSpoolerTest, GetPrinterLevelsPackRecordDevModeAndStrings) {
   ClosePrinter(h);
 }
 
+TEST_F(MachineSpoolerTest, StringsAfterAnOddSizedDevModeStayAligned) {
+  PrinterSetup p;
+  p.name = u"Odd Printer";
+  p.port = u"TW02:";
+  p.driver = u"Test Driver";
+  p.defaultDevMode = FakeDevMode(u"Odd Printer", 6659);  // 6879 bytes, as the driver's record
+  ASSERT_EQ(MachineSpooler::AddPrinter(p), 0u);
+  HANDLE h = nullptr;
+  WCHAR name[] = u"Odd Printer";
+  ASSERT_TRUE(OpenPrinterW(name, &h, nullptr));
+  DWORD needed = 0;
+  GetPrinterW(h, 2, nullptr, 0, &needed);
+  std::vector<BYTE> buf(needed);
+  ASSERT_TRUE(GetPrinterW(h, 2, buf.data(), needed, &needed));
+  auto* p2 = reinterpret_cast<PRINTER_INFO_2W*>(buf.data());
+  ASSERT_NE(p2->pDevMode, nullptr);
+  for (LPWSTR s : {p2->pPrinterName, p2->pPortName, p2->pDriverName, p2->pSepFile, p2->pPrintProcessor,
+                   p2->pDatatype, p2->pParameters}) {
+    if (!s) continue;
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(s) % 2, 0u);
+    EXPECT_LE(reinterpret_cast<BYTE*>(s), buf.data() + needed - 2);
+  }
+  EXPECT_EQ(std::u16string(p2->pPortName), u"TW02:");
+  ClosePrinter(h);
+}
+
 TEST_F(MachineSpoolerTest, JobsAnswerGetJobAndObeySetJob) {
   twtest::LeakGuard guard;
   DWORD id1 = 0, id2 = 0;
