@@ -22,6 +22,7 @@
 #include "job/settings/effective.h"
 #include "job/settings/printer_ids.h"
 #include "job/settings/shared_printer.h"
+#include "monitor/impersonation.h"
 #include "monitor/log/tw_log.h"
 #include "render/render_setup.h"
 
@@ -170,9 +171,9 @@ BOOL CTWJob::SetDevMode(const BYTE* record, BOOL first) {
 
     m_bSharedPrinter = IsSharedPrinter(record ? &incoming : nullptr);
     if (m_bSharedPrinter || m_bDataTypeFlag) {
-      std::vector<std::u16string> trace;
-      HANDLE client = st::RevertToSpoolerContext(&trace);
-      for (const auto& line : trace) Trace(u"%s", line.c_str());
+      Trace(u"CTWJob::SetDevMode: RevertToPrinterSelf called");
+      HANDLE client = tw::monitor::RevertToPrinterSelfHelper();
+      if (!client) Trace(u"CTWJob::SetDevMode: RevertToPrinterSelf returned NULL, error: %d", GetLastError());
       // The port may have kept the client's token already: it stays the one
       // the job impersonates at its end.
       if (client && !m_hClientToken) m_hClientToken = client;
@@ -280,8 +281,11 @@ void CTWJob::TakeCoverPage(const st::EffectiveContext& ctx) {
   if (!requested) return;
   st::CoverPageCheck check = st::CheckCoverPage(*requested, st::EffectiveFileFormat(ctx));
   if (!check.accepted) {
+    // The job goes on without a cover page: the user is told (message 5)
+    // and the event log keeps it, but the job does not fail.
     std::u16string text = st::CoverPageErrorText(*requested);
     ReportJobErrorText(u"%s", text.c_str());
+    SendMessageToClients(*this, 5, text.c_str());
     return;
   }
   m_szCoverPage = *requested;

@@ -14,6 +14,9 @@
 #include "job/settings/settings_store.h"
 #include "monitor/log/tw_log.h"
 #include "tools/twdriver/stream_writer.h"
+#include "tw/module.h"
+#include "tw/root.h"
+#include "tw/token.h"
 #include "tw_test.h"
 
 namespace {
@@ -230,6 +233,40 @@ TEST_F(JobDevModeTest, DataTypeValueIsTakenAndDeleted) {
   auto other = NewJob();
   ASSERT_TRUE(Take(*other, Letter(), TRUE));
   EXPECT_FALSE(other->m_bDataTypeFlag);
+}
+
+TEST_F(JobDevModeTest, RawJobWorksAsTheSpoolerAndGivesTheClientBackAtItsEnd) {
+  auto machine = *tw::config::Get();
+  machine.users.push_back({u"alice", u"TARNWICK-PC", u"S-1-5-21-1-2-3-1001", {}});
+  ASSERT_TRUE(tw::config::Save(machine));
+  tw::module::RegisterBuiltin(u"Spoolss.dll", tw::token::SpoolssExports());
+  ASSERT_TRUE(st::Write(Scope(), st::JobDataType, u"TEXT"));
+  HANDLE user = tw::token::MakeUserToken(u"alice", 0);
+  ASSERT_NE(user, nullptr) << GetLastError();
+  ASSERT_TRUE(ImpersonateLoggedOnUser(user));
+  CloseHandle(user);
+  ASSERT_TRUE(st::Write(Scope(), st::EnvUserName, u"printer-side"));
+  {
+    auto job = NewJob();
+    ASSERT_TRUE(Take(*job, Letter(), TRUE));
+    EXPECT_TRUE(job->m_bDataTypeFlag);
+    EXPECT_NE(job->m_hClientToken, nullptr);
+    EXPECT_FALSE(tw::token::IsImpersonating());
+    // Working as the spooler there is no client token to expand with: the
+    // printer's "EnvVars" value.
+    EXPECT_EQ(job->m_Environment.userName, u"printer-side");
+  }
+  EXPECT_TRUE(tw::token::IsImpersonating());
+  EXPECT_EQ(tw::token::ThreadUser().name, u"alice");
+  {
+    // Another job stays in the client's context and expands as the client.
+    auto job = NewJob();
+    ASSERT_TRUE(Take(*job, Letter(), TRUE));
+    EXPECT_FALSE(job->m_bDataTypeFlag);
+    EXPECT_TRUE(tw::token::IsImpersonating());
+    EXPECT_EQ(job->m_Environment.userName, u"alice");
+  }
+  RevertToSelf();
 }
 
 TEST_F(JobDevModeTest, InterfaceChannelsTimeoutsAndCaptureLines) {
