@@ -1,6 +1,5 @@
 #include "job/settings/devmode_intake.h"
 
-#include <atomic>
 #include <cstring>
 
 #include "job/devmode/devmode_access.h"
@@ -18,34 +17,6 @@ std::u16string CleanDocumentName(const SettingsScope& scope, std::u16string_view
   if (remove.empty()) return name;
   for (size_t at = name.find(remove); at != std::u16string::npos; at = name.find(remove, at)) name.erase(at, remove.size());
   return name;
-}
-
-HANDLE RevertToSpoolerContext(std::vector<std::u16string>* trace) {
-  using RevertFn = HANDLE (*)();
-  // Looked up until found; the spooler's module then stays loaded for the process.
-  static std::atomic<RevertFn> found{nullptr};
-  RevertFn revert = found.load();
-  if (!revert) {
-    if (HMODULE spoolss = LoadLibraryW(u"Spoolss.dll")) {
-      revert = reinterpret_cast<RevertFn>(GetProcAddress(spoolss, "RevertToPrinterSelf"));
-      if (revert)
-        found.store(revert);
-      else
-        FreeLibrary(spoolss);
-    }
-  }
-  if (!revert) {
-    if (trace) trace->push_back(u"CTWJob::SetDevMode: RevertToPrinterSelf returned NULL, error: " +
-                                FromUtf8(std::to_string(ERROR_PROC_NOT_FOUND)));
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    return nullptr;
-  }
-  if (trace) trace->push_back(u"CTWJob::SetDevMode: RevertToPrinterSelf called");
-  HANDLE client = revert();
-  if (!client && trace)
-    trace->push_back(u"CTWJob::SetDevMode: RevertToPrinterSelf returned NULL, error: " +
-                     FromUtf8(std::to_string(GetLastError())));
-  return client;
 }
 
 bool TakeJobDataType(const SettingsScope& scope) {

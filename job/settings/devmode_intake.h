@@ -19,13 +19,6 @@ namespace tw::settings {
 // Name" (exact, case-sensitive); unchanged when that value is empty.
 std::u16string CleanDocumentName(const SettingsScope& scope, std::u16string_view documentName);
 
-// The job leaves the client's security context for the spooler's own
-// ("RevertToPrinterSelf" of "Spoolss.dll", looked up when first needed) and
-// returns the client's token, kept to impersonate the client again at the
-// end of the job; null when the revert failed. The lines to trace are
-// appended to `trace`.
-HANDLE RevertToSpoolerContext(std::vector<std::u16string>* trace = nullptr);
-
 // Reads "Job <id> Data Type" from the printer's key and deletes it; true
 // when it was exactly "RAW" or "TEXT".
 bool TakeJobDataType(const SettingsScope& scope);

@@ -13,8 +13,6 @@
 #include "job/settings/job_environment.h"
 #include "job/settings/shared_printer.h"
 #include "job/settings/save_as.h"
-#include "tw/module.h"
-#include "tw/token.h"
 #include "tw_test.h"
 
 using namespace tw::settings;
@@ -282,41 +280,6 @@ TEST_F(DevModeIntake, RandomRecordsThroughEveryStep) {
     EXPECT_LE(env.ipAddress.size(), 16u);
     EXPECT_EQ(+copy->Flags & dm::flags::SaveAs, 0u);
   }
-}
-
-}  // namespace
-
-namespace {
-
-TEST(SpoolerContext, RevertKeepsTheClientsToken) {
-  twtest::TempRoot root;
-  ASSERT_TRUE(tw::module::RegisterBuiltin(u"Spoolss.dll", tw::token::SpoolssExports()));
-  std::vector<std::u16string> trace;
-  SetLastError(0);
-  EXPECT_EQ(RevertToSpoolerContext(&trace), nullptr) << "not impersonating";
-  ASSERT_EQ(trace.size(), 2u);
-  EXPECT_EQ(trace[0], u"CTWJob::SetDevMode: RevertToPrinterSelf called");
-  EXPECT_EQ(trace[1], u"CTWJob::SetDevMode: RevertToPrinterSelf returned NULL, error: 1008");
-
-  HANDLE alice = tw::token::MakeUserToken(u"alice", 1);
-  ASSERT_TRUE(alice);
-  ASSERT_TRUE(ImpersonateLoggedOnUser(alice));
-  trace.clear();
-  HANDLE client = RevertToSpoolerContext(&trace);
-  ASSERT_NE(client, nullptr);
-  EXPECT_EQ(trace.size(), 1u);
-  HANDLE none = nullptr;
-  EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &none)) << "the spooler's context now";
-  // The job impersonates the client again at its end.
-  using ImpersonateFn = BOOL (*)(HANDLE);
-  auto impersonate = reinterpret_cast<ImpersonateFn>(
-      GetProcAddress(GetModuleHandleW(u"Spoolss.dll"), "ImpersonatePrinterClient"));
-  ASSERT_TRUE(impersonate);
-  ASSERT_TRUE(impersonate(client));
-  EXPECT_TRUE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &none));
-  if (none) CloseHandle(none);
-  RevertToSelf();
-  CloseHandle(alice);
 }
 
 }  // namespace
