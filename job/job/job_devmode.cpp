@@ -1,12 +1,12 @@
 // CTWJob's DEVMODE record: taking it in (SetDevMode), correcting it
 // (CorrectDevMode) and the values the job derives beside it. The steps call
 // the free functions of job/settings and job/devmode in the job's order.
+#include <windows.h>
+#include <winspool.h>
+
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <windows.h>
-#include <winspool.h>
 
 #include "client/forward/redirect_log.h"
 #include "client/handoff/handoff.h"
@@ -69,8 +69,7 @@ const TarnwickDEVMODE* WholeRecord(const std::vector<BYTE>& info, const DEVMODEW
   if (!devMode) return nullptr;
   const BYTE* start = reinterpret_cast<const BYTE*>(devMode);
   const BYTE* end = info.data() + info.size();
-  if (start < info.data() || start > end || static_cast<size_t>(end - start) < sizeof(TarnwickDEVMODE))
-    return nullptr;
+  if (start < info.data() || start > end || static_cast<size_t>(end - start) < sizeof(TarnwickDEVMODE)) return nullptr;
   const auto* record = reinterpret_cast<const TarnwickDEVMODE*>(start);
   return tw::devmode::HasConsistentSize(*record) ? record : nullptr;
 }
@@ -82,9 +81,8 @@ std::optional<TarnwickDEVMODE> PrinterDefaultRecord(const WCHAR* printerName, DW
     Trace(u"%s: OpenPrinter failed. Error: %d", caller, GetLastError());
     return std::nullopt;
   }
-  std::vector<BYTE> info = QueryInfo([&](BYTE* buffer, DWORD size, DWORD* needed) {
-    return GetPrinterW(printer.get(), level, buffer, size, needed);
-  });
+  std::vector<BYTE> info = QueryInfo(
+      [&](BYTE* buffer, DWORD size, DWORD* needed) { return GetPrinterW(printer.get(), level, buffer, size, needed); });
   if (info.empty()) {
     Trace(u"%s: GetPrinter failed. Error: %d", caller, GetLastError());
     return std::nullopt;
@@ -105,9 +103,8 @@ std::optional<st::SpoolerJobNames> SpoolerJobNames(const WCHAR* printerName, DWO
     Trace(u"CTWJob: OpenPrinter failed. Error: %d", GetLastError());
     return std::nullopt;
   }
-  std::vector<BYTE> info = QueryInfo([&](BYTE* buffer, DWORD size, DWORD* needed) {
-    return GetJobW(printer.get(), jobId, 2, buffer, size, needed);
-  });
+  std::vector<BYTE> info = QueryInfo(
+      [&](BYTE* buffer, DWORD size, DWORD* needed) { return GetJobW(printer.get(), jobId, 2, buffer, size, needed); });
   if (info.empty()) {
     Trace(u"CTWJob: GetJob failed. Error: %d", GetLastError());
     return std::nullopt;
@@ -144,9 +141,7 @@ BOOL CreateUnicodeFile(const WCHAR* path) {
 
 }  // namespace
 
-st::SettingsScope CTWJob::SettingsScope() const {
-  return st::ScopeForRecord(m_DevMode, m_dwJobID, m_szPrinterINIFile);
-}
+st::SettingsScope CTWJob::SettingsScope() const { return st::ScopeForRecord(m_DevMode, m_dwJobID, m_szPrinterINIFile); }
 
 st::MergeState CTWJob::MergeStateForSettings() const {
   st::MergeState merge;
@@ -415,9 +410,8 @@ BOOL CTWJob::IsSharedPrinter(const TarnwickDEVMODE* devMode) {
     Trace(u"CTWJob::IsSharedPrinter: OpenPrinter failed. Error: %d", GetLastError());
     return FALSE;
   }
-  std::vector<BYTE> info = QueryInfo([&](BYTE* buffer, DWORD size, DWORD* needed) {
-    return GetPrinterW(printer.get(), 2, buffer, size, needed);
-  });
+  std::vector<BYTE> info = QueryInfo(
+      [&](BYTE* buffer, DWORD size, DWORD* needed) { return GetPrinterW(printer.get(), 2, buffer, size, needed); });
   if (info.empty()) {
     Trace(u"CTWJob::IsSharedPrinter: GetPrinter failed. Error: %d", GetLastError());
     return FALSE;

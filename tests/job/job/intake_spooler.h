@@ -3,14 +3,14 @@
 // file, and jobs with the machine and user they came from.
 #pragma once
 
+#include <windows.h>
+
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include <windows.h>
 
 #include "job/devmode/tarnwick_devmode.h"
 #include "tw/spooler.h"

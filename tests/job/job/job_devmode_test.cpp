@@ -17,6 +17,7 @@
 #include "tw/module.h"
 #include "tw/root.h"
 #include "tw/token.h"
+#include "tw/utf.h"
 #include "tw_test.h"
 
 namespace {
@@ -50,13 +51,13 @@ class JobDevModeTest : public ::testing::Test {
     job->SetPrinterName(kPrinter);
     return job;
   }
-  static BOOL Take(CTWJob& job, const TarnwickDEVMODE& dm, BOOL first) {
+  static BOOL Take(CTWJob &job, const TarnwickDEVMODE &dm, BOOL first) {
     // An exact heap block, so that a read past the record trips the sanitizer.
     std::vector<BYTE> bytes = twtest::IntakeSpooler::Bytes(dm);
     return job.SetDevMode(bytes.data(), first);
   }
   static st::SettingsScope Scope() { return st::ScopeForPrinter(kPrinter, kJob); }
-  static void Ini(const WCHAR* section, const WCHAR* key, const WCHAR* value) {
+  static void Ini(const WCHAR *section, const WCHAR *key, const WCHAR *value) {
     ASSERT_TRUE(WritePrivateProfileStringW(section, key, value, kIni));
   }
   void EnableCaptureLog() {
@@ -119,7 +120,7 @@ TEST_F(JobDevModeTest, InconsistentRecordIsReplacedByTheUserDefaultWithCarriedVa
 
   auto job = NewJob();
   ASSERT_TRUE(Take(*job, dm, TRUE));
-  const auto& copy = job->DevMode();
+  const auto &copy = job->DevMode();
   EXPECT_EQ(copy.FileFormat, 12u);
   EXPECT_EQ(copy.OutputDirectory.Get(), u"C:\\Default");
   EXPECT_EQ(copy.DM.dmPaperSize, 9);
@@ -159,7 +160,7 @@ TEST_F(JobDevModeTest, ForcedPaperAndResolution) {
   dm.Flags = dm.Flags | dmf::UserResolution;
   auto job = NewJob();
   ASSERT_TRUE(Take(*job, dm, TRUE));
-  const auto& copy = job->DevMode();
+  const auto &copy = job->DevMode();
   EXPECT_EQ(copy.DM.dmPaperSize, 9);
   EXPECT_EQ(copy.DM.dmPaperWidth, 2100);
   EXPECT_EQ(copy.DM.dmPaperLength, 2970);
@@ -195,7 +196,7 @@ TEST_F(JobDevModeTest, SharedPrinterTakesTheServersSettings) {
   ASSERT_TRUE(Take(*job, client, TRUE));
   EXPECT_TRUE(job->m_bSharedPrinter);
   EXPECT_TRUE(job->m_bDataTypeFlag);  // works in the spooler's context
-  const auto& copy = job->DevMode();
+  const auto &copy = job->DevMode();
   EXPECT_EQ(copy.OutputDirectory.Get(), u"C:\\Server");
   EXPECT_EQ(copy.StartAppFlags, 0x5u);
   EXPECT_EQ(copy.DM.dmCopies, 2);  // the standard part stays the client's
@@ -300,9 +301,9 @@ TEST_F(JobDevModeTest, InterfaceChannelsTimeoutsAndCaptureLines) {
   EXPECT_EQ(job->DevMode().Flags & dmf::NoFileOutput, 0u);
 
   std::string log = CaptureLog();
-  for (const char* line : {"Pipe name: \\\\.\\pipe\\MyApp5", "Messaging interface enabled.",
-                           "Generate output in memory enabled.", "Start Application Timeout = 1234",
-                           "Messaging Timeout = 10000", "Messaging Timeout 2 = 77"})
+  for (const char *line :
+       {"Pipe name: \\\\.\\pipe\\MyApp5", "Messaging interface enabled.", "Generate output in memory enabled.",
+        "Start Application Timeout = 1234", "Messaging Timeout = 10000", "Messaging Timeout 2 = 77"})
     EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
 }
 
@@ -430,6 +431,35 @@ TEST_F(JobDevModeTest, TemporaryGroupFileForUploadsIsMadeOnce) {
   EXPECT_TRUE(memoryJob->m_szTemporaryGroupFiles[0].empty());
 }
 
+TEST_F(JobDevModeTest, TiffViewerJobGetsItsTemporaryGroupFileFromTheFirstRecord) {
+  std::ofstream(drive_ / "viewer.exe") << "x";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                            u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App"
+                            u" Paths\\TwImageView.exe",
+                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const WCHAR viewer[] = u"C:\\viewer.exe";
+  ASSERT_EQ(RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(viewer), sizeof viewer),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_TRUE(st::Write(Scope(), st::PostPrintOpenTiffViewer, true));
+
+  auto dm = Letter(3);
+  dm.Flags = dm.Flags | dmf::GroupFileDisabled;
+  auto job = NewJob();
+  ASSERT_TRUE(Take(*job, dm, TRUE));
+  EXPECT_TRUE(job->m_bTiffViewer);
+  const std::u16string &path = job->m_szTemporaryGroupFiles[static_cast<int>(st::TemporaryGroupAction::TiffViewer)];
+  EXPECT_NE(path.find(u"TW_TiffViewer_0_7_"), std::u16string::npos) << tw::ToUtf8(path);
+  EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // A format the viewer does not open.
+  auto pdf = NewJob();
+  ASSERT_TRUE(Take(*pdf, Letter(35), TRUE));
+  EXPECT_FALSE(pdf->m_bTiffViewer);
+}
+
 TEST_F(JobDevModeTest, StartForMessagingWaitsForTheApplicationsEvent) {
   ASSERT_TRUE(st::Write(Scope(), st::MessagingInterfaceName, u"MyApp"));
   Ini(u"Default Settings", u"Start Application Timeout", u"60000");
@@ -477,13 +507,13 @@ TEST_F(JobDevModeTest, SwapLandscapeWidthHeightOnlyForLandscape) {
 // colour mode the writers accept.
 TEST_F(JobDevModeTest, RandomRecordsAreTakenSafely) {
   std::mt19937 random(20261209);
-  auto fill = [&](TarnwickDEVMODE& dm) {
-    auto* bytes = reinterpret_cast<BYTE*>(&dm);
+  auto fill = [&](TarnwickDEVMODE &dm) {
+    auto *bytes = reinterpret_cast<BYTE *>(&dm);
     for (size_t i = 0; i < sizeof dm; ++i) bytes[i] = static_cast<BYTE>(random());
   };
   // Every string field without a terminator.
-  auto unterminated = [](TarnwickDEVMODE& dm) {
-    auto fillString = [](auto& field) { std::memset(field.raw, 'A', sizeof field.raw); };
+  auto unterminated = [](TarnwickDEVMODE &dm) {
+    auto fillString = [](auto &field) { std::memset(field.raw, 'A', sizeof field.raw); };
     fillString(dm.DM.dmDeviceName);
     fillString(dm.DM.dmFormName);
     fillString(dm.ApplicationPath);
@@ -517,12 +547,14 @@ TEST_F(JobDevModeTest, RandomRecordsAreTakenSafely) {
       dm.DM.dmDriverExtra = tw::devmode::kPrivatePartSize;
     }
     if (kind == 2) unterminated(dm);
-    if (round % 4 == 0) spooler_.spooler->attributes = 0x8;
-    else spooler_.spooler->attributes = 0;
+    if (round % 4 == 0)
+      spooler_.spooler->attributes = 0x8;
+    else
+      spooler_.spooler->attributes = 0;
 
     auto job = NewJob();
     ASSERT_TRUE(Take(*job, dm, TRUE));
-    const auto& copy = job->DevMode();
+    const auto &copy = job->DevMode();
     EXPECT_LE(copy.ColorMode, 3u);
     EXPECT_TRUE(copy.DM.dmBitsPerPel == 1 || copy.DM.dmBitsPerPel == 24) << copy.DM.dmBitsPerPel;
     if (kind == 2 && !job->m_bSharedPrinter) {
