@@ -104,6 +104,7 @@ TEST_F(JobDevModeTest, LaterRecordReplacesTheCopyOnlyWithTheSameFormat) {
 }
 
 TEST_F(JobDevModeTest, InconsistentRecordIsReplacedByTheUserDefaultWithCarriedValues) {
+  twtest::LeakGuard leaks;
   auto userDefault = Letter(12);
   userDefault.OutputDirectory.Set(u"C:\\Default");
   spooler_.spooler->userDevMode = twtest::IntakeSpooler::Bytes(userDefault);
@@ -180,6 +181,7 @@ TEST_F(JobDevModeTest, ForcedPaperAndResolution) {
 }
 
 TEST_F(JobDevModeTest, SharedPrinterTakesTheServersSettings) {
+  twtest::LeakGuard leaks;
   spooler_.spooler->attributes = 0x8;
   spooler_.spooler->AddJob(kJob, u"\\\\OTHER-PC", u"TARNWICK\\bob");
   auto server = Letter(7);
@@ -394,6 +396,7 @@ TEST_F(JobDevModeTest, MergeWindowNeedsTheUtilityAndAppendedOutput) {
 }
 
 TEST_F(JobDevModeTest, TemporaryGroupFileForUploadsIsMadeOnce) {
+  twtest::LeakGuard leaks;
   auto scope = Scope();
   ASSERT_TRUE(st::Write(scope, st::PostPrintFtpUpload, true));
   ASSERT_TRUE(st::Write(scope, st::FtpSelectedConnection, 1));
@@ -461,6 +464,7 @@ TEST_F(JobDevModeTest, TiffViewerJobGetsItsTemporaryGroupFileFromTheFirstRecord)
 }
 
 TEST_F(JobDevModeTest, StartForMessagingWaitsForTheApplicationsEvent) {
+  twtest::LeakGuard leaks;
   ASSERT_TRUE(st::Write(Scope(), st::MessagingInterfaceName, u"MyApp"));
   Ini(u"Default Settings", u"Start Application Timeout", u"60000");
   auto dm = Letter();
@@ -506,6 +510,7 @@ TEST_F(JobDevModeTest, SwapLandscapeWidthHeightOnlyForLandscape) {
 // keeps the record's own bytes where nothing corrects them, and leaves a
 // colour mode the writers accept.
 TEST_F(JobDevModeTest, RandomRecordsAreTakenSafely) {
+  twtest::LeakGuard leaks;
   std::mt19937 random(20261209);
   auto fill = [&](TarnwickDEVMODE &dm) {
     auto *bytes = reinterpret_cast<BYTE *>(&dm);
