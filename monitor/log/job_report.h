@@ -40,6 +40,7 @@ BOOL ReportJobErrorV(const JOB_EVENT_INFO& info, BOOL bWithCurrentTime, const WC
 BOOL ReportJobErrorText(const JOB_EVENT_INFO& info, const WCHAR* format, ...);
 // Warning 0x66 (level 2 or more) with the current time.
 BOOL ReportJobWarning(const JOB_EVENT_INFO& info, const WCHAR* format, ...);
+BOOL ReportJobWarningV(const JOB_EVENT_INFO& info, const WCHAR* format, va_list args);
 
 // What an error handler does to the job, worked out from its arguments.
 struct JOB_ERROR {
