@@ -60,8 +60,8 @@ BOOL HandOverJobSettings(LPCWSTR printerName, DWORD jobId, CTWJob& job) {
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, source, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return FALSE;
     CopyTree(key.Get(), HKEY_CURRENT_USER, dest);
   }
+  // With a subkey name, RegDeleteTreeW removes that key itself too.
   LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, source);
-  if (status == ERROR_SUCCESS) status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, source);
   if (status != ERROR_SUCCESS) {
     job.ReportJobErrorText(u"Could not delete registry key 'HKEY_LOCAL_MACHINE\\%s'. Windows error: %d", source,
                            status);
