@@ -1,11 +1,7 @@
 // The job's event reports and error texts, as free functions over what they
 // need of the job (JOB_EVENT_INFO), so that CTWJob's ReportJobEnd,
 // ReportJobError, ReportJobErrorText, ReportJobWarning, HandleError and
-// HandleTiffError are thin calls:
-//
-//   BOOL CTWJob::ReportJobEnd(BOOL bFinished) { return ::ReportJobEnd(EventInfo(), bFinished); }
-//   void CTWJob::HandleError(int n, const char* file, int line) {
-//     ApplyJobError(MakeJobError(n, file, line), ErrorTargets()); }
+// HandleTiffError are thin calls (job/job/job_reports.cpp).
 #pragma once
 #include <windows.h>
 

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 
+#include "event_entries.h"
 #include "fake_spooler.h"
 #include "monitor/log/event_messages.h"
 #include "monitor_host.h"
@@ -29,42 +30,8 @@ using twtest::MonitorHost;
 constexpr WCHAR kPrinter[] = u"Tarnwick Printer";
 constexpr WCHAR kIni[] = u"C:\\tw_printer.ini";
 
-struct Entry {
-  DWORD record = 0;
-  WORD type = 0;
-  DWORD id = 0;
-  std::u16string source;
-  std::vector<std::u16string> strings;
-};
-
-std::vector<Entry> ReadEntries() {
-  std::vector<Entry> out;
-  HANDLE h = OpenEventLogW(nullptr, u"Application");
-  if (!h) return out;
-  std::vector<BYTE> buffer(65536);
-  DWORD read = 0, needed = 0;
-  while (ReadEventLogW(h, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer.data(),
-                       static_cast<DWORD>(buffer.size()), &read, &needed)) {
-    for (DWORD at = 0; at < read;) {
-      EVENTLOGRECORD r;
-      std::memcpy(&r, buffer.data() + at, sizeof r);
-      Entry e;
-      e.record = r.RecordNumber;
-      e.type = r.EventType;
-      e.id = r.EventID;
-      e.source = reinterpret_cast<const char16_t*>(buffer.data() + at + sizeof r);
-      const auto* s = reinterpret_cast<const char16_t*>(buffer.data() + at + r.StringOffset);
-      for (WORD i = 0; i < r.NumStrings; ++i) {
-        e.strings.emplace_back(s);
-        s += e.strings.back().size() + 1;
-      }
-      out.push_back(e);
-      at += r.Length;
-    }
-  }
-  CloseEventLog(h);
-  return out;
-}
+using Entry = twtest::EventEntry;
+using twtest::ReadEventEntries;
 
 std::vector<BYTE> Document(int pages) {
   tw::twdriver::DevModeOptions o;
@@ -237,7 +204,7 @@ TEST_F(JobReportsTest, EventLoggingLevelDecidesTheJobsEntries) {
     Print(host, port, ++jobId, Document(2));
     Print(host, port, ++jobId, Document(0));  // blank
     Print(host, port, ++jobId, Document(2), 7000);
-    auto all = ReadEntries();
+    auto all = ReadEventEntries();
     ASSERT_GE(all.size(), seen);
     std::vector<Entry> added(all.begin() + static_cast<std::ptrdiff_t>(seen), all.end());
     seen = all.size();
@@ -320,12 +287,12 @@ TEST_F(JobReportsTest, HandOverKeyThatStaysIsTheJobsErrorEntry) {
   HANDLE port = AddAndOpenPort(host);
   makeKey(31);
   Print(host, port, 31, Document(1));
-  EXPECT_TRUE(ReadEntries().empty());
+  EXPECT_TRUE(ReadEventEntries().empty());
 
   makeKey(32);
   tw::registry::InjectFault(u"HKLM\\" + source + u"32", tw::registry::Op::DeleteKey, ERROR_ACCESS_DENIED);
   Print(host, port, 32, Document(1));
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].type, EVENTLOG_ERROR_TYPE);
   EXPECT_EQ(entries[0].id, MSG_PRINTING_ERROR);
@@ -399,7 +366,7 @@ TEST_F(JobReportsTest, TwoSpoolerProcessesReportingAtOnceLoseNoEntry) {
 
   std::set<DWORD> records;
   std::map<std::u16string, int> byUser;
-  for (const auto& e : ReadEntries()) {
+  for (const auto& e : ReadEventEntries()) {
     if (e.id != MSG_PRINTING_FINISHED) continue;
     records.insert(e.record);
     ++byUser[e.strings.at(2)];

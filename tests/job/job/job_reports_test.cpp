@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "../../monitor/event_entries.h"
 #include "../../monitor/fake_spooler.h"
 #include "job/job/tw_job.h"
 #include "monitor/log/event_log.h"
@@ -24,40 +25,8 @@ constexpr WCHAR kPrinter[] = u"Tarnwick Printer";
 constexpr WCHAR kGroupFile[] = u"C:\\out\\Letter.grp";
 constexpr DWORD kJobId = 7;
 
-struct Entry {
-  WORD type = 0;
-  DWORD id = 0;
-  std::u16string source;
-  std::vector<std::u16string> strings;
-};
-
-std::vector<Entry> ReadEntries() {
-  std::vector<Entry> out;
-  HANDLE h = OpenEventLogW(nullptr, u"Application");
-  if (!h) return out;
-  std::vector<BYTE> buffer(65536);
-  DWORD read = 0, needed = 0;
-  while (ReadEventLogW(h, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer.data(),
-                       static_cast<DWORD>(buffer.size()), &read, &needed)) {
-    for (DWORD at = 0; at < read;) {
-      EVENTLOGRECORD r;
-      std::memcpy(&r, buffer.data() + at, sizeof r);
-      Entry e;
-      e.type = r.EventType;
-      e.id = r.EventID;
-      e.source = reinterpret_cast<const char16_t*>(buffer.data() + at + sizeof r);
-      const auto* s = reinterpret_cast<const char16_t*>(buffer.data() + at + r.StringOffset);
-      for (WORD i = 0; i < r.NumStrings; ++i) {
-        e.strings.emplace_back(s);
-        s += e.strings.back().size() + 1;
-      }
-      out.push_back(e);
-      at += r.Length;
-    }
-  }
-  CloseEventLog(h);
-  return out;
-}
+using Entry = twtest::EventEntry;
+using twtest::ReadEventEntries;
 
 // One value of the group file's printer section; "<none>" when missing.
 std::u16string GroupEntry(const WCHAR* key, const WCHAR* file = kGroupFile) {
@@ -121,7 +90,7 @@ TEST_F(JobReportsTest, EntriesCarryTheJobsValuesAtItsLoggingLevel) {
     EXPECT_TRUE(job->ReportJobEnd(FALSE));
     EXPECT_TRUE(job->ReportJobWarning(u"The printed document was blank."));
     EXPECT_TRUE(job->ReportJobError(FALSE, u"Cannot find group file: %s", u"C:\\out\\x.grp"));
-    auto entries = ReadEntries();
+    auto entries = ReadEventEntries();
     ASSERT_EQ(entries.size(), c.expected.size()) << "level " << c.level;
     for (size_t i = 0; i < entries.size(); ++i) {
       EXPECT_EQ(entries[i].type, c.expected[i].first) << "level " << c.level << " entry " << i;
@@ -160,7 +129,7 @@ TEST_F(JobReportsTest, JobUnknownToTheSpoolerReportsWithoutUser) {
   auto job = MakeJob(3);
   job->SetJobID(99);
   ASSERT_TRUE(job->ReportJobEnd(TRUE));
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 1u);
   ASSERT_EQ(entries[0].strings.size(), 10u);
   EXPECT_EQ(entries[0].strings[2], u"");
@@ -194,7 +163,7 @@ TEST_F(JobReportsTest, ReportsGiveUpAndTakeBackTheClientIdentity) {
   // The job's destructor gave the identity back.
   EXPECT_TRUE(tw::token::IsImpersonating());
   RevertToSelf();
-  EXPECT_EQ(ReadEntries().size(), 2u);
+  EXPECT_EQ(ReadEventEntries().size(), 2u);
 }
 
 TEST_F(JobReportsTest, HandleErrorNumberFiftySeven) {
@@ -208,7 +177,7 @@ TEST_F(JobReportsTest, HandleErrorNumberFiftySeven) {
   EXPECT_EQ(job->m_szMergeErrorText, u"");
   EXPECT_EQ(GroupEntry(u"Print status"), u"Internal error: 57.");
   EXPECT_EQ(GroupEntry(u"Error Location"), u"<none>");  // "Debug" is off
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].type, EVENTLOG_ERROR_TYPE);
   EXPECT_EQ(entries[0].id, MSG_PRINTING_ERROR);
@@ -233,7 +202,7 @@ TEST_F(JobReportsTest, HandleErrorTextWithDebugAndWithoutGroupFiles) {
   // A null text changes nothing.
   job->HandleError(static_cast<const WCHAR*>(nullptr), "naming.cpp", 90);
   EXPECT_EQ(std::u16string(job->PrintStatus()), text);
-  EXPECT_EQ(ReadEntries().size(), 1u);
+  EXPECT_EQ(ReadEventEntries().size(), 1u);
 
   // Group files switched off: the group file is left alone, the rest happens.
   auto quiet = MakeJob();
@@ -242,7 +211,7 @@ TEST_F(JobReportsTest, HandleErrorTextWithDebugAndWithoutGroupFiles) {
   quiet->HandleError(u"Could not find font: Arial", "emf.cpp", 5);
   EXPECT_FALSE(std::filesystem::exists(root_.Dir() / "drive_c" / "out" / "quiet.grp"));
   EXPECT_EQ(std::u16string(quiet->PrintStatus()), u"Could not find font: Arial");
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1].strings.at(10), u"Could not find font: Arial");
 }
@@ -271,7 +240,7 @@ TEST_F(JobReportsTest, HandleTiffErrorVariants) {
   numberOnly->HandleTiffError(31, "tiff.cpp", 5, 0, "ignored without a number");
   EXPECT_EQ(numberOnly->m_szMergeErrorText, u"");
 
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0].strings.at(10), u"14; TIFF Error: 2 (bad strip)");
   EXPECT_EQ(entries[1].strings.at(10), u"TIFF Error: 5");
