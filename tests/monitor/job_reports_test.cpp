@@ -251,6 +251,7 @@ TEST_F(JobReportsTest, EventLoggingLevelDecidesTheJobsEntries) {
 TEST_F(JobReportsTest, FinishedEntryReadsBackThroughTwspoolEvents) {
   SetLoggingLevel(3);
   {
+    twtest::LeakGuard leaks;  // no event source or printer handle is left open
     MonitorHost host;
     HANDLE port = AddAndOpenPort(host);
     Print(host, port, 21, Document(1));
@@ -311,6 +312,7 @@ TEST_F(JobReportsTest, DamagedEventStoreDoesNotStopPrinting) {
   std::filesystem::create_directories(store.parent_path());
   std::ofstream(store, std::ios::binary) << std::string(8192, 'Z');
   {
+    twtest::LeakGuard leaks;
     MonitorHost host;
     host.RecordOperations();
     HANDLE port = AddAndOpenPort(host);
