@@ -254,8 +254,9 @@ TEST_F(JobReportsTest, RegisteringTheSourceLeavesItsKeyAndNoOpenSource) {
     ASSERT_TRUE(job->RegisterEventLogSource());
     const std::u16string key = std::u16string(EVENTLOG_APPLICATION_KEY) + kPrinter;
     DWORD types = 0, bytes = sizeof types;
-    EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), u"TypesSupported", RRF_RT_REG_DWORD, nullptr, &types, &bytes),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), u"TypesSupported", RRF_RT_REG_DWORD, nullptr, &types, &bytes),
+        ERROR_SUCCESS);
     EXPECT_EQ(types, 7u);
     WCHAR file[MAX_PATH] = {};
     bytes = sizeof file;
