@@ -79,6 +79,7 @@ struct SettingDef {
   Rule rule;
   MergeRule merge;
   MergeField mergeField;
+  const char16_t* meaning;  // what the value is for, in a few words (catalogue_meanings.h)
 };
 
 #define TW_SETTING_ENUM(Id, ...) Id,
