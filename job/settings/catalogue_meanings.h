@@ -76,7 +76,7 @@
   /* Printer identities */ \
   X(PrinterIdPrinterName, u"the printer name for the ID") \
   /* Page Settings */ \
-  X(PageForcePaperEnabled, u"force the paper: every page gets the size and resolution of the \"Force Paper\" values below") \
+  X(PageForcePaperEnabled, u"force the paper: every page gets the size and resolution of this key's \"Force Paper\" values") \
   X(PageForcePaperSize, u"forced paper size code (dmPaperSize; 1 letter, 9 A4)") \
   X(PageForcePaperWidth, u"forced paper width, 0.1 mm") \
   X(PageForcePaperHeight, u"forced paper height, 0.1 mm") \
