@@ -184,6 +184,7 @@ std::vector<CatalogueRow> CatalogueRows() {
     row.defaultText = DefaultText(d);
     row.size = d.size ? number(d.size) : u"";
     row.saveAs = d.saveAs >= 0 ? number(d.saveAs) : u"";
+    row.meaning = d.meaning;
     rows.push_back(std::move(row));
   }
   for (DWORD n = 0; n < kSaveAsDwordCount; ++n)
