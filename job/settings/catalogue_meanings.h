@@ -28,7 +28,7 @@
 // The header and footer values (see TW_BAND_ROWS).
 #define TW_BAND_MEANINGS(X, P, WHAT, PREFIX) \
   X(P##Enable, WHAT u" switch: not 0 prints the " WHAT u" text on the pages") \
-  X(P##Position, u"where the " WHAT u" text is placed across the page (0 at the left edge)") \
+  X(P##Position, u"alignment of the " WHAT u" text across the page: 1 centred, 2 right-aligned, other values at the left") \
   X(P##FirstPageOnly, u"not 0: the " WHAT u" only on the first page of the document") \
   X(P##BackgroundMode, u"not 0: the " WHAT u" text is drawn on an opaque background; 0: transparent") \
   X(P##OffsetUnits, u"unit of \"" PREFIX u"Offset X\" and \"" PREFIX u"Offset Y\": 0 tenths of a millimetre, 1 hundredths of an inch, any other value pixels") \
@@ -53,7 +53,7 @@
   X(P##ColorPatterns, u"not 0: keep colour patterns of the page in " WHAT u" output") \
   X(P##OpenPageLayout, u"page layout a viewer opens the " WHAT u" file with (a layout code)") \
   X(P##OpenPageView, u"panel a viewer shows when it opens the " WHAT u" file (a page-mode code)") \
-  X(P##OpenMagnification, u"magnification a viewer opens the " WHAT u" file with (a code; see \"Open Zoom\")") \
+  X(P##OpenMagnification, u"magnification code a viewer opens the " WHAT u" file with") \
   X(P##OpenHideMenubar, u"not 0: a viewer hides its menu bar for the " WHAT u" file") \
   X(P##OpenHideToolbar, u"not 0: a viewer hides its tool bars for the " WHAT u" file") \
   X(P##OpenHideControls, u"not 0: a viewer hides its window controls for the " WHAT u" file") \
@@ -124,7 +124,7 @@
   X(CoverShowFiller, u"show the cover-page filler, the program that fills in the cover page") \
   X(CoverStartBeforePrinting, u"start the filler before printing, so that the cover page is added before the document's pages") \
   /* Text Output Settings */ \
-  X(TextActionOnExistingFiles, u"text output files that exist already: 0 overwrite, 1 delete first, 2 add a collision number to the new name") \
+  X(TextActionOnExistingFiles, u"text output file that exists already: 1 deleted first, 2 the new file gets a collision number") \
   X(TextGenerateInMemory, u"text output in memory: each page's text is sent to the client rather than written to a file") \
   X(TextNoPageHeaders, u"on when the text equals \"no\" (any case): the text output leaves out its page headers") \
   X(TextUseLegacyCoordinates, u"place short text runs at their clipping rectangle, as older versions did") \
@@ -134,7 +134,7 @@
   X(TextGlyphConversionMethod, u"how glyph indexes of embedded fonts become characters: 0 automatic, 1 font map, 2 index offset, 3 offset preferred") \
   X(TextLineBreaks, u"line-break kind of the text output: 1 CR LF, 2 LF, 3 CR, other values none") \
   X(TextAddSpace, u"spaces between text runs: 0 none, 1 after every run, 2 by gaps, 3 by gaps and inside runs") \
-  X(TextMarginUnits, u"unit of the four text \"Margin\" values: 0 hundredths of an inch") \
+  X(TextMarginUnits, u"unit of the four text \"Margin\" values: 0 hundredths of an inch, 1 tenths of a millimetre, other values pixels") \
   X(TextMarginTop, u"top margin of the text page") \
   X(TextMarginLeft, u"left margin of the text page") \
   X(TextMarginRight, u"right margin of the text page") \
@@ -142,7 +142,7 @@
   X(TextCharacterColumns, u"character columns of the text page grid") \
   X(TextCharacterRows, u"character rows of the text page grid") \
   /* Troubleshooting Settings */ \
-  X(TroubleDebugLoggingEnable, u"not 0: capture every page's data and trace messages for troubleshooting") \
+  X(TroubleDebugLoggingEnable, u"not 0: capture the printed page data into debug capture files and check the fonts it uses") \
   X(TroubleDebugLoggingDirectory, u"directory of the captured page data (PrnDebug.edf)") \
   X(TroubleReadEmfData, u"captured page data file replayed instead of the printed pages; the monitor clears it after the job") \
   /* The per-job key */ \
@@ -150,7 +150,7 @@
   X(JobMessagingInterfaceId, u"the ID of the client's interface for this job") \
   X(JobWindowsSessionId, u"the client's Windows session; it also names the merge block") \
   X(JobAbortJob, u"the client asks to abort the job") \
-  X(JobPromptUserForPassword, u"PDF passwords come from this key") \
+  X(JobPromptUserForPassword, u"the user is prompted for the PDF passwords: they come from this key") \
   X(JobPasswordPromptResult, u"the user answered the prompt; when off, empty passwords are used") \
   X(JobDocumentUserPassword, u"PDF user password, stored with every character XORed with 0x47") \
   X(JobDocumentOwnerPassword, u"PDF owner password, stored with every character XORed with 0x47") \
@@ -167,8 +167,8 @@
   X(IniAddPageNumberToFirstPageFilename, u"on only when 1: the first page's file name gets its page number too") \
   X(IniWriteNumberOfCopiesToGroupFile, u"on only when 1: the group file lists the number of copies") \
   X(IniUnicodeGroupFile, u"1: the group file is written as UTF-16 text") \
-  X(IniOutputDirectory, u"output directory used when the job gives none") \
-  X(IniOutputDirectoryAlt, u"output directory used when the job gives none (older name of \"Output Directory\")") \
+  X(IniOutputDirectory, u"output directory of naming method 8 when the printer's own naming section names none") \
+  X(IniOutputDirectoryAlt, u"output directory of naming method 8, read when \"Output Directory\" is missing") \
   X(IniPluginFilename, u"plug-in library called at the start and end of every document and page") \
   X(IniPassword, u"a document name must contain this text; it is removed from the name") \
   X(IniAlwaysReopenTiffFile, u"on only when 1: every TIFF page is added by reopening the file") \
@@ -307,7 +307,7 @@
   X(EmailDisableAboutBoxLinks, u"on when \"Yes\": the e-mail program shows no links in its about box") \
   X(EmailDisableEmailSettings, u"on when \"Yes\": the e-mail program does not let the user change its settings") \
   X(EmailMailvaneData, u"the e-mail program's own data, handed to it whole") \
-  X(EmailSenderClient, u"how the e-mail is sent (mail client or SMTP), handed to the e-mail program as stored") \
+  X(EmailSenderClient, u"which client sends the e-mail, handed to the e-mail program as stored") \
   X(EmailSmtpServer, u"SMTP server, handed to the e-mail program as stored") \
   X(EmailSmtpPort, u"SMTP port, handed to the e-mail program as stored") \
   X(EmailSmtpSenderEmail, u"sender address for SMTP, handed to the e-mail program as stored") \
@@ -334,14 +334,14 @@
   X(SharePointUpload, u"upload the output to SharePoint") \
   /* Post Print Settings\FTP Settings and its connections */ \
   X(FtpSelectedConnection, u"number of the FTP connection used for uploads; 0 none") \
-  X(FtpSecurityMode, u"FTP security: 1 and 2 FTP over TLS, 3 SFTP, 0 plain FTP") \
+  X(FtpSecurityMode, u"security mode of the connection (a mode code; the usual port is 990 for modes 1 and 2, 22 for mode 3, 21 otherwise)") \
   X(FtpPort, u"server port; 0 the usual port of the security mode") \
   X(FtpProxyPort, u"proxy port; 0 the usual port of the proxy type") \
-  X(FtpProxyType, u"kind of proxy between this computer and the server; 0 none") \
-  X(FtpProxyAuthentication, u"how the proxy authenticates the user") \
-  X(FtpTrustedCertificate, u"not 0: trust the server's certificate") \
-  X(FtpTransferMethod, u"FTP transfer method code") \
-  X(FtpActionOnExistingFiles, u"what happens to a file of the same name on the server (an action code)") \
+  X(FtpProxyType, u"kind of proxy (a type code; the usual port is 1080 for types 1 to 3, 8080 for type 4)") \
+  X(FtpProxyAuthentication, u"how the proxy authenticates the user, handed to the FTP sending program") \
+  X(FtpTrustedCertificate, u"trusted certificate setting of the connection, handed to the FTP sending program") \
+  X(FtpTransferMethod, u"transfer method code, handed to the FTP sending program") \
+  X(FtpActionOnExistingFiles, u"what the FTP sending program does with a file of the same name on the server (an action code)") \
   X(FtpIsPassive, u"passive FTP mode") \
   X(FtpLogging, u"keep a log of the upload in \"Logfile\"") \
   X(FtpShowSuccess, u"show a message when the upload succeeded") \
