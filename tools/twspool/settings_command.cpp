@@ -249,7 +249,10 @@ bool ParseSettingsArgs(const std::vector<std::string>& args, SettingsOptions& op
 
 std::string SettingsListing(const SettingsOptions& options) {
   ts::SettingsScope scope = ts::ScopeForPrinter(options.printer, 0, options.iniFile);
-  std::u16string out = u"Settings of printer \"" + options.printer + u"\" (* set, otherwise the default)\n";
+  // The meanings stay out of the listing to keep one short line per value;
+  // the template and docs/settings.md carry them.
+  std::u16string out = u"Settings of printer \"" + options.printer +
+                       u"\" (* set, otherwise the default; --reg says what each value is for)\n";
   if (options.iniFile.empty()) out += u"The printer's INI file was not given: INI values are not listed.\n";
   for (const GroupInstance& g : Groups(scope, !options.iniFile.empty())) {
     ts::Fill fill = FillOf(g);

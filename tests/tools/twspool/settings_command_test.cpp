@@ -39,6 +39,14 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The rows a printer's template holds: its own registry values, not the
+// per-job keys, the printer-ID table, INI values or values named by a number.
+bool InTemplate(const SettingDef& d) {
+  std::u16string_view group(d.group), name(d.name);
+  return d.store != Store::Ini && d.store != Store::Absolute && group != u"%s\\%d" &&
+         name.find(u"%d") == std::u16string_view::npos;
+}
+
 class SettingsCommand : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -85,6 +93,7 @@ TEST_F(SettingsCommand, ListingMarksSetValuesAndShowsReadings) {
   EXPECT_TRUE(has("[HKEY_CURRENT_USER\\SOFTWARE\\Tarnwick Software LLC\\Tarnwick Printer\\BatesNumbering\\1]"));
   EXPECT_EQ(text.find("Save As Option Settings"), std::string::npos);
   EXPECT_NE(text.find("INI values are not listed"), std::string::npos);
+  EXPECT_EQ(text.find("forced paper size code"), std::string::npos) << "meanings are for the template";
 }
 
 TEST_F(SettingsCommand, IniValuesAreListedFromTheGivenFile) {
@@ -107,10 +116,7 @@ TEST_F(SettingsCommand, RegTemplateParsesAndHoldsEveryPrinterValue) {
   // numbered groups once each; only rows without a default are commented out.
   size_t rows = 0, commented = 0;
   for (const SettingDef& d : AllSettings()) {
-    std::u16string_view group(d.group), name(d.name);
-    if (d.store == Store::Ini || d.store == Store::Absolute || group == u"%s\\%d" ||
-        name.find(u"%d") != std::u16string_view::npos)
-      continue;
+    if (!InTemplate(d)) continue;
     ++rows;
     if (!d.def.present || d.rule == Rule::DefaultIsInterfaceName ||
         !(d.type == ValueType::Dword || d.type == ValueType::Flag || d.type == ValueType::Number ||
@@ -167,7 +173,7 @@ TEST_F(SettingsCommand, RegTemplateSaysWhatEachValueIsFor) {
     if (!lines[i].starts_with("; ") || lines[i].find(": ") == std::string::npos) continue;
     std::string name = lines[i].substr(2, lines[i].find(": ") - 2);
     size_t j = i + 1;
-    while (j < lines.size() && lines[j].starts_with("; ") && !lines[j].starts_with("; set")) ++j;
+    while (j < lines.size() && lines[j].starts_with("; ")) ++j;
     if (j == lines.size() || !(lines[j].starts_with("\"") || lines[j].starts_with(";\""))) continue;
     std::string meaning;
     for (size_t k = i + 1; k < j; ++k) meaning += (meaning.empty() ? "" : " ") + lines[k].substr(2);
@@ -177,15 +183,12 @@ TEST_F(SettingsCommand, RegTemplateSaysWhatEachValueIsFor) {
   }
   size_t rows = 0;
   for (const SettingDef& d : AllSettings()) {
-    std::u16string_view group(d.group), name(d.name);
-    if (d.store == Store::Ini || d.store == Store::Absolute || group == u"%s\\%d" ||
-        name.find(u"%d") != std::u16string_view::npos)
-      continue;
+    if (!InTemplate(d)) continue;
     ++rows;
-    auto range = described.equal_range(tw::ToUtf8(name));
+    auto range = described.equal_range(tw::ToUtf8(d.name));
     bool found = false;
     for (auto it = range.first; it != range.second; ++it) found = found || it->second == tw::ToUtf8(d.meaning);
-    EXPECT_TRUE(found) << tw::ToUtf8(group) << " / " << tw::ToUtf8(name) << ": " << tw::ToUtf8(d.meaning);
+    EXPECT_TRUE(found) << tw::ToUtf8(d.group) << " / " << tw::ToUtf8(d.name) << ": " << tw::ToUtf8(d.meaning);
   }
   EXPECT_GE(described.size(), rows);
   EXPECT_GT(wrapped, 0u) << "no meaning long enough to wrap";
