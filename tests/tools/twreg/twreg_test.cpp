@@ -172,6 +172,7 @@ TEST_F(Twreg, ImportReadsHandWrittenUtf8Files) {
             "\"Gone\"=-\n"
             "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\n"
             "[HKU\\.DEFAULT\\SOFTWARE\\Tarnwick Software LLC\\P1\\Filename Generation Settings]\n"
+            "; a comment ending in a path never swallows the next line: C:\\Out\\\n"
             "\"Use Output Directory from Client\"=dword:1\n");
   ASSERT_EQ(Run({"add", "HKLM\\SOFTWARE\\Old\\Deep", "/v", "x", "/d", "y"}).code, 0);
   ASSERT_EQ(Run({"add", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TwImageView.exe", "/v",
@@ -199,7 +200,10 @@ TEST_F(Twreg, ImportReadsHandWrittenUtf8Files) {
                    "Gone"});
   EXPECT_NE(gone.code, 0);
   EXPECT_NE(Run({"query", "HKLM\\SOFTWARE\\Old"}).code, 0);
-  EXPECT_EQ(Run({"query", "HKCU\\SOFTWARE\\Tarnwick Software LLC\\P1\\Filename Generation Settings"}).code, 0);
+  EXPECT_EQ(Run({"query", "HKCU\\SOFTWARE\\Tarnwick Software LLC\\P1\\Filename Generation Settings", "/v",
+                 "Use Output Directory from Client"})
+                .code,
+            0);
 }
 
 TEST_F(Twreg, MalformedFilesNameTheLineAndWriteNothing) {
