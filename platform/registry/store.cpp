@@ -111,11 +111,10 @@ int queryInt(sqlite3* db, const char* sql, int* value) {
 }
 
 // Runs `step` again while it reports the database busy, for at most the
-// busy timeout. Two steps of the first use of a new file need this because
-// SQLite answers them SQLITE_BUSY at once instead of calling the busy
-// handler: the switch to WAL mode upgrades the read lock it already holds to
-// a write lock (waiting there could deadlock two such processes), and so
-// fails while another process is switching or creating the store.
+// busy timeout. The switch of a new file to WAL mode needs this: it upgrades
+// the read lock it already holds to a write lock, and SQLite refuses that at
+// once, without calling the busy handler (waiting there could deadlock two
+// such processes), while another process is switching or creating the store.
 int retryWhileBusy(const std::function<int()>& step) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
   int delayMs = 1;
