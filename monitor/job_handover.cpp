@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
+#include "job/job/tw_job.h"
 #include "job/settings/registry_key.h"
-#include "monitor/event_report.h"
 
 namespace tw::monitor {
 namespace {
@@ -49,7 +49,7 @@ void CopyTree(HKEY source, HKEY destParent, const std::u16string& destName) {
 
 }  // namespace
 
-BOOL HandOverJobSettings(LPCWSTR printerName, DWORD jobId) {
+BOOL HandOverJobSettings(LPCWSTR printerName, DWORD jobId, CTWJob& job) {
   if (!printerName) return FALSE;
   WCHAR source[512], dest[512];
   _snwprintf_s(source, 512, _TRUNCATE, u"SOFTWARE\\Wow6432Node\\Tarnwick Software LLC\\%s\\Job %d", printerName,
@@ -60,11 +60,11 @@ BOOL HandOverJobSettings(LPCWSTR printerName, DWORD jobId) {
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, source, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return FALSE;
     CopyTree(key.Get(), HKEY_CURRENT_USER, dest);
   }
+  // With a subkey name, RegDeleteTreeW removes that key itself too.
   LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, source);
-  if (status == ERROR_SUCCESS) status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, source);
   if (status != ERROR_SUCCESS) {
-    ReportEventLogEntry(TW_EVENT_ERROR, u"Could not delete registry key 'HKEY_LOCAL_MACHINE\\%s'. Windows error: %d", source,
-                      status);
+    job.ReportJobErrorText(u"Could not delete registry key 'HKEY_LOCAL_MACHINE\\%s'. Windows error: %d", source,
+                           status);
     return FALSE;
   }
   return TRUE;

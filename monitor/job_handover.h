@@ -5,9 +5,12 @@
 
 #include "tw/wintypes.h"
 
+class CTWJob;
+
 namespace tw::monitor {
 // Copies "SOFTWARE\Wow6432Node\Tarnwick Software LLC\<printer>\Job <id>" into
 // HKCU "SOFTWARE\Tarnwick Software LLC\<printer>" and deletes the source.
-// FALSE when there was nothing to hand over or the source could not be deleted.
-BOOL HandOverJobSettings(LPCWSTR printerName, DWORD jobId);
+// FALSE when there was nothing to hand over or the source could not be
+// deleted; the job reports a failed delete as its error entry.
+BOOL HandOverJobSettings(LPCWSTR printerName, DWORD jobId, CTWJob& job);
 }  // namespace tw::monitor

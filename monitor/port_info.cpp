@@ -75,7 +75,7 @@ BOOL CTWPortInfo::StartDocPort(LPCWSTR printerName, DWORD jobId, DWORD, LPBYTE d
   m_dwPortJobId = jobId;
   m_pCurrentJob->SetJobID(jobId);
   m_pCurrentJob->SetPrinterName(printerName);
-  tw::monitor::HandOverJobSettings(printerName, jobId);
+  tw::monitor::HandOverJobSettings(printerName, jobId, *m_pCurrentJob);
   // DOC_INFO_1 and DOC_INFO_2 both begin with the document name.
   if (docInfo) {
     LPWSTR name;

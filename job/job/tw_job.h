@@ -69,6 +69,8 @@ class CTWJob : public CPortJob {
   BOOL GroupFilesEnabled() const;
   // Writes "Print status" into the group files (group file seam).
   BOOL WritePrintStatus(const WCHAR* status);
+  // Writes one entry under the printer's section into the group files.
+  BOOL WriteGroupFileEntry(const WCHAR* key, const WCHAR* value);
 
   // --- read access for the port and tests ---
   DWORD JobID() const { return m_dwJobID; }

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "job/settings/catalogue_meanings.h"
 #include "job/settings/value_text.h"
 #include "tw/casefold.h"
 #include "tw/utf.h"
@@ -47,13 +48,41 @@ constexpr MergeField Http = MergeField::Http;
 constexpr MergeField Ocr = MergeField::Ocr;
 constexpr MergeField Encryption = MergeField::Encryption;
 
+// The meanings by row: every row must have exactly one.
+struct MeaningTable {
+  std::array<const char16_t*, static_cast<std::size_t>(SettingId::Count)> text{};
+  bool twice = false;
+};
+constexpr MeaningTable MakeMeanings() {
+  MeaningTable table;
+  auto set = [&table](SettingId id, const char16_t* text) {
+    auto& slot = table.text[static_cast<std::size_t>(id)];
+    table.twice = table.twice || slot != nullptr;
+    slot = text;
+  };
+#define TW_SETTING_MEANING(Id, Text) set(SettingId::Id, Text);
+  TW_SETTING_MEANINGS(TW_SETTING_MEANING)
+#undef TW_SETTING_MEANING
+  return table;
+}
+constexpr MeaningTable kMeanings = MakeMeanings();
+static_assert(!kMeanings.twice, "a catalogue row has two meanings");
+constexpr bool EveryRowHasMeaning() {
+  for (const char16_t* text : kMeanings.text)
+    if (text == nullptr || *text == u'\0') return false;
+  return true;
+}
+static_assert(EveryRowHasMeaning(), "a catalogue row has no meaning");
+
 constexpr SettingDef Row(const char16_t* id, Store store, const char16_t* group, const char16_t* name,
-                         ValueType type, DefaultValue def, DWORD size, int saveAs, Rule rule, MergeSpec merge) {
-  return {id, store, group, name, type, def, size, saveAs, rule, merge.rule, merge.field};
+                         ValueType type, DefaultValue def, DWORD size, int saveAs, Rule rule, MergeSpec merge,
+                         const char16_t* meaning) {
+  return {id, store, group, name, type, def, size, saveAs, rule, merge.rule, merge.field, meaning};
 }
 
 #define TW_SETTING_ROW(Id, StoreV, Group, Name, Type, Def, Size, SaveAs, RuleV, Merge) \
-  Row(u## #Id, Store::StoreV, Group, Name, ValueType::Type, Def, Size, SaveAs, RuleV, Merge),
+  Row(u## #Id, Store::StoreV, Group, Name, ValueType::Type, Def, Size, SaveAs, RuleV, Merge, \
+      kMeanings.text[static_cast<std::size_t>(SettingId::Id)]),
 constexpr std::array kSettings = {TW_SETTINGS_CATALOGUE(TW_SETTING_ROW)};
 #undef TW_SETTING_ROW
 static_assert(kSettings.size() == static_cast<std::size_t>(SettingId::Count));
@@ -155,6 +184,7 @@ std::vector<CatalogueRow> CatalogueRows() {
     row.defaultText = DefaultText(d);
     row.size = d.size ? number(d.size) : u"";
     row.saveAs = d.saveAs >= 0 ? number(d.saveAs) : u"";
+    row.meaning = d.meaning;
     rows.push_back(std::move(row));
   }
   for (DWORD n = 0; n < kSaveAsDwordCount; ++n)

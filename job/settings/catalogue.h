@@ -79,6 +79,7 @@ struct SettingDef {
   Rule rule;
   MergeRule merge;
   MergeField mergeField;
+  const char16_t* meaning;  // what the value is for, in a few words (catalogue_meanings.h)
 };
 
 #define TW_SETTING_ENUM(Id, ...) Id,
@@ -140,8 +141,9 @@ std::u16string DefaultText(const SettingDef& def);
 // value name, type word, default text, size ("" when not given) and the
 // Save-As number (the row's own for the Save-As tables, else the number of
 // the Save-As value that overrides it; "" when none).
+// The meaning is the row's (empty for the Save-As tables).
 struct CatalogueRow {
-  std::u16string group, name, type, defaultText, size, saveAs;
+  std::u16string group, name, type, defaultText, size, saveAs, meaning;
 };
 std::vector<CatalogueRow> CatalogueRows();
 

@@ -57,6 +57,22 @@ its buffer gives the default. The per-job PDF passwords are stored with every
 character XORed with 0x47; the FTP passwords as two hexadecimal digits per
 character XORed with 0x6C.
 
+## A printer's settings as a template
+
+`twspool settings PRINTER` lists a printer's settings by key group as the
+monitor reads them, marking the values that are set (`*`) apart from those
+that hold their defaults; with `--ini FILE` the values of the printer's INI
+file are listed too. `twspool settings PRINTER --reg` writes the same values
+as a `.reg` file that `twreg import` accepts: every value of the printer's
+key groups, with its current value when set and its default otherwise,
+preceded by two kinds of `;` comment lines, first the value's type, default
+and overriding Save-As value (ending in `; set` when the value was set),
+then what the value is for (the Use column below), wrapped at 100 columns.
+A value without a default is written commented out. Per-job keys, the
+printer-ID table and values named by a number (`Font %d`) are left out. An
+administrator edits the values, deletes what is not wanted and imports the
+file to configure a printer.
+
 ## Save-As values
 
 While the DEVMODE's `Flags` bit 31 is set, a value of the job's key
@@ -81,16 +97,16 @@ const char* GroupNote(std::u16string_view group) {
 }
 
 // Table cells must not break the Markdown table.
-std::string Cell(std::u16string_view s) {
-  std::string out = U8(s);
-  if (out.empty()) return "";
+std::string Text(std::u16string_view s) {
   std::string escaped;
-  for (char c : out) {
+  for (char c : U8(s)) {
     if (c == '|') escaped += "\\|";
     else escaped += c;
   }
-  return "`" + escaped + "`";
+  return escaped;
 }
+
+std::string Cell(std::u16string_view s) { return s.empty() ? "" : "`" + Text(s) + "`"; }
 
 }  // namespace
 
@@ -109,11 +125,11 @@ std::string SettingsDocumentation() {
   for (const auto& group : groups) {
     doc << "\n## " << U8(group) << "\n\n";
     if (const char* note = GroupNote(group)) doc << note << "\n\n";
-    doc << "| Value | Type | Default | Size | Save-As |\n|---|---|---|---|---|\n";
+    doc << "| Value | Type | Default | Size | Save-As | Use |\n|---|---|---|---|---|---|\n";
     for (const CatalogueRow& r : rows) {
       if (r.group != group) continue;
       doc << "| " << Cell(r.name) << " | " << U8(r.type) << " | " << Cell(r.defaultText) << " | " << U8(r.size)
-          << " | " << U8(r.saveAs) << " |\n";
+          << " | " << U8(r.saveAs) << " | " << Text(r.meaning) << " |\n";
     }
   }
   doc << "\n## Save-As values (" << U8(saveAsGroup) << ")\n\n";

@@ -146,16 +146,21 @@ BOOL ReportJobErrorText(const JOB_EVENT_INFO& info, const WCHAR* format, ...) {
   return ok;
 }
 
-BOOL ReportJobWarning(const JOB_EVENT_INFO& info, const WCHAR* format, ...) {
+BOOL ReportJobWarningV(const JOB_EVENT_INFO& info, const WCHAR* format, va_list args) {
   if (!format) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  const std::u16string text = formatText(format, args);
+  return report(info, Entry::Warning, true, text.c_str());
+}
+
+BOOL ReportJobWarning(const JOB_EVENT_INFO& info, const WCHAR* format, ...) {
   va_list args;
   va_start(args, format);
-  const std::u16string text = formatText(format, args);
+  BOOL ok = ReportJobWarningV(info, format, args);
   va_end(args);
-  return report(info, Entry::Warning, true, text.c_str());
+  return ok;
 }
 
 JOB_ERROR MakeJobError(const WCHAR* text, const char* file, int line) {

@@ -1,11 +1,7 @@
 // The job's event reports and error texts, as free functions over what they
 // need of the job (JOB_EVENT_INFO), so that CTWJob's ReportJobEnd,
 // ReportJobError, ReportJobErrorText, ReportJobWarning, HandleError and
-// HandleTiffError are thin calls:
-//
-//   BOOL CTWJob::ReportJobEnd(BOOL bFinished) { return ::ReportJobEnd(EventInfo(), bFinished); }
-//   void CTWJob::HandleError(int n, const char* file, int line) {
-//     ApplyJobError(MakeJobError(n, file, line), ErrorTargets()); }
+// HandleTiffError are thin calls (job/job/job_reports.cpp).
 #pragma once
 #include <windows.h>
 
@@ -40,6 +36,7 @@ BOOL ReportJobErrorV(const JOB_EVENT_INFO& info, BOOL bWithCurrentTime, const WC
 BOOL ReportJobErrorText(const JOB_EVENT_INFO& info, const WCHAR* format, ...);
 // Warning 0x66 (level 2 or more) with the current time.
 BOOL ReportJobWarning(const JOB_EVENT_INFO& info, const WCHAR* format, ...);
+BOOL ReportJobWarningV(const JOB_EVENT_INFO& info, const WCHAR* format, va_list args);
 
 // What an error handler does to the job, worked out from its arguments.
 struct JOB_ERROR {

@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -109,6 +110,34 @@ int queryInt(sqlite3* db, const char* sql, int* value) {
   return rc;
 }
 
+// Runs `step` again while it reports the database busy, for at most the
+// busy timeout. The switch of a new file to WAL mode needs this: it upgrades
+// the read lock it already holds to a write lock, and SQLite refuses that at
+// once, without calling the busy handler (waiting there could deadlock two
+// such processes), while another process is switching or creating the store.
+int retryWhileBusy(const std::function<int()>& step) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  int delayMs = 1;
+  for (;;) {
+    int rc = step();
+    if ((rc & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) return rc;
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    delayMs = std::min(delayMs * 2, 50);
+  }
+}
+
+// Identity, schema version and table count of the file, read in one
+// snapshot: read one by one, another process creating the store between
+// the reads would make it look like a database of another program.
+int inspect(sqlite3* db, int* appId, int* version, int* tables) {
+  int rc = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = queryInt(db, "PRAGMA application_id", appId);
+  if (rc == SQLITE_OK) rc = queryInt(db, "PRAGMA user_version", version);
+  if (rc == SQLITE_OK) rc = queryInt(db, "SELECT count(*) FROM sqlite_master", tables);
+  if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);  // only read
+  return rc;
+}
+
 LONG seed(Db& db) {
   auto now = NowFileTime();
   struct Seed {
@@ -175,12 +204,11 @@ LONG openStore(Connection& c) {
   };
   // Look before writing anything: a file that is not ours stays untouched.
   int appId = 0, version = 0, tables = 0;
-  rc = queryInt(db, "PRAGMA application_id", &appId);
-  if (rc == SQLITE_OK) rc = queryInt(db, "PRAGMA user_version", &version);
-  if (rc == SQLITE_OK) rc = queryInt(db, "SELECT count(*) FROM sqlite_master", &tables);
+  rc = retryWhileBusy([&] { return inspect(db, &appId, &version, &tables); });
   if (rc != SQLITE_OK) {
     LONG error = mapSqlite(rc);
     if (error == ERROR_REGISTRY_CORRUPT) return fail(error, "is damaged or is not a database");
+    if (error == ERROR_BUSY) return fail(error, "is locked by another process");
     return fail(error, std::string("cannot be read: ") + sqlite3_errmsg(db));
   }
   bool fresh = appId == 0 && tables == 0;
@@ -188,11 +216,14 @@ LONG openStore(Connection& c) {
   if (!fresh && version > kSchemaVersion)
     return fail(ERROR_BADDB, "was written by a newer version (schema " + std::to_string(version) + ")");
 
-  char* message = nullptr;
-  rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF", nullptr,
-                    nullptr, &message);
-  sqlite3_free(message);
-  if (rc != SQLITE_OK) return fail(mapSqlite(rc), std::string("cannot be used: ") + sqlite3_errmsg(db));
+  rc = retryWhileBusy([&] { return sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr); });
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    LONG error = mapSqlite(rc);
+    if (error == ERROR_BUSY) return fail(error, "is locked by another process");
+    return fail(error, std::string("cannot be used: ") + sqlite3_errmsg(db));
+  }
 
   c.db = db;
   c.wrapper = std::make_unique<Db>(db);

@@ -40,6 +40,12 @@ class FakeSpooler : public tw::spool::Provider, public std::enable_shared_from_t
     std::lock_guard lock(mutex_);
     jobs_[jobId].status = status;
   }
+  // The job's owner and the computer it was printed from (pUserName, pMachineName).
+  void SetJobUser(DWORD jobId, const std::u16string& user, const std::u16string& machine = u"") {
+    std::lock_guard lock(mutex_);
+    jobs_[jobId].userName = user;
+    jobs_[jobId].machineName = machine;
+  }
   std::vector<Control> Controls() {
     std::lock_guard lock(mutex_);
     return controls_;

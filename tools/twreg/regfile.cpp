@@ -166,7 +166,7 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegKeyBlock>* blocks, st
     *error = "the file is neither UTF-16LE with a byte-order mark nor UTF-8";
     return false;
   }
-  // Physical lines, then logical lines: a line ending in a backslash
+  // Physical lines, then logical lines: a value line ending in a backslash
   // continues hex data on the next one.
   std::vector<std::pair<int, std::u16string>> lines;
   int number = 0;
@@ -179,7 +179,9 @@ bool ParseRegFile(const std::string& bytes, std::vector<RegKeyBlock>* blocks, st
     std::u16string_view line = std::u16string_view(text).substr(start, end - start);
     if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
     std::u16string_view body = continued ? trim(line) : line;
-    bool next = !trim(body).empty() && trim(body).back() == u'\\' && trim(body).front() != u'[';
+    // A key line or a comment never continues, whatever it ends with.
+    bool opener = !continued && !trim(body).empty() && (trim(body).front() == u'[' || trim(body).front() == u';');
+    bool next = !trim(body).empty() && trim(body).back() == u'\\' && !opener;
     if (next) body = trim(body).substr(0, trim(body).size() - 1);
     if (continued) lines.back().second += body;
     else lines.emplace_back(number, std::u16string(body));

@@ -173,12 +173,45 @@ std::optional<twreg::RegValue> DefaultValue(const ts::SettingDef& def, const std
   }
 }
 
-std::u16string Meaning(const ts::SettingDef& def) {
-  std::u16string text = u"; " + std::u16string(def.name) + u": " + std::u16string(ts::TypeWord(def.type));
+}  // namespace
+
+std::u16string RegComment(std::u16string_view text) {
+  std::u16string out;
+  auto emit = [&out](std::u16string line) {
+    if (!line.empty() && line.back() == u'\\') line += u" ;";
+    out += u"; " + line + u"\r\n";
+  };
+  std::u16string line;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find(u' ', at);
+    if (end == std::u16string_view::npos) end = text.size();
+    std::u16string_view word = text.substr(at, end - at);
+    at = end + 1;
+    if (word.empty()) continue;
+    if (!line.empty() && 2 + line.size() + 1 + word.size() > kRegCommentWidth) {
+      emit(std::move(line));
+      line.clear();
+    }
+    if (!line.empty()) line += u' ';
+    line += word;
+  }
+  if (!line.empty()) emit(std::move(line));
+  return out;
+}
+
+namespace {
+
+// What the template says above a value: its name, type, default and Save-As
+// counterpart on the first line (and whether it was set), then its meaning.
+std::u16string Description(const ts::SettingDef& def, bool set) {
+  std::u16string text = std::u16string(def.name) + u": " + std::u16string(ts::TypeWord(def.type));
   if (def.size) text += u" of at most " + Number(def.size - 1) + u" characters";
-  text += u", default " + ts::DefaultText(def);
+  std::u16string byDefault = ts::DefaultText(def);
+  text += u", default " + (byDefault.empty() ? u"\"\"" : byDefault);
   if (def.saveAs >= 0) text += u", Save-As value " + Number(def.saveAs) + u" overrides it";
-  return text;
+  if (set) text += u"; set";
+  return RegComment(text) + RegComment(def.meaning);
 }
 
 }  // namespace
@@ -216,7 +249,10 @@ bool ParseSettingsArgs(const std::vector<std::string>& args, SettingsOptions& op
 
 std::string SettingsListing(const SettingsOptions& options) {
   ts::SettingsScope scope = ts::ScopeForPrinter(options.printer, 0, options.iniFile);
-  std::u16string out = u"Settings of printer \"" + options.printer + u"\" (* set, otherwise the default)\n";
+  // The meanings stay out of the listing to keep one short line per value;
+  // the template and docs/settings.md carry them.
+  std::u16string out = u"Settings of printer \"" + options.printer +
+                       u"\" (* set, otherwise the default; --reg says what each value is for)\n";
   if (options.iniFile.empty()) out += u"The printer's INI file was not given: INI values are not listed.\n";
   for (const GroupInstance& g : Groups(scope, !options.iniFile.empty())) {
     ts::Fill fill = FillOf(g);
@@ -236,26 +272,27 @@ std::string SettingsListing(const SettingsOptions& options) {
 std::string SettingsRegFile(const SettingsOptions& options) {
   ts::SettingsScope scope = ts::ScopeForPrinter(options.printer, 0, options.iniFile);
   std::u16string out = twreg::kRegFileHeader;
-  out += u"; Settings of printer \"" + options.printer + u"\". A value preceded by \"; set\" was set; the others\r\n"
-         u"; hold their defaults. A commented value has no default: it counts only when present.\r\n\r\n";
+  out += u"; Settings of printer \"" + options.printer + u"\". Above each value: its type and default, then what it\r\n"
+         u"; is for. A value marked \"; set\" was set; the others hold their defaults. A commented value\r\n"
+         u"; has no default: it counts only when present.\r\n\r\n";
   for (const GroupInstance& g : Groups(scope, false)) {
     ts::Fill fill = FillOf(g);
     out += u"[" + RootName(g.store) + u"\\" + ts::KeyPath(scope, *g.rows.front(), fill) + u"]\r\n";
     for (const ts::SettingDef* def : g.rows) {
       std::u16string name = ts::ValueName(scope, *def, fill);
-      out += Meaning(*def);
-      if (auto raw = ts::ReadRaw(scope, *def, fill)) {
-        out += u"; set\r\n";
+      auto raw = ts::ReadRaw(scope, *def, fill);
+      out += Description(*def, raw.has_value());
+      if (raw) {
         out += twreg::FormatValueLines({name, raw->type, raw->data, false});
       } else if (def->rule == ts::Rule::ZeroWhenKeyMissing) {
         // Its reading depends on whether the key exists: the template keeps the reading.
         auto id = static_cast<ts::SettingId>(def - ts::AllSettings().data());
         DWORD reading = ts::Read(scope, ts::Setting<ValueType::Dword>{id}, fill);
-        out += u"\r\n" + twreg::FormatValueLines({name, REG_DWORD, DwordBytes(reading), false});
+        out += twreg::FormatValueLines({name, REG_DWORD, DwordBytes(reading), false});
       } else if (auto value = DefaultValue(*def, name)) {
-        out += u"\r\n" + twreg::FormatValueLines(*value);
+        out += twreg::FormatValueLines(*value);
       } else {
-        out += u"\r\n;" + twreg::FormatValueLines({name, REG_SZ, TextBytes(u""), false});
+        out += u";" + twreg::FormatValueLines({name, REG_SZ, TextBytes(u""), false});
       }
     }
     out += u"\r\n";

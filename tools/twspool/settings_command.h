@@ -7,6 +7,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace twspool {
@@ -25,6 +26,14 @@ bool ParseSettingsArgs(const std::vector<std::string>& args, SettingsOptions& op
 std::string SettingsListing(const SettingsOptions& options);
 // The .reg file (UTF-8, CRLF line ends, "Windows Registry Editor Version 5.00").
 std::string SettingsRegFile(const SettingsOptions& options);
+
+// Comment lines of a template stay within this many columns.
+inline constexpr size_t kRegCommentWidth = 100;
+// `text` as ".reg" comment lines ("; " and CRLF), broken between words so
+// that each stays within kRegCommentWidth (a longer word keeps a line of its
+// own). A line never ends in a backslash: a registry file reader would join
+// the next line, the value, to it.
+std::u16string RegComment(std::u16string_view text);
 
 // The whole command: 0 done, 2 bad arguments (usage on `err`).
 int RunSettingsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -2,10 +2,13 @@
 // table, and the administrators' documentation generated from it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -72,6 +75,53 @@ TEST(Catalogue, DefaultTexts) {
   EXPECT_EQ(DefaultText(Definition(TextNoPageHeaders)), u"off");
   EXPECT_EQ(DefaultText(Definition(IniPluginFilename)), u"TwPlugIn.dll");
   EXPECT_EQ(DefaultText(Definition(IniStatisticsPipeName)), u"the job's messaging interface name");
+}
+
+// --- meanings ------------------------------------------------------------------
+
+// Every row says what it is for, on its own: no cross-references a reader
+// of the template cannot follow, no line breaks or tabs that would break a
+// ".reg" comment, and quotes that pair up around the system's own texts.
+TEST(Catalogue, EveryRowHasAMeaningThatReadsOnItsOwn) {
+  for (const SettingDef& d : AllSettings()) {
+    std::string where = U8(d.group) + " / " + U8(d.name);
+    ASSERT_NE(d.meaning, nullptr) << where;
+    std::u16string_view text(d.meaning);
+    EXPECT_GE(text.size(), 8u) << where;
+    EXPECT_EQ(text.find_first_of(u"\r\n\t"), std::u16string_view::npos) << where;
+    EXPECT_EQ(text.back() == u'.' || text.back() == u' ', false) << where << ": a fragment, no full stop or blank";
+    std::string lower = U8(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* ref : {"see below", "see above", "(below)", "(above)", "as above", "as below"})
+      EXPECT_EQ(lower.find(ref), std::string::npos) << where << ": \"" << U8(text) << "\" refers to \"" << ref << "\"";
+    EXPECT_FALSE(std::regex_search(lower, std::regex("\\bparts? *[0-9]|\\bp[0-9]\\.[0-9]")))
+        << where << ": \"" << U8(text) << "\" names a section";
+    EXPECT_EQ(std::count(text.begin(), text.end(), u'"') % 2, 0) << where << ": unpaired quote";
+  }
+}
+
+// A few meanings typed from the configuration documentation's "Use" column,
+// and the generated rows of the stamp keys.
+TEST(Catalogue, KnownMeanings) {
+  EXPECT_EQ(std::u16string_view(Definition(PageForcePaperSize).meaning), u"forced paper size code (dmPaperSize; 1 letter, 9 A4)");
+  EXPECT_EQ(std::u16string_view(Definition(PageForcePaperWidth).meaning), u"forced paper width, 0.1 mm");
+  EXPECT_EQ(std::u16string_view(Definition(NamingMergeUtility).meaning), u"merge utility program; merge mode needs it");
+  EXPECT_EQ(std::u16string_view(Definition(JobAbortJob).meaning), u"the client asks to abort the job");
+  EXPECT_EQ(std::u16string_view(Definition(IniPassword).meaning),
+            u"a document name must contain this text; it is removed from the name");
+  EXPECT_EQ(std::u16string_view(Definition(PostPrintViewInDefaultViewer).meaning),
+            u"open the output with its default viewer");
+  EXPECT_EQ(std::u16string_view(Definition(HeaderOffsetUnits).meaning),
+            u"unit of \"Header Offset X\" and \"Header Offset Y\": 0 tenths of a millimetre, 1 hundredths of an inch, "
+            u"any other value pixels");
+  EXPECT_EQ(std::u16string_view(Definition(FooterFontQuality).meaning),
+            u"footer font: output quality, low byte (lfQuality); the font is used only when all thirteen font values "
+            u"and the face name are present");
+  EXPECT_EQ(std::u16string_view(Definition(BatesFontWeight).meaning),
+            u"Bates number font: weight, 400 normal, 700 bold (lfWeight)");
+  // The PDF and PDF/A keys share their wording but name their own output.
+  EXPECT_NE(std::u16string_view(Definition(PdfAJpegQuality).meaning).find(u"PDF/A"), std::u16string_view::npos);
+  EXPECT_EQ(std::u16string_view(Definition(PdfJpegQuality).meaning).find(u"PDF/A"), std::u16string_view::npos);
 }
 
 // --- the independently typed table -------------------------------------------

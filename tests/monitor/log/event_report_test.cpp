@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "../event_entries.h"
 #include "monitor/log/event_log.h"
 #include "monitor/log/event_messages.h"
 #include "monitor/log/job_report.h"
@@ -15,40 +16,8 @@
 
 namespace {
 
-struct Entry {
-  WORD type = 0;
-  DWORD id = 0;
-  std::u16string source;
-  std::vector<std::u16string> strings;
-};
-
-std::vector<Entry> ReadEntries() {
-  std::vector<Entry> out;
-  HANDLE h = OpenEventLogW(nullptr, u"Application");
-  if (!h) return out;
-  std::vector<BYTE> buffer(65536);
-  DWORD read = 0, needed = 0;
-  while (ReadEventLogW(h, EVENTLOG_SEQUENTIAL_READ | EVENTLOG_FORWARDS_READ, 0, buffer.data(),
-                       static_cast<DWORD>(buffer.size()), &read, &needed)) {
-    for (DWORD at = 0; at < read;) {
-      EVENTLOGRECORD r;
-      std::memcpy(&r, buffer.data() + at, sizeof r);
-      Entry e;
-      e.type = r.EventType;
-      e.id = r.EventID;
-      e.source = reinterpret_cast<const char16_t*>(buffer.data() + at + sizeof r);
-      const auto* s = reinterpret_cast<const char16_t*>(buffer.data() + at + r.StringOffset);
-      for (WORD i = 0; i < r.NumStrings; ++i) {
-        e.strings.emplace_back(s);
-        s += e.strings.back().size() + 1;
-      }
-      out.push_back(e);
-      at += r.Length;
-    }
-  }
-  CloseEventLog(h);
-  return out;
-}
+using Entry = twtest::EventEntry;
+using twtest::ReadEventEntries;
 
 std::u16string RegString(const std::u16string& key, LPCWSTR value) {
   WCHAR buffer[1024] = {};
@@ -119,7 +88,7 @@ TEST_F(EventReportTest, RegisterWritesTheSourceKeyAndReportsNeedEveryString) {
   EXPECT_FALSE(log.IsRegistered());
   EXPECT_FALSE(log.ReportError(eleven));
 
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_EQ(entries[0].type, EVENTLOG_INFORMATION_TYPE);
   EXPECT_EQ(entries[0].id, MSG_PRINTING_FINISHED);
@@ -146,7 +115,7 @@ TEST_F(EventReportTest, LoggingLevelDecidesWhatIsReported) {
     EXPECT_TRUE(ReportJobEnd(info_, FALSE));
     EXPECT_TRUE(ReportJobWarning(info_, u"The printed document was blank."));
     EXPECT_TRUE(ReportJobErrorText(info_, u"Cannot find group file: %s", u"C:\\out\\g.ini"));
-    auto entries = ReadEntries();
+    auto entries = ReadEventEntries();
     EXPECT_EQ(entries.size(), c.expected) << "level " << c.level;
     for (const auto& e : entries) {
       if (c.level < 3) {
@@ -174,7 +143,7 @@ TEST_F(EventReportTest, InsertionStringsAndImpersonation) {
   EXPECT_EQ(reverts_, 1);
   EXPECT_EQ(impersonations_, 1);
 
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 2u);
   const auto& finished = entries[0].strings;
   ASSERT_EQ(finished.size(), 10u);
@@ -239,7 +208,7 @@ TEST_F(EventReportTest, HandleErrorNumberFiftySeven) {
   EXPECT_EQ(r.steps, (std::vector<std::u16string>{u"pending", u"group Print status=Internal error: 57.",
                                                   u"message5 Internal error: 57.", u"status Internal error: 57.",
                                                   u"merge 57 "}));
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].type, EVENTLOG_ERROR_TYPE);
   EXPECT_EQ(entries[0].strings.at(10), u"57");
@@ -264,7 +233,7 @@ TEST_F(EventReportTest, HandleErrorTextAndErrorLocationUnderDebug) {
                          u"group Error Location=naming.cpp line 88", u"message5 25: Cannot create output directory",
                          u"status 25: Cannot create output directory",
                          u"merge 0 25: Cannot create output directory"}));
-  auto entries = ReadEntries();
+  auto entries = ReadEventEntries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].strings.at(10), u"25: Cannot create output directory");
 }

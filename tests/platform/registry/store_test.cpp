@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "reg_test_util.h"
 #include "tw/registry.h"
@@ -23,17 +25,29 @@ F sqliteFn(const char* name) {
   return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
 }
 
-// Runs SQL on a database file with its own connection.
-bool execSql(const std::filesystem::path& path, const char* sql) {
-  auto open = sqliteFn<int (*)(const char*, sqlite3**)>("sqlite3_open");
-  auto exec = sqliteFn<int (*)(sqlite3*, const char*, void*, void*, char**)>("sqlite3_exec");
-  auto close = sqliteFn<int (*)(sqlite3*)>("sqlite3_close");
-  if (!open || !exec || !close) return false;
-  sqlite3* db = nullptr;
-  bool ok = open(path.c_str(), &db) == SQLITE_OK && exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-  close(db);
-  return ok;
-}
+// A connection of its own to a database file, as another program has.
+class RawDb {
+ public:
+  explicit RawDb(const std::filesystem::path& path) {
+    auto open = sqliteFn<int (*)(const char*, sqlite3**)>("sqlite3_open");
+    ok_ = open && open(path.c_str(), &db_) == SQLITE_OK;
+  }
+  ~RawDb() {
+    if (auto close = sqliteFn<int (*)(sqlite3*)>("sqlite3_close")) close(db_);
+  }
+  RawDb(const RawDb&) = delete;
+  RawDb& operator=(const RawDb&) = delete;
+  bool Exec(const char* sql) {
+    auto exec = sqliteFn<int (*)(sqlite3*, const char*, void*, void*, char**)>("sqlite3_exec");
+    return ok_ && exec && exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+  bool ok_ = false;
+};
+
+bool execSql(const std::filesystem::path& path, const char* sql) { return RawDb(path).Exec(sql); }
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -93,6 +107,24 @@ TEST(RegistryStore, DamagedPagesGiveAnErrorNotACrash) {
   LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Big", 0, KEY_READ, key.Out());
   if (rc == ERROR_SUCCESS) Query(key, u"Blob", nullptr, &rc);
   EXPECT_TRUE(rc == ERROR_REGISTRY_CORRUPT || rc == ERROR_BADDB) << rc;
+}
+
+// Another process holding the write lock of the new, still empty file (one
+// creating the store at this moment) makes the first call wait, not fail:
+// SQLite refuses the switch to WAL mode at once in that state.
+TEST(RegistryStore, FirstUseWaitsWhileAnotherConnectionHoldsTheWriteLock) {
+  twtest::TempRoot root;
+  RawDb other(tw::registry::DatabasePath());
+  ASSERT_TRUE(other.Exec("BEGIN IMMEDIATE"));
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    other.Exec("ROLLBACK");
+  });
+  Key key;
+  LONG rc = Create(HKEY_CURRENT_USER, u"SOFTWARE\\AfterTheWait", &key);
+  release.join();
+  EXPECT_EQ(rc, ERROR_SUCCESS) << tw::registry::StoreProblem();
+  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\AfterTheWait"));
 }
 
 // Children write into one key at once; every value of every child arrives.

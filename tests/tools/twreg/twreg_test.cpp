@@ -172,6 +172,7 @@ TEST_F(Twreg, ImportReadsHandWrittenUtf8Files) {
             "\"Gone\"=-\n"
             "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\n"
             "[HKU\\.DEFAULT\\SOFTWARE\\Tarnwick Software LLC\\P1\\Filename Generation Settings]\n"
+            "; a comment ending in a path never swallows the next line: C:\\Out\\\n"
             "\"Use Output Directory from Client\"=dword:1\n");
   ASSERT_EQ(Run({"add", "HKLM\\SOFTWARE\\Old\\Deep", "/v", "x", "/d", "y"}).code, 0);
   ASSERT_EQ(Run({"add", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\TwImageView.exe", "/v",
@@ -199,7 +200,10 @@ TEST_F(Twreg, ImportReadsHandWrittenUtf8Files) {
                    "Gone"});
   EXPECT_NE(gone.code, 0);
   EXPECT_NE(Run({"query", "HKLM\\SOFTWARE\\Old"}).code, 0);
-  EXPECT_EQ(Run({"query", "HKCU\\SOFTWARE\\Tarnwick Software LLC\\P1\\Filename Generation Settings"}).code, 0);
+  EXPECT_EQ(Run({"query", "HKCU\\SOFTWARE\\Tarnwick Software LLC\\P1\\Filename Generation Settings", "/v",
+                 "Use Output Directory from Client"})
+                .code,
+            0);
 }
 
 TEST_F(Twreg, MalformedFilesNameTheLineAndWriteNothing) {
@@ -296,27 +300,43 @@ TEST_F(Twreg, DeleteValuesAndPrompts) {
   EXPECT_NE(Run({"query", "HKCU\\SOFTWARE\\D"}).code, 0);
 }
 
-TEST_F(Twreg, TwoImportsAtOnceBothArriveWhole) {
-  for (int f = 0; f < 2; ++f) {
+// Three imports into a root whose registry does not exist yet: they create
+// it together, and every one of them succeeds and arrives whole.
+TEST_F(Twreg, ImportsAtOnceIntoAFreshRootAllArriveWhole) {
+  constexpr int kFiles = 3;
+  std::string bin = quote((binDir() / "twreg").string()) + " --root " + quote(root_.Dir().string());
+  std::string command, pids;
+  for (int f = 0; f < kFiles; ++f) {
     std::ostringstream text;
     text << "Windows Registry Editor Version 5.00\n";
     for (int k = 0; k < 40; ++k) {
       text << "[HKCU\\SOFTWARE\\Par\\F" << f << "\\K" << k << "]\n";
       for (int v = 0; v < 5; ++v) text << "\"v" << v << "\"=dword:" << std::hex << (f * 1000 + k * 10 + v) << std::dec << "\n";
     }
-    writeFile(File(f ? "p1.reg" : "p0.reg"), text.str());
+    std::string name = "p" + std::to_string(f);
+    writeFile(File((name + ".reg").c_str()), text.str());
+    command += bin + " import " + quote(File((name + ".reg").c_str()).string()) + " >/dev/null 2>" +
+               quote(File((name + ".err").c_str()).string()) + " & " + name + "=$!; ";
+    pids += " $" + name;
   }
-  std::string bin = quote((binDir() / "twreg").string()) + " --root " + quote(root_.Dir().string());
-  std::string command = "(" + bin + " import " + quote(File("p0.reg").string()) + " & " + bin + " import " +
-                        quote(File("p1.reg").string()) + " & wait) >/dev/null 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  for (int f = 0; f < 2; ++f)
-    for (int k = 0; k < 40; k += 13) {
-      std::u16string sub = tw::FromUtf8("SOFTWARE\\Par\\F" + std::to_string(f) + "\\K" + std::to_string(k));
-      DWORD value = 0, size = 4;
-      ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, sub.c_str(), u"v4", RRF_RT_REG_DWORD, nullptr, &value, &size), 0);
-      EXPECT_EQ(value, static_cast<DWORD>(f * 1000 + k * 10 + 4));
-    }
+  // Each import's own exit status counts (a bare `wait` would hide it).
+  command += "rc=0; for p in" + pids + "; do wait $p || rc=1; done; exit $rc";
+  int status = std::system(command.c_str());
+  std::string errors;
+  for (int f = 0; f < kFiles; ++f) errors += readFile(File(("p" + std::to_string(f) + ".err").c_str()));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << errors;
+  EXPECT_EQ(errors, "");
+  for (int f = 0; f < kFiles; ++f)
+    for (int k = 0; k < 40; ++k)
+      for (int v = 0; v < 5; ++v) {
+        std::u16string sub = tw::FromUtf8("SOFTWARE\\Par\\F" + std::to_string(f) + "\\K" + std::to_string(k));
+        std::u16string name = tw::FromUtf8("v" + std::to_string(v));
+        DWORD value = 0, size = 4;
+        ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, sub.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size),
+                  0)
+            << f << "\\" << k << "\\" << v;
+        EXPECT_EQ(value, static_cast<DWORD>(f * 1000 + k * 10 + v));
+      }
 }
 
 TEST_F(Twreg, DamagedDatabaseGivesAClearMessage) {

@@ -1,0 +1,157 @@
+// The job's event reports and error handlers: thin calls over the reporters
+// of monitor/log/job_report.h with what the job knows of itself.
+#include <cstdarg>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <winspool.h>
+
+#include "client/messaging/messaging.h"
+#include "job/job/tw_job.h"
+#include "monitor/impersonation.h"
+#include "monitor/log/event_log.h"
+#include "monitor/log/job_report.h"
+#include "monitor/log/tw_log.h"
+
+namespace {
+
+// The values of an entry that describe who printed from where (%3, %8, %9,
+// %10). Empty computer, address or host: the entry shows the machine
+// configuration's.
+struct ReportEnvironment {
+  std::u16string userName;
+  std::u16string computerName;
+  std::u16string ipAddress;
+  std::u16string hostName;
+};
+
+// The owner of the job in the spooler queue; empty when the spooler does not
+// know the job.
+std::u16string SpoolerJobUser(const CTWJob& job) {
+  HANDLE printer = nullptr;
+  if (!job.m_szPrinterName[0] || !OpenPrinterW(const_cast<LPWSTR>(job.m_szPrinterName), &printer, nullptr))
+    return {};
+  std::unique_ptr<void, BOOL (*)(HANDLE)> close(printer, &ClosePrinter);
+  DWORD needed = 0;
+  GetJobW(printer, job.m_dwJobID, 1, nullptr, 0, &needed);
+  if (needed < sizeof(JOB_INFO_1W)) return {};
+  std::vector<BYTE> info(needed);
+  if (!GetJobW(printer, job.m_dwJobID, 1, info.data(), needed, &needed)) return {};
+  const auto* record = reinterpret_cast<const JOB_INFO_1W*>(info.data());
+  return record->pUserName ? std::u16string(record->pUserName) : std::u16string();
+}
+
+// The one place where the job's environment values come into its reports.
+// Until the job keeps them from its DEVMODE, the user is the spooler job's
+// owner and the machine values are the machine configuration's.
+ReportEnvironment EnvironmentOf(const CTWJob& job) {
+  ReportEnvironment env;
+  env.userName = SpoolerJobUser(job);
+  return env;
+}
+
+// What a report needs of the job; keeps the strings the info points into.
+class JobEventContext {
+ public:
+  explicit JobEventContext(const CTWJob& job) : env_(EnvironmentOf(job)) {
+    info_.pszPrinterName = job.m_szPrinterName;
+    info_.pszDocumentName = job.m_szDocumentName;
+    info_.pszUserName = env_.userName.c_str();
+    info_.stSubmitted = job.m_stSubmitted;
+    info_.pszComputerName = env_.computerName.c_str();
+    info_.pszIPAddress = env_.ipAddress.c_str();
+    info_.pszHostName = env_.hostName.c_str();
+    info_.dwEventLoggingLevel = job.m_dwEventLoggingLevel;
+    info_.hClientToken = job.m_hClientToken;
+    // The spooler's own pair, found in "Spoolss.dll".
+    info_.pfnRevertToPrinterSelf = &tw::monitor::RevertToPrinterSelfHelper;
+    info_.pfnImpersonatePrinterClient = &tw::monitor::ImpersonatePrinterClientHelper;
+  }
+  JobEventContext(const JobEventContext&) = delete;
+  JobEventContext& operator=(const JobEventContext&) = delete;
+  const JOB_EVENT_INFO& Info() const { return info_; }
+
+ private:
+  ReportEnvironment env_;
+  JOB_EVENT_INFO info_;
+};
+
+// Puts an error into the job: status pending, group file entries (when the
+// job writes group files), message 5, the print status, the event log and
+// the merge error fields.
+void ApplyToJob(CTWJob& job, const JOB_ERROR& error) {
+  if (!error.bValid) return;
+  JobEventContext context(job);
+  JOB_ERROR_TARGETS targets;
+  targets.event = context.Info();
+  targets.markStatusPending = [&job] { job.m_bPrintStatusPending = TRUE; };
+  if (job.GroupFilesEnabled())
+    targets.writeGroupEntry = [&job](const WCHAR* key, const WCHAR* value) {
+      if (!job.WriteGroupFileEntry(key, value)) Trace(u"CTWJob::HandleError: group entry %s not written", key);
+    };
+  targets.sendErrorMessage = [&job](const WCHAR* text) { SendMessageToClients(job, 5, text); };
+  targets.setPrintStatus = [&job](const WCHAR* text) { job.m_szPrintStatus = text; };
+  targets.setMergeError = [&job](DWORD number, const WCHAR* text) {
+    job.m_dwMergeErrorNumber = number;
+    job.m_szMergeErrorText = text;
+  };
+  if (!ApplyJobError(error, targets)) Trace(u"CTWJob::HandleError: no event entry (%d)", GetLastError());
+}
+
+}  // namespace
+
+BOOL CTWJob::RegisterEventLogSource() {
+  CEventLog log;
+  if (!log.Register(m_szPrinterName)) {
+    Trace(u"CTWJob::RegisterEventLogSource: %s not registered (%d)", m_szPrinterName, GetLastError());
+    return FALSE;
+  }
+  log.Deregister();
+  return TRUE;
+}
+
+BOOL CTWJob::ReportJobEnd(BOOL bFinished) {
+  JobEventContext context(*this);
+  return ::ReportJobEnd(context.Info(), bFinished);
+}
+
+BOOL CTWJob::ReportJobError(BOOL bWithCurrentTime, const WCHAR* format, ...) {
+  JobEventContext context(*this);
+  va_list args;
+  va_start(args, format);
+  BOOL ok = ::ReportJobErrorV(context.Info(), bWithCurrentTime, format, args);
+  va_end(args);
+  return ok;
+}
+
+BOOL CTWJob::ReportJobErrorText(const WCHAR* format, ...) {
+  JobEventContext context(*this);
+  va_list args;
+  va_start(args, format);
+  BOOL ok = ::ReportJobErrorV(context.Info(), TRUE, format, args);
+  va_end(args);
+  return ok;
+}
+
+BOOL CTWJob::ReportJobWarning(const WCHAR* format, ...) {
+  JobEventContext context(*this);
+  va_list args;
+  va_start(args, format);
+  BOOL ok = ::ReportJobWarningV(context.Info(), format, args);
+  va_end(args);
+  return ok;
+}
+
+void CTWJob::HandleError(const WCHAR* text, const char* file, int line) {
+  ApplyToJob(*this, MakeJobError(text, file, line));
+}
+
+void CTWJob::HandleError(int number, const char* file, int line) {
+  ApplyToJob(*this, MakeJobError(number, file, line));
+}
+
+void CTWJob::HandleTiffError(int number, const char* file, int line, int tiffNumber, const char* tiffText) {
+  ApplyToJob(*this, MakeTiffJobError(number, file, line, tiffNumber, tiffText));
+}
