@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "../../monitor/event_entries.h"
 #include "intake_spooler.h"
 #include "job/devmode/devmode_access.h"
 #include "job/job/tw_job.h"
@@ -353,6 +354,15 @@ TEST_F(JobDevModeTest, CoverPageAcceptanceAndRefusal) {
   auto missing = NewJob();
   ASSERT_TRUE(Take(*missing, Letter(3), TRUE));
   EXPECT_TRUE(missing->m_szCoverPage.empty());
+  // The refusal is an error entry of the event log; the job goes on.
+  bool reported = false;
+  for (const auto &entry : twtest::ReadEventEntries())
+    for (const auto &text : entry.strings)
+      if (entry.type == EVENTLOG_ERROR_TYPE &&
+          text.find(u"412: Could not load Cover Page: C:\\missing.tif") != std::u16string::npos)
+        reported = true;
+  EXPECT_TRUE(reported);
+  EXPECT_FALSE(missing->AbortPrinting());
 }
 
 TEST_F(JobDevModeTest, MergeWindowNeedsTheUtilityAndAppendedOutput) {
