@@ -11,10 +11,10 @@
 
 #include "job/devmode/tarnwick_devmode.h"
 #include "job/job/port_cmd.h"
+#include "job/job/port_job.h"
 #include "job/settings/job_environment.h"
 #include "job/settings/job_setup.h"
 #include "job/settings/settings_store.h"
-#include "job/job/port_job.h"
 
 class CTWFile;
 
