@@ -17,16 +17,6 @@
 
 namespace {
 
-// The values of an entry that describe who printed from where (%3, %8, %9,
-// %10). Empty computer, address or host: the entry shows the machine
-// configuration's.
-struct ReportEnvironment {
-  std::u16string userName;
-  std::u16string computerName;
-  std::u16string ipAddress;
-  std::u16string hostName;
-};
-
 // The owner of the job in the spooler queue; empty when the spooler does not
 // know the job.
 std::u16string SpoolerJobUser(const CTWJob& job) {
@@ -43,12 +33,13 @@ std::u16string SpoolerJobUser(const CTWJob& job) {
   return record->pUserName ? std::u16string(record->pUserName) : std::u16string();
 }
 
-// The one place where the job's environment values come into its reports.
-// Until the job keeps them from its DEVMODE, the user is the spooler job's
-// owner and the machine values are the machine configuration's.
-ReportEnvironment EnvironmentOf(const CTWJob& job) {
-  ReportEnvironment env;
-  env.userName = SpoolerJobUser(job);
+// Who printed from where (%3, %8, %9, %10): the job's environment values,
+// known once it has taken in its DEVMODE. Before that (the settings
+// hand-over) the user is the spooler job's owner; an empty computer, address
+// or host makes the entry show the machine configuration's.
+tw::settings::JobEnvironment EnvironmentOf(const CTWJob& job) {
+  tw::settings::JobEnvironment env = job.m_Environment;
+  if (env.userName.empty()) env.userName = SpoolerJobUser(job);
   return env;
 }
 
@@ -74,7 +65,7 @@ class JobEventContext {
   const JOB_EVENT_INFO& Info() const { return info_; }
 
  private:
-  ReportEnvironment env_;
+  tw::settings::JobEnvironment env_;
   JOB_EVENT_INFO info_;
 };
 

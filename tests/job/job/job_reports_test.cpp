@@ -136,6 +136,20 @@ TEST_F(JobReportsTest, JobUnknownToTheSpoolerReportsWithoutUser) {
   EXPECT_EQ(entries[0].strings[1], u"Letter");
 }
 
+TEST_F(JobReportsTest, EnvironmentValuesOfTheRecordFillTheEntry) {
+  auto job = MakeJob(3);
+  job->m_Environment = {u"carol", u"SALES", u"CLIENT-9", u"10.1.2.3", u"client-9.sales.example"};
+  ASSERT_TRUE(job->ReportJobEnd(TRUE));
+  auto entries = ReadEventEntries();
+  ASSERT_EQ(entries.size(), 1u);
+  const auto& strings = entries[0].strings;
+  ASSERT_EQ(strings.size(), 10u);
+  EXPECT_EQ(strings[2], u"carol");  // the record's user wins over the queue's owner
+  EXPECT_EQ(strings[7], u"CLIENT-9");
+  EXPECT_EQ(strings[8], u"10.1.2.3");
+  EXPECT_EQ(strings[9], u"client-9.sales.example");
+}
+
 // Reports are made as the spooler: the client's identity is given up for the
 // report and taken back afterwards, unless the job already gave it up.
 TEST_F(JobReportsTest, ReportsGiveUpAndTakeBackTheClientIdentity) {
