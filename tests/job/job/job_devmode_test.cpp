@@ -376,16 +376,17 @@ TEST_F(JobDevModeTest, MergeWindowNeedsTheUtilityAndAppendedOutput) {
   EXPECT_FALSE(plain->m_bMergeActive);
   EXPECT_FALSE(plain->AbortPrinting());
 
-  // With the utility the job waits for its turn; no merge group gives none,
-  // so merging is abandoned and the job does not print.
+  // With the utility installed the job still prints: until the utility's
+  // hand-shake is built merge mode is off, as without a utility.
   std::ofstream(drive_ / "merge.exe") << "x";
   ASSERT_TRUE(st::Write(Scope(), st::NamingMergeUtility, u"C:\\merge.exe"));
   auto merging = NewJob();
   ASSERT_TRUE(Take(*merging, dm, TRUE));
-  EXPECT_TRUE(merging->m_bMergeActive);
-  EXPECT_TRUE(merging->m_bMergeOff);
-  EXPECT_TRUE(merging->AbortPrinting());
-  EXPECT_EQ(merging->m_szMergeMapName, u"Session\\0\\TwMerge__Tarnwick_Printer");
+  EXPECT_EQ(merging->DevMode().Flags2 & tw::devmode::flags2::MergeWindow, 0);
+  EXPECT_FALSE(merging->m_bMergeActive);
+  EXPECT_FALSE(merging->AbortPrinting());
+  ASSERT_TRUE(merging->StartDoc());
+  EXPECT_TRUE(merging->StartPage());
 
   // A job that overwrites its output never merges.
   auto overwrite = Letter();
