@@ -97,9 +97,11 @@ BOOL CTWPortInfo::WritePort(LPBYTE buffer, DWORD count, LPDWORD written) {
   }
   if (!m_pCurrentJob) return FALSE;
   DWORD consumed = 0;
+  const bool failedBefore = m_pCurrentJob->Document().Failed();
   if (!m_pCurrentJob->WritePort(buffer, count, &consumed)) {
-    LogMessageCapture(TWLOG_ERROR, u"! Error: Job %u of printer %s failed during WritePort: the job is cancelled",
-                      m_dwPortJobId, m_pCurrentJob->PrinterName());
+    if (!failedBefore)
+      LogMessageCapture(TWLOG_ERROR, u"! Error: Job %u of printer %s failed during WritePort: the job is cancelled",
+                        m_dwPortJobId, m_pCurrentJob->PrinterName());
     if (m_hPrinter) m_hPrinter.ControlJob(m_dwPortJobId, JOB_CONTROL_CANCEL);
   }
   // The spooler always sees the whole block accepted.

@@ -179,7 +179,7 @@ void CTWJob::CountDocument() {
   if (locked) ReleaseMutex(mutex.get());
   // A counter held that long belongs to a job that hangs: go on without it,
   // but say that two documents may have got the same number.
-  if (!locked)
+  if (wait == WAIT_TIMEOUT)
     ReportJobWarning(u"The document counter was not free within %d seconds; document number %u was counted "
                      u"without it and may repeat.",
                      static_cast<int>(kDocCounterWait / 1000), m_dwDocumentNumber);

@@ -279,6 +279,23 @@ TEST_F(DocumentTest, HeaderCutOffAtTheEndOfADocumentIsForgotten) {
   host.table->pfnClosePort(b);
 }
 
+// The spooler unloads the monitor in the middle of a document: the port
+// takes its job and its printer handle with it.
+TEST_F(DocumentTest, UnloadInTheMiddleOfADocumentLeavesNoHandle) {
+  twtest::LeakGuard leaks;
+  {
+    MonitorHost host;
+    host.Xcv(u"AddPort", u"");
+    HANDLE port = OpenPort(host);
+    std::u16string printer(kPrinter);
+    spooler_.spooler->AddJob(90, printer, u"unfinished");
+    auto stream = TwoPageJob();
+    ASSERT_TRUE(host.table->pfnStartDocPort(port, printer.data(), 90, 1, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(host.table->pfnWritePort(port, stream.data(), 8000, &written));
+  }
+}
+
 TEST_F(DocumentTest, HandOverKeyIsCopiedToUserAndDeleted) {
   const WCHAR source[] = u"SOFTWARE\\Wow6432Node\\Tarnwick Software LLC\\Tarnwick Printer\\Job 70";
   HKEY key = nullptr;

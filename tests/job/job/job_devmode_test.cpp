@@ -13,6 +13,7 @@
 #include "job/devmode/devmode_access.h"
 #include "job/job/tw_job.h"
 #include "job/settings/settings_store.h"
+#include "job/settings/shared_printer.h"
 #include "core/log/tw_log.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/module.h"
@@ -498,6 +499,21 @@ TEST_F(JobDevModeTest, StartForMessagingWaitsForTheApplicationsEvent) {
   EXPECT_TRUE(Take(*job, dm, TRUE));
   application.join();
   EXPECT_TRUE(signalled);
+}
+
+// The record of every page asks the spooler again, through the printer the
+// job opened once.
+TEST_F(JobDevModeTest, PageRecordsDoNotReopenThePrinter) {
+  spooler_.spooler->attributes = st::kPrinterAttributeShared;  // the shared copy asks at every page too
+  twtest::LeakGuard leaks;
+  {
+    auto job = NewJob();
+    ASSERT_TRUE(Take(*job, Letter(), TRUE));
+    const int afterDocument = spooler_.spooler->opened;
+    EXPECT_GE(afterDocument, 1);
+    for (int page = 0; page < 3; ++page) ASSERT_TRUE(Take(*job, Letter(), FALSE));
+    EXPECT_EQ(spooler_.spooler->opened, afterDocument);
+  }
 }
 
 TEST_F(JobDevModeTest, SwapLandscapeWidthHeightOnlyForLandscape) {
