@@ -12,3 +12,11 @@ BOOL SendDEVMODEPipeMessage(CTWJob& job, TarnwickDEVMODE& devMode, BOOL first);
 
 // Message numbers: 1 document started, 3 page written, 4 document finished, 5 error.
 BOOL SendMessageToClients(CTWJob& job, DWORD message, const WCHAR* text);
+
+// The preview's abort event (the user closed the preview): whether it is there.
+BOOL PreviewAbortEventExists(CTWJob& job);
+// Sends the preview its overlay image ("Preview Window Overlay"), when one loads.
+BOOL SendPreviewOverlay(CTWJob& job);
+// Output generated in memory as one multipage output: sends the document's
+// image to the client (WM_COPYDATA and pipe), then frees it.
+BOOL SendInMemoryDocument(CTWJob& job);

@@ -3,3 +3,7 @@
 
 BOOL SendDEVMODEPipeMessage(CTWJob&, TarnwickDEVMODE&, BOOL) { return TRUE; }
 BOOL SendMessageToClients(CTWJob&, DWORD, const WCHAR*) { return TRUE; }
+// No preview runs, so none can have been aborted.
+BOOL PreviewAbortEventExists(CTWJob&) { return FALSE; }
+BOOL SendPreviewOverlay(CTWJob&) { return TRUE; }
+BOOL SendInMemoryDocument(CTWJob&) { return TRUE; }
