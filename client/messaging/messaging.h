@@ -12,3 +12,9 @@ BOOL SendDEVMODEPipeMessage(CTWJob& job, TarnwickDEVMODE& devMode, BOOL first);
 
 // Message numbers: 1 document started, 3 page written, 4 document finished, 5 error.
 BOOL SendMessageToClients(CTWJob& job, DWORD message, const WCHAR* text);
+
+// A hook that sees every message a job sends to its clients, before it goes
+// out (diagnostics and tests; null by default).
+typedef void(WINAPI* TW_CLIENT_MESSAGE_HOOK)(void* context, DWORD message, const WCHAR* text);
+void SetClientMessageHook(TW_CLIENT_MESSAGE_HOOK hook, void* context);
+void NotifyClientMessage(DWORD message, const WCHAR* text);

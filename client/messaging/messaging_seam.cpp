@@ -2,4 +2,7 @@
 #include "client/messaging/messaging.h"
 
 BOOL SendDEVMODEPipeMessage(CTWJob&, TarnwickDEVMODE&, BOOL) { return TRUE; }
-BOOL SendMessageToClients(CTWJob&, DWORD, const WCHAR*) { return TRUE; }
+BOOL SendMessageToClients(CTWJob&, DWORD message, const WCHAR* text) {
+  NotifyClientMessage(message, text);
+  return TRUE;
+}
