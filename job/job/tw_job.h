@@ -12,6 +12,7 @@
 #include "job/devmode/tarnwick_devmode.h"
 #include "job/job/port_cmd.h"
 #include "job/job/port_job.h"
+#include "job/naming/naming.h"
 #include "job/settings/job_environment.h"
 #include "job/settings/job_setup.h"
 #include "job/settings/settings_store.h"
@@ -86,9 +87,17 @@ class CTWJob : public CPortJob {
   const WCHAR* PrintStatus() const { return m_szPrintStatus.c_str(); }
 
   // --- job operations of other areas (seams until those areas land) ---
-  BOOL GenerateFilenames(BOOL document);
-  void ReleaseFile();
   BOOL UpdateGroupFile();
+
+  // --- output naming (job/naming/naming.h) ---
+  BOOL GenerateFilenames(BOOL document);
+  BOOL BuildExactFilename(const WCHAR* name);
+  BOOL SetImageFileName(const WCHAR* path, BOOL unique);
+  BOOL ValidateOutputDirectory(const WCHAR* prefix, const WCHAR* directory, BOOL report);
+  BOOL ValidateOutputFile(const WCHAR* prefix, const WCHAR* path, BOOL report);
+  BOOL LockFile(const WCHAR* path);
+  void ReleaseFile();
+  CTWNamingState m_Naming;
 
   // --- event reports (printf-style formats) and error handlers ---
   // Information entry when bFinished, else the aborted warning.
