@@ -38,7 +38,8 @@ std::u16string DocumentNameToFileName(std::u16string_view documentName, std::u16
   if (dot != std::u16string::npos && name.size() - dot - 1 < 5) name.erase(dot);
   name += u'.';
   name += extension;
-  std::erase_if(name, [](char16_t c) { return std::u16string_view(u"\"*/:<>?\\|").find(c) != std::u16string_view::npos; });
+  std::erase_if(name,
+                [](char16_t c) { return std::u16string_view(u"\"*/:<>?\\|").find(c) != std::u16string_view::npos; });
   if (name.size() > 1024) name.resize(1024);
   return name;
 }
@@ -105,12 +106,14 @@ std::u16string ExistingFileRefusedText(std::u16string_view prefix, std::u16strin
 
 std::u16string CreateFileText(std::u16string_view name, DWORD error) {
   std::u16string n(name);
-  if (error == 0) return FormatText(u"25: Could not create file. Please check the access rights of the directory: \"%s\"", n.c_str());
+  if (error == 0)
+    return FormatText(u"25: Could not create file. Please check the access rights of the directory: \"%s\"", n.c_str());
   const WCHAR* format = u"25: Could not create file. Cannot access directory: \"%s\". Windows Error Code: %d";
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
     format = u"25: Could not create file. Directory not found: \"%s\". Windows Error Code: %d";
   else if (error == ERROR_ACCESS_DENIED)
-    format = u"25: Could not create file. Please check the access rights of the directory: \"%s\". Windows Error Code: %d";
+    format =
+        u"25: Could not create file. Please check the access rights of the directory: \"%s\". Windows Error Code: %d";
   return FormatText(format, n.c_str(), static_cast<int>(error));
 }
 

@@ -118,8 +118,8 @@ std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view ex
 
 // --- the system's texts ----------------------------------------------------------
 
-std::u16string InvalidNameText(std::u16string_view name);                                     // 253
-std::u16string DirectoryNotSpecifiedText(std::u16string_view prefix);                         // 25
+std::u16string InvalidNameText(std::u16string_view name);              // 253
+std::u16string DirectoryNotSpecifiedText(std::u16string_view prefix);  // 25
 std::u16string DirectoryNotFoundText(std::u16string_view prefix, std::u16string_view directory);
 std::u16string FileNotSpecifiedText(std::u16string_view prefix);
 // The directory of `path` refused a file (system error `error`).

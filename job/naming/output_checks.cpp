@@ -23,16 +23,21 @@ void Complain(CTWJob& job, const std::u16string& text, BOOL report) {
   SendMessageToClients(job, 5, text.c_str());
 }
 
+std::u16string Number(int n) {
+  WCHAR text[16];
+  swprintf_s(text, std::size(text), u"%d", n);
+  return text;
+}
+
 // Creates and at once drops a hidden delete-on-close file in `folder`;
 // 0 or the system error.
 DWORD ProbeDirectory(const std::u16string& folder) {
-  WCHAR probe[MAX_PATH * 2];
-  const int thread = static_cast<int>(GetCurrentThreadId());
-  swprintf_s(probe, std::size(probe), u"%s~TW%d.tmp", folder.c_str(), thread);
+  const std::u16string base = folder + u"~TW" + Number(static_cast<int>(GetCurrentThreadId()));
+  std::u16string probe = base + u".tmp";
   // Another probe of the same name (a thread id used again) is left alone.
-  for (int n = 1; GetFileAttributesW(probe) != INVALID_FILE_ATTRIBUTES && n <= 1000; ++n)
-    swprintf_s(probe, std::size(probe), u"%s~TW%d_%d.tmp", folder.c_str(), thread, n);
-  HANDLE file = CreateFileW(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  for (int n = 1; GetFileAttributesW(probe.c_str()) != INVALID_FILE_ATTRIBUTES && n <= 1000; ++n)
+    probe = base + u"_" + Number(n) + u".tmp";
+  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
   CloseHandle(file);

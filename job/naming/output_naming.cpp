@@ -22,7 +22,8 @@ namespace {
 // The job's settings as the effective-setting rule reads them.
 struct NamingContext {
   explicit NamingContext(const CTWJob& job)
-      : scope(job.SettingsScope()), ctx{scope, &job.m_DevMode, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE} {}
+      : scope(job.SettingsScope()),
+        ctx{scope, &job.m_DevMode, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE} {}
   st::SettingsScope scope;
   st::EffectiveContext ctx;
 };
@@ -102,8 +103,7 @@ DWORD PageNumberOfName(const CTWJob& job, const NamingContext& nc, bool nameEmpt
   const bool numberFirst = job.m_bAddPageNumberToFirstFilename != FALSE;
   const DWORD page = job.m_dwActPage ? job.m_dwActPage - 1 : 0;  // the pages-per-sheet page index
   // An HTML document with all its pages in one file keeps its name.
-  const bool htmlOneFile =
-      st::EffectiveFileFormat(nc.ctx) == 37 && st::Effective(nc.ctx, st::HtmlSeparatePages) == 0;
+  const bool htmlOneFile = st::EffectiveFileFormat(nc.ctx) == 37 && st::Effective(nc.ctx, st::HtmlSeparatePages) == 0;
   if ((naming.m_bContentSeparatePages || everyPageOwnFile) && !nameEmpty && !htmlOneFile) {
     DWORD perSheet = naming.m_dwPagesPerSheet > 1 ? naming.m_dwPagesPerSheet : 1;
     DWORD sheet = page / perSheet + 1;
@@ -182,8 +182,7 @@ BOOL NamesFromTemporaryFiles(CTWJob& job, const std::u16string& folder, const st
 }
 
 // Methods 0 to 2: a name of the prefix and a number that no file has.
-BOOL MakeUniqueNames(CTWJob& job, const std::u16string& directory, std::u16string prefix,
-                     std::u16string extension) {
+BOOL MakeUniqueNames(CTWJob& job, const std::u16string& directory, std::u16string prefix, std::u16string extension) {
   if (prefix.size() > 8) prefix = u"AAA";
   if (extension.size() > 4) extension = FormatExtensionOf(job);
   if (!job.ValidateOutputDirectory(kPrefixOutputDirectory, directory.c_str(), ReportsFileErrors(job))) return FALSE;
@@ -210,8 +209,8 @@ BOOL CTWJob::GenerateFilenames(BOOL document) {
   if (document) m_bAddPageNumberToFirstFilename = st::Read(nc.scope, st::IniAddPageNumberToFirstPageFilename) == 1;
   const DWORD method = tw::devmode::GetFileGenerationMethod(&m_DevMode);
 
-  const bool byContent = method == 9 || (st::Effective(nc.ctx, st::PostPrintSendInEmail) &&
-                                         st::Effective(nc.ctx, st::EmailContentBased));
+  const bool byContent =
+      method == 9 || (st::Effective(nc.ctx, st::PostPrintSendInEmail) && st::Effective(nc.ctx, st::EmailContentBased));
   if (byContent && (!m_Naming.m_szContentFileName.empty() || m_Naming.m_bContentSeparatePages)) {
     Trace(u"GenerateFilenames: Content based.");
     m_Naming.m_bContentBasedName = TRUE;
@@ -295,14 +294,14 @@ BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
   std::u16string path = pathIn ? pathIn : u"";
   const std::u16string extension = ExtensionFor(*this, nc);
 
-  std::u16string_view file = FilePart(path);
-  size_t dot = file.rfind(u'.');
-  if (dot == std::u16string_view::npos) {
+  const size_t dot = ExtensionDot(path);
+  if (dot == std::u16string::npos) {
     path += u'.';
     path += extension;
-  } else if (dot + 1 == file.size()) {
+  } else if (dot + 1 == path.size()) {
     path += extension;
-  } else if (m_Naming.m_bContentBasedName && _wcsicmp(std::u16string(file.substr(dot + 1)).c_str(), extension.c_str()) != 0) {
+  } else if (m_Naming.m_bContentBasedName && _wcsicmp(path.c_str() + dot + 1, extension.c_str()) != 0) {
+    // A name from the page's content always ends in the format's extension.
     path += u'.';
     path += extension;
   }

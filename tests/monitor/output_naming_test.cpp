@@ -44,9 +44,10 @@ class OutputNamingEndToEnd : public ::testing::Test {
   // Writes a two-page job for a PNG file named `name` in C:\Out and prints it.
   ShellRun PrintJob(const std::string& name, const std::string& options = "") {
     auto job = root_.Dir() / "job.twj";
-    ShellRun written = Shell("'" + (twtest::BinDir() / "twdriver").string() + "' -o '" + job.string() +
-                        "' --set FileFormat=24 --set FileGenerationMethod=3 --set 'OutputDirectory=C:\\Out' --set '" +
-                        "ImageFileName=" + name + "' '" + page_.string() + "' '" + page_.string() + "'");
+    ShellRun written =
+        Shell("'" + (twtest::BinDir() / "twdriver").string() + "' -o '" + job.string() +
+              "' --set FileFormat=24 --set FileGenerationMethod=3 --set 'OutputDirectory=C:\\Out' --set '" +
+              "ImageFileName=" + name + "' '" + page_.string() + "' '" + page_.string() + "'");
     EXPECT_EQ(written.status, 0) << written.out;
     return Shell(Tool("twspool") + " print " + options + " '" + job.string() + "'");
   }
@@ -57,8 +58,8 @@ class OutputNamingEndToEnd : public ::testing::Test {
 
 TEST_F(OutputNamingEndToEnd, TheJobsNamesAreMadeAtTheStartOfTheDocument) {
   // The printer's INI numbers the first page too.
-  ASSERT_TRUE(WritePrivateProfileStringW(u"Default Settings", u"Add Page Number to First Page Filename", u"1",
-                                         kPrinterIni));
+  ASSERT_TRUE(
+      WritePrivateProfileStringW(u"Default Settings", u"Add Page Number to First Page Filename", u"1", kPrinterIni));
   ShellRun run = PrintJob("report");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find(": printed\t"), std::string::npos) << run.out;

@@ -18,7 +18,8 @@ TEST(NameRules, DocumentNameBecomesAFileName) {
 }
 
 TEST(NameRules, ExactNamesRefuseWhatAPathCannotHold) {
-  for (const char16_t* bad : {u"a<b", u"a>b", u"a?b", u"a*b", u"a/b", u"a\"b", u"a|b", u"a\rb", u"a\nb", u"ab:c", u":ab"})
+  for (const char16_t* bad :
+       {u"a<b", u"a>b", u"a?b", u"a*b", u"a/b", u"a\"b", u"a|b", u"a\rb", u"a\nb", u"ab:c", u":ab"})
     EXPECT_TRUE(HasInvalidNameCharacter(bad)) << tw::ToUtf8(bad);
   EXPECT_FALSE(HasInvalidNameCharacter(u"C:\\Out\\report (1).png"));
   EXPECT_FALSE(HasInvalidNameCharacter(u""));

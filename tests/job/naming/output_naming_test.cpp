@@ -191,6 +191,24 @@ TEST_F(OutputNamingTest, DocumentNameMethodAndAnEmptyDocumentName) {
   EXPECT_EQ(Name(), u"C:\\Out\\ (1).png");
 }
 
+TEST_F(OutputNamingTest, NamesFromThePagesContent) {
+  job_.m_DevMode.FileGenerationMethod = 9;
+  first_ = false;
+  job_.m_Naming.m_szContentFileName = u"Invoice 4711.pdf";
+  ASSERT_TRUE(Page(3));
+  EXPECT_EQ(Name(), u"C:\\Out\\Invoice 4711.pdf.png") << "the format's extension, no page number";
+  job_.m_Naming.m_szContentFileName = u"Invoice.PNG";
+  job_.m_Naming.m_bContentSeparatePages = TRUE;
+  ASSERT_TRUE(Page(3));
+  EXPECT_EQ(Name(), u"C:\\Out\\Invoice_003.PNG");
+  // Without content the document name is used.
+  job_.m_Naming.m_szContentFileName.clear();
+  job_.m_Naming.m_bContentSeparatePages = FALSE;
+  wcsncpy_s(job_.m_szDocumentName, u"Letter.docx", _TRUNCATE);
+  ASSERT_TRUE(Page(3));
+  EXPECT_EQ(Name(), u"C:\\Out\\Letter_003.png");
+}
+
 TEST_F(OutputNamingTest, OutputDirectoryIsExpandedOrTheTemporaryOne) {
   job_.m_DevMode.OutputDirectory.Set(u"C:\\Out\\<<USERNAME>>");
   std::filesystem::create_directories(Host(u"C:\\Out\\alice"));
@@ -251,7 +269,8 @@ TEST_F(OutputNamingTest, DirectoryFailuresAreReportedWithTheirTexts) {
   job_.m_DevMode.FileGenerationMethod = 3;
   job_.m_DevMode.ImageFileName.Set(u"C:\\Nope\\report");
   EXPECT_FALSE(Page(1));
-  EXPECT_EQ(std::u16string(job_.PrintStatus()), u"25: Cannot access output directory: \"C:\\Nope\\\". Directory not found.");
+  EXPECT_EQ(std::u16string(job_.PrintStatus()),
+            u"25: Cannot access output directory: \"C:\\Nope\\\". Directory not found.");
 
   // Output in memory: the user is told, but the job's status is not the error.
   job_.m_bGenerateInMemory = TRUE;
@@ -374,9 +393,9 @@ TEST_F(OutputNamingTest, SplitDocumentStartsItsNextFiles) {
     names.push_back(Name());
     Touch(Name());
   }
-  EXPECT_EQ(names, (std::vector<std::u16string>{u"C:\\Out\\report.tif", u"C:\\Out\\report.tif",
-                                                u"C:\\Out\\report_002.tif", u"C:\\Out\\report_002.tif",
-                                                u"C:\\Out\\report_003.tif"}));
+  EXPECT_EQ(names,
+            (std::vector<std::u16string>{u"C:\\Out\\report.tif", u"C:\\Out\\report.tif", u"C:\\Out\\report_002.tif",
+                                         u"C:\\Out\\report_002.tif", u"C:\\Out\\report_003.tif"}));
 
   // Every page its own file.
   ASSERT_TRUE(st::Write(Scope(), st::PageStartNewFileAfterPage, 1));
@@ -390,9 +409,11 @@ TEST_F(OutputNamingTest, ALockThatFailsIsReportedAsCannotWriteFile) {
   EXPECT_FALSE(Page(1));
   auto errors = ErrorEntries();
   ASSERT_GE(errors.size(), 2u);
-  EXPECT_EQ(errors[0], u"25: Cannot write file: \"C:\\Out\\report.tif\". Access Denied to Directory. Windows Error Code: 5");
-  EXPECT_EQ(errors[1], u"25: Could not create file. Please check the access rights of the directory: \"C:\\Out\\report\". "
-                       u"Windows Error Code: 5");
+  EXPECT_EQ(errors[0],
+            u"25: Cannot write file: \"C:\\Out\\report.tif\". Access Denied to Directory. Windows Error Code: 5");
+  EXPECT_EQ(errors[1],
+            u"25: Could not create file. Please check the access rights of the directory: \"C:\\Out\\report\". "
+            u"Windows Error Code: 5");
 }
 
 TEST_F(OutputNamingTest, ValidateOutputFileTexts) {
