@@ -14,6 +14,7 @@
 #include "job/job/document_state.h"
 #include "job/job/port_cmd.h"
 #include "job/job/port_job.h"
+#include "job/naming/naming.h"
 #include "job/settings/job_environment.h"
 #include "job/settings/job_setup.h"
 #include "job/settings/settings_store.h"
@@ -91,8 +92,6 @@ class CTWJob : public CPortJob {
   const WCHAR* PrintStatus() const { return m_szPrintStatus.c_str(); }
 
   // --- job operations of other areas (seams until those areas land) ---
-  BOOL GenerateFilenames(BOOL document);
-  void ReleaseFile();
   BOOL UpdateGroupFile();
   // Steps of StartDoc, EndDoc and AbortDoc (stand-ins in document_seams.cpp).
   // Cover pages: how many are loaded; added before printing or at the end.
@@ -117,6 +116,16 @@ class CTWJob : public CPortJob {
   void ClearEmbeddedFonts();
   // The end of the job in its merge group, aborted or not.
   void EndMerge(BOOL aborted);
+
+  // --- output naming (job/naming/naming.h) ---
+  BOOL GenerateFilenames(BOOL document);
+  BOOL BuildExactFilename(const WCHAR* name);
+  BOOL SetImageFileName(const WCHAR* path, BOOL unique);
+  BOOL ValidateOutputDirectory(const WCHAR* prefix, const WCHAR* directory, BOOL report);
+  BOOL ValidateOutputFile(const WCHAR* prefix, const WCHAR* path, BOOL report);
+  BOOL LockFile(const WCHAR* path);
+  void ReleaseFile();
+  CTWNamingState m_Naming;
 
   // --- event reports (printf-style formats) and error handlers ---
   // Information entry when bFinished, else the aborted warning.

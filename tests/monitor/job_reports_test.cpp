@@ -17,6 +17,7 @@
 #include "fake_spooler.h"
 #include "core/log/event_messages.h"
 #include "monitor_host.h"
+#include "shell_run.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/eventlog_internal.h"
 #include "tw/registry.h"
@@ -54,23 +55,8 @@ std::string ReadText(const std::filesystem::path& path) {
   return s.str();
 }
 
-struct ShellRun {
-  int status = -1;
-  std::string out;
-};
-
-// Runs a command line and collects its standard output and exit status.
-ShellRun Shell(const std::string& command) {
-  ShellRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), n);
-  int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+using twtest::Shell;
+using twtest::ShellRun;
 
 class JobReportsTest : public ::testing::Test {
  public:

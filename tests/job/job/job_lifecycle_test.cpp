@@ -133,9 +133,11 @@ TEST_F(JobLifecycleTest, TextMarginsBecomePixelsAndGroupFileIsRecorded) {
   EXPECT_EQ(job.m_rcTextMargins.left, 150);
   EXPECT_EQ(job.m_rcTextMargins.bottom, 0);
   EXPECT_EQ(job.m_dwCharacterColumns, 132u);
-  WCHAR value[32] = u"unset";
-  GetPrivateProfileStringW(u"Tarnwick Printer", u"Group File", u"missing", value, 32, u"C:\\groups.ini");
-  EXPECT_EQ(std::u16string(value), u"");  // the name itself comes with the output naming
+  WCHAR value[MAX_PATH] = u"unset";
+  GetPrivateProfileStringW(u"Tarnwick Printer", u"Group File", u"missing", value, MAX_PATH, u"C:\\groups.ini");
+  // Named with the output: a unique name in the record's output directory.
+  EXPECT_EQ(std::u16string(value), std::u16string(job.m_szGroupFileName));
+  EXPECT_EQ(std::u16string(value).rfind(u"C:\\Users\\Public\\", 0), 0u) << tw::ToUtf8(value);
   EXPECT_TRUE(job.EndDoc());
 }
 
