@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "output/imaging/dib_ops.h"
-#include "test_dib.h"
+#include "tw_test_dib.h"
 #include "tw_test.h"
 
 using namespace tw::imaging;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "output/imaging/dib_ops.h"
-#include "test_dib.h"
+#include "tw_test_dib.h"
 #include "tw_test.h"
 
 using namespace tw::imaging;
