@@ -15,12 +15,15 @@ inline unsigned Bin(unsigned b, unsigned g, unsigned r) { return (r >> 3) << 10 
 
 // The colours of an image: up to 256 exact ones while it has no more, and a
 // histogram over 32 levels a channel with the sums to average each bin.
+struct BinTotals {
+  std::uint64_t count, b, g, r;
+};
 struct ColorCensus {
   std::vector<std::uint32_t> exact;  // empty once there are more than 256
   bool few = true;
-  std::vector<std::uint64_t> count, sumB, sumG, sumR;
+  std::vector<BinTotals> bins = std::vector<BinTotals>(32768, BinTotals{});
 
-  explicit ColorCensus(const InputImage& in) : count(32768), sumB(32768), sumG(32768), sumR(32768) {
+  explicit ColorCensus(const InputImage& in) {
     std::array<std::uint32_t, 1024> seen;  // open addressing, 0xFFFFFFFF empty
     seen.fill(0xFFFFFFFF);
     std::vector<BYTE> row(static_cast<std::size_t>(in.Width()) * 3);
@@ -28,11 +31,11 @@ struct ColorCensus {
       in.RowBgr(y, row.data());
       for (std::size_t i = 0; i < row.size(); i += 3) {
         const unsigned b = row[i], g = row[i + 1], r = row[i + 2];
-        const unsigned bin = Bin(b, g, r);
-        ++count[bin];
-        sumB[bin] += b;
-        sumG[bin] += g;
-        sumR[bin] += r;
+        BinTotals& bin = bins[Bin(b, g, r)];
+        ++bin.count;
+        bin.b += b;
+        bin.g += g;
+        bin.r += r;
         if (!few) continue;
         const std::uint32_t key = Key(b, g, r);
         for (std::size_t slot = (key * 2654435761u) >> 22;; slot = (slot + 1) % seen.size()) {
@@ -60,7 +63,7 @@ std::vector<RGBQUAD> MedianCut(const ColorCensus& census) {
   auto channel = [](unsigned bin, int c) { return c == 0 ? bin & 31 : c == 1 ? bin >> 5 & 31 : bin >> 10; };
   std::vector<Box> boxes(1);
   for (unsigned bin = 0; bin < 32768; ++bin)
-    if (census.count[bin]) boxes[0].bins.push_back(bin);
+    if (census.bins[bin].count) boxes[0].bins.push_back(bin);
   while (boxes.size() < 256) {
     // Split the box with the widest channel range at its pixels' median.
     int best = -1, bestAxis = 0;
@@ -86,9 +89,9 @@ std::vector<RGBQUAD> MedianCut(const ColorCensus& census) {
       return channel(a, bestAxis) != channel(b, bestAxis) ? channel(a, bestAxis) < channel(b, bestAxis) : a < b;
     });
     std::uint64_t total = 0, half = 0;
-    for (unsigned bin : bins) total += census.count[bin];
+    for (unsigned bin : bins) total += census.bins[bin].count;
     std::size_t cut = 0;
-    while (cut + 1 < bins.size() && (half += census.count[bins[cut]]) * 2 < total) ++cut;
+    while (cut + 1 < bins.size() && (half += census.bins[bins[cut]].count) * 2 < total) ++cut;
     Box upper{std::vector<unsigned>(bins.begin() + static_cast<std::ptrdiff_t>(cut) + 1, bins.end())};
     bins.resize(cut + 1);
     boxes.push_back(std::move(upper));
@@ -97,10 +100,11 @@ std::vector<RGBQUAD> MedianCut(const ColorCensus& census) {
   for (const Box& box : boxes) {
     std::uint64_t n = 0, b = 0, g = 0, r = 0;
     for (unsigned bin : box.bins) {
-      n += census.count[bin];
-      b += census.sumB[bin];
-      g += census.sumG[bin];
-      r += census.sumR[bin];
+      const BinTotals& t = census.bins[bin];
+      n += t.count;
+      b += t.b;
+      g += t.g;
+      r += t.r;
     }
     palette.push_back({static_cast<BYTE>((b + n / 2) / n), static_cast<BYTE>((g + n / 2) / n),
                        static_cast<BYTE>((r + n / 2) / n), 0});
@@ -123,9 +127,6 @@ std::vector<RGBQUAD> ChoosePalette(const InputImage& in) {
 class PaletteMatch {
  public:
   explicit PaletteMatch(std::span<const RGBQUAD> palette) : palette_(palette.begin(), palette.end()) {
-    own_.fill(kEmpty);
-    searched_.fill(kEmpty);
-    bins_.fill(-1);
     for (std::size_t i = 0; i < palette_.size(); ++i) {
       const std::uint32_t key = Key(palette_[i].rgbBlue, palette_[i].rgbGreen, palette_[i].rgbRed);
       std::size_t slot = Hash(key) % own_.size();
@@ -170,9 +171,10 @@ class PaletteMatch {
     return static_cast<BYTE>(best);
   }
   std::vector<RGBQUAD> palette_;
-  std::array<std::uint64_t, 1024> own_;  // open addressing, at most 256 used
-  std::array<std::uint64_t, 4096> searched_;
-  std::array<std::int16_t, 32768> bins_;
+  // On the heap (about 100 KB): callers may run on small thread stacks.
+  std::vector<std::uint64_t> own_ = std::vector<std::uint64_t>(1024, kEmpty);  // open addressing, <= 256 used
+  std::vector<std::uint64_t> searched_ = std::vector<std::uint64_t>(4096, kEmpty);
+  std::vector<std::int16_t> bins_ = std::vector<std::int16_t>(32768, -1);
 };
 
 }  // namespace

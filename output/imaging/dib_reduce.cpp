@@ -205,21 +205,27 @@ HGLOBAL StuckiToOneBit(const SourceDib& src) {
   BlackWhite(out.Table());
   RgbReader reader(src);
   Stucki<1> grey(l.width);
+  std::vector<BYTE> white(static_cast<std::size_t>(l.width));
   for (LONG m = 0; m < l.height; ++m) {
     std::int16_t* cur = grey.Current(0);
     reader.Row(src.MemoryRow(m), l.width, [cur](LONG x, unsigned r, unsigned g, unsigned b) {
       unsigned lum = (30 * r + 59 * g + 11 * b) / 100;
       cur[x] += static_cast<std::int16_t>(lum > 255 ? 255 : lum);
     });
-    BYTE* d = out.MemoryRow(m);
-    grey.Row([d](std::size_t x, const std::array<int, 1>& v, std::array<int, 1>& e) {
-      if (v[0] > 128) {
-        d[x / 8] |= static_cast<BYTE>(0x80u >> (x % 8));
-        e[0] = v[0] - 255;
-      } else {
-        e[0] = v[0];
-      }
+    // Decisions go to a byte each and are packed after the row, so that
+    // no pixel waits for the previous one's read-modify-write of a byte.
+    grey.Row([&white](std::size_t x, const std::array<int, 1>& v, std::array<int, 1>& e) {
+      const bool isWhite = v[0] > 128;
+      white[x] = isWhite;
+      e[0] = isWhite ? v[0] - 255 : v[0];
     });
+    BYTE* d = out.MemoryRow(m);
+    for (LONG x0 = 0; x0 < l.width; x0 += 8) {
+      const LONG n = std::min<LONG>(8, l.width - x0);
+      unsigned byte = 0;
+      for (LONG i = 0; i < n; ++i) byte |= static_cast<unsigned>(white[static_cast<std::size_t>(x0 + i)]) << (7 - i);
+      d[x0 / 8] = static_cast<BYTE>(byte);
+    }
   }
   return out.Release();
 }

@@ -140,7 +140,6 @@ class NearestColor {
       std::memcpy(storage.data() + offsetof(LOGPALETTE, palPalEntry) + i * sizeof e, &e, sizeof e);
     }
     palette_ = CreatePalette(reinterpret_cast<const LOGPALETTE*>(storage.data()));
-    cache_.fill(kEmpty);
   }
   ~NearestColor() {
     if (palette_) DeleteObject(palette_);
@@ -158,7 +157,7 @@ class NearestColor {
  private:
   static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
   HPALETTE palette_ = nullptr;
-  std::array<std::uint64_t, 4096> cache_;
+  std::vector<std::uint64_t> cache_ = std::vector<std::uint64_t>(4096, kEmpty);
 };
 
 // Bicubic resampling of rows of `channels` bytes per pixel. `expand` turns

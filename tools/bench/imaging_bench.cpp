@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "libs/twimaging/twimaging.h"
 #include "output/imaging/dib_ops.h"
 #include "tw/packed_dib.h"
 
@@ -122,5 +123,44 @@ BENCHMARK(BM_ResizeFax)->Arg(1)->Arg(8)->Arg(24)->Unit(benchmark::kMillisecond);
 
 void BM_BinaryClosing(benchmark::State& state) { Run(state, tw::imaging::BinaryClosing, 1); }
 BENCHMARK(BM_BinaryClosing)->Unit(benchmark::kMillisecond);
+
+// The imaging library's entries on the 24-bit page, as the colour
+// reduction calls them.
+void BM_TwImaging(benchmark::State& state, tw::twimaging::Ordinal ordinal, int bits, int variant) {
+  using namespace tw::twimaging;
+  HMODULE module = LoadLibraryW(kTwImagingDll);
+  if (!module) {
+    state.SkipWithError("TwImaging.dll not found");
+    return;
+  }
+  PageDib page(24);
+  for (auto _ : state) {
+    HGLOBAL out = nullptr;
+    switch (ordinal) {
+      case kOrdinalBrightnessContrast:
+        out = Entry<PFN_TWADJUSTBRIGHTNESSCONTRAST>(module, ordinal)(page.get(), bits, variant, 0);
+        break;
+      case kOrdinalOrderedDither: case kOrdinalAtkinsonDither:
+        out = Entry<PFN_TWREDUCEBITS>(module, ordinal)(page.get(), bits);
+        break;
+      default: out = Entry<PFN_TWREDUCEVARIANT>(module, ordinal)(page.get(), bits, variant); break;
+    }
+    if (!out) state.SkipWithError("entry failed");
+    GlobalFree(out);
+  }
+  FreeLibrary(module);
+}
+BENCHMARK_CAPTURE(BM_TwImaging, brightness_50_contrast_100, tw::twimaging::kOrdinalBrightnessContrast, 50, 100)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwImaging, ordered_1, tw::twimaging::kOrdinalOrderedDither, 1, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwImaging, atkinson_1, tw::twimaging::kOrdinalAtkinsonDither, 1, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwImaging, floyd_steinberg_1, tw::twimaging::kOrdinalDiffuseColors, 1, 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwImaging, clustered_1, tw::twimaging::kOrdinalQuantizeColors, 1, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwImaging, palette_diffused_8, tw::twimaging::kOrdinalDiffuseColors, 8, 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwImaging, palette_nearest_8, tw::twimaging::kOrdinalQuantizeColors, 8, 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwImaging, cube_ordered_8, tw::twimaging::kOrdinalQuantizeColors, 8, 1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
