@@ -112,13 +112,15 @@ std::vector<RGBQUAD> MedianCut(const ColorCensus& census) {
   return palette;
 }
 
-std::vector<RGBQUAD> ChoosePalette(const InputImage& in) {
+// The palette, and whether it holds every colour of the image (then no
+// pixel has an error to diffuse).
+std::pair<std::vector<RGBQUAD>, bool> ChoosePalette(const InputImage& in) {
   ColorCensus census(in);
-  if (!census.few) return MedianCut(census);
+  if (!census.few) return {MedianCut(census), false};
   std::vector<RGBQUAD> palette;
   for (std::uint32_t key : census.exact)
     palette.push_back({static_cast<BYTE>(key), static_cast<BYTE>(key >> 8), static_cast<BYTE>(key >> 16), 0});
-  return palette;
+  return {palette, true};
 }
 
 // The nearest palette entry of a colour: the palette's own colours at once
@@ -129,17 +131,17 @@ class PaletteMatch {
   explicit PaletteMatch(std::span<const RGBQUAD> palette) : palette_(palette.begin(), palette.end()) {
     for (std::size_t i = 0; i < palette_.size(); ++i) {
       const std::uint32_t key = Key(palette_[i].rgbBlue, palette_[i].rgbGreen, palette_[i].rgbRed);
-      std::size_t slot = Hash(key) % own_.size();
-      while (own_[slot] != kEmpty && (own_[slot] >> 8) != key) slot = (slot + 1) % own_.size();
+      std::size_t slot = Hash(key) >> 22;
+      while (own_[slot] != kEmpty && (own_[slot] >> 8) != key) slot = (slot + 1) & kOwnMask;
       if (own_[slot] == kEmpty) own_[slot] = std::uint64_t{key} << 8 | i;
     }
   }
   BYTE Exact(unsigned b, unsigned g, unsigned r) {
     const std::uint32_t key = Key(b, g, r);
-    if (int index = Own(key); index >= 0) return static_cast<BYTE>(index);
-    std::uint64_t& slot = searched_[Hash(key) >> 20];
-    if ((slot >> 8) != key) slot = std::uint64_t{key} << 8 | Search(b, g, r);
-    return static_cast<BYTE>(slot);
+    if (key == lastKey_) return lastIndex_;  // runs of one colour
+    lastKey_ = key;
+    lastIndex_ = Lookup(key, b, g, r);
+    return lastIndex_;
   }
   BYTE Approximate(unsigned b, unsigned g, unsigned r) {
     if (int index = Own(Key(b, g, r)); index >= 0) return static_cast<BYTE>(index);
@@ -150,9 +152,17 @@ class PaletteMatch {
 
  private:
   static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
+  static constexpr std::size_t kOwnMask = 1023;
+  BYTE Lookup(std::uint32_t key, unsigned b, unsigned g, unsigned r) {
+    if (int index = Own(key); index >= 0) return static_cast<BYTE>(index);
+    std::uint64_t& slot = searched_[Hash(key) >> 20];
+    if ((slot >> 8) != key) slot = std::uint64_t{key} << 8 | Search(b, g, r);
+    return static_cast<BYTE>(slot);
+  }
+
   static std::uint32_t Hash(std::uint32_t key) { return key * 2654435761u; }
   int Own(std::uint32_t key) const {
-    for (std::size_t slot = Hash(key) % own_.size();; slot = (slot + 1) % own_.size()) {
+    for (std::size_t slot = Hash(key) >> 22;; slot = (slot + 1) & kOwnMask) {
       if (own_[slot] == kEmpty) return -1;
       if ((own_[slot] >> 8) == key) return static_cast<int>(own_[slot] & 0xFF);
     }
@@ -171,8 +181,10 @@ class PaletteMatch {
     return static_cast<BYTE>(best);
   }
   std::vector<RGBQUAD> palette_;
+  std::uint32_t lastKey_ = 0xFFFFFFFF;
+  BYTE lastIndex_ = 0;
   // On the heap (about 100 KB): callers may run on small thread stacks.
-  std::vector<std::uint64_t> own_ = std::vector<std::uint64_t>(1024, kEmpty);  // open addressing, <= 256 used
+  std::vector<std::uint64_t> own_ = std::vector<std::uint64_t>(kOwnMask + 1, kEmpty);  // open addressing, <= 256 used
   std::vector<std::uint64_t> searched_ = std::vector<std::uint64_t>(4096, kEmpty);
   std::vector<std::int16_t> bins_ = std::vector<std::int16_t>(32768, -1);
 };
@@ -180,13 +192,13 @@ class PaletteMatch {
 }  // namespace
 
 HGLOBAL PaletteEightBits(const InputImage& in, bool diffuse, bool serpentine) {
-  const std::vector<RGBQUAD> palette = ChoosePalette(in);
+  const auto [palette, complete] = ChoosePalette(in);
   OutputImage out(in, 8, palette);
   if (!out.ok()) return nullptr;
   PaletteMatch match(palette);
   const LONG w = in.Width();
   std::vector<BYTE> row(static_cast<std::size_t>(w) * 3);
-  if (!diffuse) {
+  if (!diffuse || complete) {
     for (LONG y = 0; y < in.Height(); ++y) {
       in.RowBgr(y, row.data());
       BYTE* d = out.Row(y);
@@ -197,37 +209,39 @@ HGLOBAL PaletteEightBits(const InputImage& in, bool diffuse, bool serpentine) {
     }
     return out.Release();
   }
-  // Floyd-Steinberg per channel in 16.16 fixed point; two rows of errors
-  // with a margin of one pixel on either side.
+  // Floyd-Steinberg per channel in 16.16 fixed point: two rows of errors
+  // with a margin of one pixel on either side, the share for the next pixel
+  // kept in registers.
   const std::size_t span = (static_cast<std::size_t>(w) + 2) * 3;
   std::vector<std::int32_t> current(span, 0), next(span, 0);
   for (LONG y = 0; y < in.Height(); ++y) {
     in.RowBgr(y, row.data());
     BYTE* d = out.Row(y);
     const bool backwards = serpentine && (y % 2) == 1;
-    const std::ptrdiff_t ahead = backwards ? -3 : 3;
+    const std::ptrdiff_t step = backwards ? -3 : 3;
+    const std::int32_t* here = current.data() + 3;
+    std::int32_t* below = next.data() + 3;
+    std::int32_t ahead[3] = {0, 0, 0};
     for (LONG i = 0; i < w; ++i) {
-      const LONG x = backwards ? w - 1 - i : i;
-      const std::size_t at = (static_cast<std::size_t>(x) + 1) * 3;
+      const std::ptrdiff_t x = backwards ? w - 1 - i : i;
+      const std::ptrdiff_t at = x * 3;
       std::int32_t value[3];
       unsigned level[3];
-      for (int c = 0; c < 3; ++c) {
-        value[c] = std::clamp((std::int32_t{row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)]} << 16) +
-                                  current[at + static_cast<std::size_t>(c)],
-                              0, 255 << 16);
+      for (std::ptrdiff_t c = 0; c < 3; ++c) {
+        value[c] = std::clamp((std::int32_t{row[static_cast<std::size_t>(at + c)]} << 16) + here[at + c] + ahead[c], 0,
+                              255 << 16);
         level[c] = static_cast<unsigned>((value[c] + (1 << 15)) >> 16);
       }
       const BYTE index = match.Approximate(level[0], level[1], level[2]);
       d[x] = index;
       const RGBQUAD& shown = palette[index];
       const int shownChannel[3] = {shown.rgbBlue, shown.rgbGreen, shown.rgbRed};
-      for (int c = 0; c < 3; ++c) {
+      for (std::ptrdiff_t c = 0; c < 3; ++c) {
         const std::int32_t e = value[c] - (shownChannel[c] << 16);
-        const std::size_t here = at + static_cast<std::size_t>(c);
-        current[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(here) + ahead)] += e * 7 / 16;
-        next[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(here) - ahead)] += e * 3 / 16;
-        next[here] += e * 5 / 16;
-        next[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(here) + ahead)] += e / 16;
+        ahead[c] = e * 7 / 16;
+        below[at + c - step] += e * 3 / 16;
+        below[at + c] += e * 5 / 16;
+        below[at + c + step] += e / 16;
       }
     }
     std::swap(current, next);
