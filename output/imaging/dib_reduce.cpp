@@ -304,7 +304,7 @@ HGLOBAL StuckiDither(HGLOBAL hDIB, INT bits) {
   if (!src.ok() || src.layout().Core() || src.layout().compression != BI_RGB) return nullptr;
   const WORD in = src.Bits();
   if ((bits != 1 && bits != 8) || (in != 4 && in != 8 && in != 24) || in <= bits) return nullptr;
-  return bits == 1 ? StuckiToOneBit(src) : StuckiToEightBits(src);
+  return NullOnNoMemory([&] { return bits == 1 ? StuckiToOneBit(src) : StuckiToEightBits(src); });
 }
 
 }  // namespace tw::imaging

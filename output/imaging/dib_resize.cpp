@@ -256,8 +256,8 @@ HGLOBAL ResizeDIB(HGLOBAL hDIB, LONG width, LONG height) {
   SourceDib src(hDIB);
   if (!src.ok() || width <= 0 || height <= 0 || src.layout().compression != BI_RGB) return nullptr;
   switch (src.Bits()) {
-    case 1: return ResizeOneBit(src, width, height);
-    case 4: case 8: case 24: return ResizeBicubic(src, width, height);
+    case 1: return NullOnNoMemory([&] { return ResizeOneBit(src, width, height); });
+    case 4: case 8: case 24: return NullOnNoMemory([&] { return ResizeBicubic(src, width, height); });
     default: return nullptr;
   }
 }
