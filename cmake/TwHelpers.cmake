@@ -30,3 +30,17 @@ function(tw_add_test_dir name dir)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
                        PROPERTIES ENVIRONMENT "TW_SHARED_DIR=${CMAKE_SOURCE_DIR}/../shared")
 endfunction()
+
+# tw_module_library(<target>)
+# For static libraries linked into a module that tests load and unload.
+# GCC makes inline variables "unique" symbols, and a module holding one is
+# never unloaded: its statics would survive FreeLibrary. Compile without
+# them so that a reload starts afresh.
+function(tw_module_library target)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -fno-gnu-unique)
+  endif()
+  # The middle layer's libraries call each other (the job owns its writer,
+  # the writer reports through its job): let the linker go round twice.
+  set_property(TARGET ${target} PROPERTY LINK_INTERFACE_MULTIPLICITY 3)
+endfunction()

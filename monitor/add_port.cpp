@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <winuser.h>
 
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 #include "monitor/monitor_globals.h"
 #include "monitor/port_list.h"
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "job/devmode/devmode_dump.h"
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 #include "render/emf/emf_image.h"
 #include "tw/modulekit.h"
 

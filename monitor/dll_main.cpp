@@ -4,10 +4,10 @@
 
 #include "job/job/job_observer.h"
 #include "monitor/add_port.h"
-#include "monitor/log/event_messages.h"
-#include "monitor/log/tw_log.h"
+#include "core/log/event_messages.h"
+#include "core/log/tw_log.h"
 #include "monitor/monitor_globals.h"
-#include "monitor/thread_state.h"
+#include "core/thread_state.h"
 #include "tw/modulekit.h"
 
 BOOL TwGIFMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
@@ -34,18 +34,18 @@ TW_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
       InitializeCriticalSectionAndSpinCount(&g.csSpare, 1024);
       g.criticalSectionsMade = true;
       g.hModule = instance;
-      if (!tw::monitor::ThreadStateAttachProcess()) return FALSE;
+      if (!tw::core::ThreadStateAttachProcess()) return FALSE;
       // The library keeps going without a block; the thread gets one on first use.
-      tw::monitor::ThreadStateAttachThread();
+      tw::core::ThreadStateAttachThread();
       return TRUE;
     case DLL_THREAD_ATTACH:
-      tw::monitor::ThreadStateAttachThread();
+      tw::core::ThreadStateAttachThread();
       return TRUE;
     case DLL_THREAD_DETACH:
-      tw::monitor::ThreadStateDetachThread();
+      tw::core::ThreadStateDetachThread();
       return TRUE;
     case DLL_PROCESS_DETACH:
-      tw::monitor::ThreadStateDetachProcess();
+      tw::core::ThreadStateDetachProcess();
       if (g.criticalSectionsMade) {
         DeleteCriticalSection(&g.csOcrLoad);
         DeleteCriticalSection(&g.csSpare);

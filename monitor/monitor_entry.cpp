@@ -7,10 +7,10 @@
 #include <winuser.h>
 
 #include "monitor/add_port.h"
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 #include "monitor/monitor_globals.h"
 #include "monitor/port_list.h"
-#include "monitor/thread_state.h"
+#include "core/thread_state.h"
 #include "tw/modulekit.h"
 
 using tw::monitor::Globals;
@@ -73,7 +73,7 @@ BOOL WINAPI devClosePort(HANDLE hPort) {
 }
 
 BOOL WINAPI devStartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD jobId, DWORD level, LPBYTE pDocInfo) {
-  tw::monitor::ClearCommandHeader();
+  tw::core::ClearCommandHeader();
   if (!hPort) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -11,7 +11,7 @@
 #include "client/status/job_status.h"
 #include "job/job/tw_job.h"
 #include "monitor/job_handover.h"
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 
 namespace {
 

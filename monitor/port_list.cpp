@@ -7,7 +7,7 @@
 #include <winspool.h>
 #include <winuser.h>
 
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 
 namespace {
 

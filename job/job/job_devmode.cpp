@@ -22,8 +22,8 @@
 #include "job/settings/effective.h"
 #include "job/settings/printer_ids.h"
 #include "job/settings/shared_printer.h"
-#include "monitor/impersonation.h"
-#include "monitor/log/tw_log.h"
+#include "core/impersonation.h"
+#include "core/log/tw_log.h"
 #include "render/render_setup.h"
 
 namespace st = tw::settings;
@@ -167,7 +167,7 @@ BOOL CTWJob::SetDevMode(const BYTE* record, BOOL first) {
     m_bSharedPrinter = IsSharedPrinter(record ? &incoming : nullptr);
     if (m_bSharedPrinter || m_bDataTypeFlag) {
       Trace(u"CTWJob::SetDevMode: RevertToPrinterSelf called");
-      HANDLE client = tw::monitor::RevertToPrinterSelfHelper();
+      HANDLE client = tw::core::RevertToPrinterSelfHelper();
       if (!client) Trace(u"CTWJob::SetDevMode: RevertToPrinterSelf returned NULL, error: %d", GetLastError());
       // The port may have kept the client's token already: it stays the one
       // the job impersonates at its end.

@@ -1,5 +1,5 @@
 // The job's event reports and error handlers: thin calls over the reporters
-// of monitor/log/job_report.h with what the job knows of itself.
+// of core/log/job_report.h with what the job knows of itself.
 #include <cstdarg>
 #include <memory>
 #include <string>
@@ -10,10 +10,10 @@
 
 #include "client/messaging/messaging.h"
 #include "job/job/tw_job.h"
-#include "monitor/impersonation.h"
-#include "monitor/log/event_log.h"
-#include "monitor/log/job_report.h"
-#include "monitor/log/tw_log.h"
+#include "core/impersonation.h"
+#include "core/log/event_log.h"
+#include "core/log/job_report.h"
+#include "core/log/tw_log.h"
 
 namespace {
 
@@ -57,8 +57,8 @@ class JobEventContext {
     info_.dwEventLoggingLevel = job.m_dwEventLoggingLevel;
     info_.hClientToken = job.m_hClientToken;
     // The spooler's own pair, found in "Spoolss.dll".
-    info_.pfnRevertToPrinterSelf = &tw::monitor::RevertToPrinterSelfHelper;
-    info_.pfnImpersonatePrinterClient = &tw::monitor::ImpersonatePrinterClientHelper;
+    info_.pfnRevertToPrinterSelf = &tw::core::RevertToPrinterSelfHelper;
+    info_.pfnImpersonatePrinterClient = &tw::core::ImpersonatePrinterClientHelper;
   }
   JobEventContext(const JobEventContext&) = delete;
   JobEventContext& operator=(const JobEventContext&) = delete;

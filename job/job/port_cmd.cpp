@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "job/job/port_job.h"
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 
 std::unique_ptr<CPortCmd> CPortCmd::CreateCmd(const PORT_COMMAND* header) {
   if (!header) return nullptr;

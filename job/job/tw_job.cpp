@@ -10,9 +10,9 @@
 #include "job/job/job_observer.h"
 #include "job/settings/registry_key.h"
 #include "job/settings/settings_store.h"
-#include "monitor/impersonation.h"
-#include "monitor/log/tw_log.h"
-#include "monitor/thread_state.h"
+#include "core/impersonation.h"
+#include "core/log/tw_log.h"
+#include "core/thread_state.h"
 #include "output/twfile/tw_file.h"
 
 namespace st = tw::settings;
@@ -40,7 +40,7 @@ class LandscapeSwap {
 CTWJob::CTWJob() { Trace(u"> CTWJob::CTWJob"); }
 
 CTWJob::~CTWJob() {
-  if (m_hClientToken && !tw::monitor::ImpersonatePrinterClientHelper(m_hClientToken))
+  if (m_hClientToken && !tw::core::ImpersonatePrinterClientHelper(m_hClientToken))
     Trace(u"CTWJob::~CTWJob: ImpersonatePrinterClient failed");
   m_pActCmd.reset();
   m_pOutputFile.reset();
@@ -65,7 +65,7 @@ BOOL CTWJob::WritePort(const BYTE* buffer, DWORD count, DWORD* consumed) {
   BOOL result = TRUE;
   while (used < count) {
     if (!m_pActCmd) {
-      THREAD_STATE* state = tw::monitor::GetThreadState();
+      THREAD_STATE* state = tw::core::GetThreadState();
       if (!state) return FALSE;
       if (!state->pCmdHeader) {
         state->pCmdHeader = static_cast<BYTE*>(GlobalAlloc(GMEM_FIXED, sizeof(PORT_COMMAND)));

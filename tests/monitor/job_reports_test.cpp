@@ -15,7 +15,7 @@
 
 #include "event_entries.h"
 #include "fake_spooler.h"
-#include "monitor/log/event_messages.h"
+#include "core/log/event_messages.h"
 #include "monitor_host.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/eventlog_internal.h"

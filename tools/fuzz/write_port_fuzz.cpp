@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "job/job/tw_job.h"
-#include "monitor/thread_state.h"
+#include "core/thread_state.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t block = 1 + ((size_t(data[0]) << 8 | data[1]) % 4096);
   data += 2;
   size -= 2;
-  tw::monitor::ClearCommandHeader();
+  tw::core::ClearCommandHeader();
   {
     FuzzJob job;
     for (size_t at = 0; at < size; at += block) {
@@ -50,6 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (consumed > n) __builtin_trap();
     }
   }
-  tw::monitor::ThreadStateDetachThread();
+  tw::core::ThreadStateDetachThread();
   return 0;
 }

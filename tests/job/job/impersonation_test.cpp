@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "job/job/tw_job.h"
-#include "monitor/impersonation.h"
+#include "core/impersonation.h"
 #include "tw/module.h"
 #include "tw/root.h"
 #include "tw/token.h"
@@ -25,7 +25,7 @@ TEST(Impersonation, JobImpersonatesTheClientAgainWhenDestroyed) {
   ASSERT_TRUE(tw::token::IsImpersonating());
   {
     CTWJob job;
-    HANDLE client = tw::monitor::RevertToPrinterSelfHelper();
+    HANDLE client = tw::core::RevertToPrinterSelfHelper();
     ASSERT_NE(client, nullptr);
     EXPECT_FALSE(tw::token::IsImpersonating());  // working as the spooler
     job.SetClientToken(client);
@@ -34,7 +34,7 @@ TEST(Impersonation, JobImpersonatesTheClientAgainWhenDestroyed) {
   EXPECT_EQ(tw::token::ThreadUser().name, u"alice");
   RevertToSelf();
   // Not impersonating: nothing to give up.
-  EXPECT_EQ(tw::monitor::RevertToPrinterSelfHelper(), nullptr);
+  EXPECT_EQ(tw::core::RevertToPrinterSelfHelper(), nullptr);
 }
 
 }  // namespace

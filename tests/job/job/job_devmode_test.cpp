@@ -8,12 +8,12 @@
 #include <sstream>
 #include <thread>
 
-#include "../../monitor/event_entries.h"
+#include "event_entries.h"
 #include "intake_spooler.h"
 #include "job/devmode/devmode_access.h"
 #include "job/job/tw_job.h"
 #include "job/settings/settings_store.h"
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/module.h"
 #include "tw/root.h"

@@ -7,11 +7,11 @@
 #include <thread>
 #include <vector>
 
-#include "../../monitor/fake_spooler.h"
+#include "fake_spooler.h"
 #include "job/job/job_observer.h"
 #include "job/job/tw_job.h"
 #include "job/settings/settings_store.h"
-#include "monitor/thread_state.h"
+#include "core/thread_state.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/utf.h"
 #include "tw_test.h"
@@ -42,7 +42,7 @@ class JobLifecycleTest : public ::testing::Test {
   void TearDown() override {
     unsetenv("TW_TEST_PLUGIN_LOG");
     unsetenv("TW_TEST_PLUGIN_REFUSE");
-    tw::monitor::ThreadStateDetachThread();
+    tw::core::ThreadStateDetachThread();
   }
 
   static std::vector<BYTE> Record(const std::u16string& printer) {
@@ -126,7 +126,7 @@ TEST_F(JobLifecycleTest, TwoPrintersAtOnceKeepTheirOwnCounters) {
       EXPECT_TRUE(job.StartDoc());
       EXPECT_TRUE(job.EndDoc());
     }
-    tw::monitor::ThreadStateDetachThread();
+    tw::core::ThreadStateDetachThread();
   };
   std::thread a(run, u"Tarnwick Printer", 100, 5);
   std::thread b(run, u"Second Printer", 200, 5);

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <fstream>
 
-#include "../../monitor/event_entries.h"
-#include "../../monitor/fake_spooler.h"
+#include "event_entries.h"
+#include "fake_spooler.h"
 #include "job/job/tw_job.h"
-#include "monitor/log/event_log.h"
-#include "monitor/log/event_messages.h"
-#include "monitor/log/tw_log.h"
+#include "core/log/event_log.h"
+#include "core/log/event_messages.h"
+#include "core/log/tw_log.h"
 #include "tw/eventlog_internal.h"
 #include "tw/module.h"
 #include "tw/root.h"

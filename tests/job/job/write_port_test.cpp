@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/thread_state.h"
+#include "core/thread_state.h"
 #include "recording_job.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw_test.h"
@@ -55,8 +55,8 @@ std::vector<BOOL> Feed(CTWJob& job, const std::vector<BYTE>& bytes, size_t block
 
 class WritePortTest : public ::testing::Test {
  protected:
-  void SetUp() override { tw::monitor::ClearCommandHeader(); }
-  void TearDown() override { tw::monitor::ThreadStateDetachThread(); }
+  void SetUp() override { tw::core::ClearCommandHeader(); }
+  void TearDown() override { tw::core::ThreadStateDetachThread(); }
 };
 
 TEST_F(WritePortTest, SameOperationsWhateverTheBlockSize) {
@@ -65,7 +65,7 @@ TEST_F(WritePortTest, SameOperationsWhateverTheBlockSize) {
     twtest::LeakGuard leaks;
     {
       RecordingJob job;
-      tw::monitor::ClearCommandHeader();
+      tw::core::ClearCommandHeader();
       for (BOOL r : Feed(job, stream, block)) EXPECT_TRUE(r) << "block " << block;
       EXPECT_EQ(job.ops, kTwoPageOps) << "block " << block;
       EXPECT_EQ(job.lastPage, Bytes(333, 2));
@@ -237,7 +237,7 @@ TEST_F(WritePortTest, RandomBytesNeverCrash) {
       for (int flips = 0; flips < 8; ++flips) bytes[next() % bytes.size()] = static_cast<BYTE>(next() >> 16);
       bytes.resize(next() % bytes.size());
       RecordingJob job;
-      tw::monitor::ClearCommandHeader();
+      tw::core::ClearCommandHeader();
       Feed(job, bytes, 1 + next() % 3000);
     }
   }

@@ -7,8 +7,8 @@
 #include <regex>
 #include <sstream>
 
-#include "monitor/log/event_log.h"
-#include "monitor/log/job_report.h"
+#include "core/log/event_log.h"
+#include "core/log/job_report.h"
 #include "tools/twspool/events_command.h"
 #include "tw/eventlog_internal.h"
 #include "tw_test.h"

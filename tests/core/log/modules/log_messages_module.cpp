@@ -2,8 +2,8 @@
 // event source from inside the module (its path becomes "EventMessageFile").
 #include <windows.h>
 
-#include "monitor/log/event_log.h"
-#include "monitor/log/event_messages.h"
+#include "core/log/event_log.h"
+#include "core/log/event_messages.h"
 #include "tw/modulekit.h"
 
 TW_RESOURCES(EventMessageTable());

@@ -1,9 +1,9 @@
 // The job's event reports and error handlers.
-#include "monitor/log/job_report.h"
+#include "core/log/job_report.h"
 
-#include "monitor/log/event_log.h"
-#include "monitor/log/event_messages.h"
-#include "monitor/log/tw_log.h"
+#include "core/log/event_log.h"
+#include "core/log/event_messages.h"
+#include "core/log/tw_log.h"
 #include "tw/root.h"
 #include "tw/utf.h"
 

@@ -1,10 +1,10 @@
-#include "monitor/impersonation.h"
+#include "core/impersonation.h"
 
 #include <mutex>
 
 #include <windows.h>
 
-namespace tw::monitor {
+namespace tw::core {
 namespace {
 
 typedef HANDLE(WINAPI* PFN_RevertToPrinterSelf)(void);
@@ -31,4 +31,4 @@ BOOL ImpersonatePrinterClientHelper(HANDLE token) {
   return fn ? fn(token) : FALSE;
 }
 
-}  // namespace tw::monitor
+}  // namespace tw::core

@@ -1,11 +1,11 @@
-#include "monitor/thread_state.h"
+#include "core/thread_state.h"
 
 #include <atomic>
 #include <mutex>
 
 #include <windows.h>
 
-namespace tw::monitor {
+namespace tw::core {
 namespace {
 
 std::atomic<DWORD> g_slot{TLS_OUT_OF_INDEXES};
@@ -80,4 +80,4 @@ void ClearCommandHeader() {
   state->dwCmdHeaderFill = 0;
 }
 
-}  // namespace tw::monitor
+}  // namespace tw::core

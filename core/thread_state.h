@@ -24,7 +24,7 @@ static_assert(offsetof(THREAD_STATE, pCmdHeader) == 0);
 static_assert(offsetof(THREAD_STATE, dwCmdHeaderFill) == 8);
 static_assert(offsetof(THREAD_STATE, hScratch) == 40);
 
-namespace tw::monitor {
+namespace tw::core {
 
 // Allocates the thread-local slot (process attach). FALSE when no slot is free.
 BOOL ThreadStateAttachProcess();
@@ -43,4 +43,4 @@ THREAD_STATE* GetThreadState();
 // Forgets the partial command header of the calling thread (start of a document).
 void ClearCommandHeader();
 
-}  // namespace tw::monitor
+}  // namespace tw::core

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <thread>
 
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 #include "tw/eventlog_internal.h"
 #include "tw_test.h"
 
@@ -78,7 +78,7 @@ TEST_F(LogFilesTest, InstallLogGetsBannerThenLinesWithoutLevels) {
   EXPECT_TRUE(std::regex_search(lines[0], std::regex(head + R"(\* PDF Printer Driver version 17\.63\.3143$)")))
       << lines[0];
   EXPECT_TRUE(std::regex_search(lines[1], std::regex(head + R"(\* devmode\.h version: 1763$)"))) << lines[1];
-  EXPECT_TRUE(std::regex_search(lines[2], std::regex(head + R"(\* Loading Module: .+test_monitor_log$)")))
+  EXPECT_TRUE(std::regex_search(lines[2], std::regex(head + R"(\* Loading Module: .+test_core_log$)")))
       << lines[2];
   EXPECT_TRUE(std::regex_search(lines[3], std::regex(head + "Port TW1: added, error 0$"))) << lines[3];
   EXPECT_TRUE(std::regex_search(lines[4], std::regex(head + "second$"))) << lines[4];

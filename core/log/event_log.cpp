@@ -1,11 +1,11 @@
 // The monitor's event source.
-#include "monitor/log/event_log.h"
+#include "core/log/event_log.h"
 
 #include <cstdarg>
 #include <mutex>
 #include <string>
 
-#include "monitor/log/event_messages.h"
+#include "core/log/event_messages.h"
 
 namespace {
 

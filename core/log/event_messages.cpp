@@ -1,5 +1,5 @@
 // The texts of the monitor's event entries.
-#include "monitor/log/event_messages.h"
+#include "core/log/event_messages.h"
 
 namespace {
 constexpr const WCHAR* kFinished =

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "../event_entries.h"
-#include "monitor/log/event_log.h"
-#include "monitor/log/event_messages.h"
-#include "monitor/log/job_report.h"
-#include "monitor/log/tw_log.h"
+#include "event_entries.h"
+#include "core/log/event_log.h"
+#include "core/log/event_messages.h"
+#include "core/log/job_report.h"
+#include "core/log/tw_log.h"
 #include "tw/utf.h"
 #include "tw/eventlog_internal.h"
 #include "tw_test.h"

@@ -1,5 +1,5 @@
 // Trace hook, install log, message capture log and their common writer.
-#include "monitor/log/tw_log.h"
+#include "core/log/tw_log.h"
 
 #include <atomic>
 #include <cstdio>

@@ -4,9 +4,9 @@
 
 #include "tw/wintypes.h"
 
-namespace tw::monitor {
+namespace tw::core {
 // RevertToPrinterSelf's token; null when the library or function is missing.
 HANDLE RevertToPrinterSelfHelper();
 // ImpersonatePrinterClient's result; FALSE when the library or function is missing.
 BOOL ImpersonatePrinterClientHelper(HANDLE token);
-}  // namespace tw::monitor
+}  // namespace tw::core
