@@ -259,6 +259,7 @@ bool ImageDef::SetValue(WORD tag, WORD fieldType, DWORD value) {
     DWORD pair[2] = {value, 1};
     return SetValues(tag, pair, fieldType, 1);
   }
+  if (!IntegerType(fieldType)) return Fail(TW_TIFF_ERROR_TAG, "tag %u: field type %u is not taken", tag, fieldType);
   return SetValues(tag, &value, kLong, 1);
 }
 

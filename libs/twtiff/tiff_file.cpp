@@ -13,8 +13,8 @@ namespace {
 
 std::mutex g_handlesMutex;
 std::unordered_set<TiffFile*>& Handles() {
-  static auto* handles = new std::unordered_set<TiffFile*>;  // outlives every handle
-  return *handles;
+  static std::unordered_set<TiffFile*> handles;
+  return handles;
 }
 
 bool ValidMode(int mode) { return mode >= 1 && mode <= 3; }

@@ -115,7 +115,7 @@ bool VectorStream::Truncate(std::uint64_t size) {
 // ---- libtiff over a stream ----------------------------------------------------
 
 LibTiff::LibTiff(Stream& stream, const char* mode, const char* name)
-    : cursor_(new Cursor{&stream, 0}) {
+    : cursor_(new Cursor{&stream, 0, false}) {
   TIFFOpenOptions* options = NewOpenOptions();
   if (!options) return;
   tif_ = TIFFClientOpenExt(name, mode, cursor_.get(), &ReadProc, &WriteProc, &SeekProc, &CloseProc, &SizeProc,
@@ -131,6 +131,7 @@ void LibTiff::Close() {
 }
 
 void LibTiff::Discard() {
+  cursor_->discarding = true;
   if (tif_) TIFFCleanup(tif_);
   tif_ = nullptr;
 }
@@ -148,6 +149,7 @@ tmsize_t LibTiff::ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
 tmsize_t LibTiff::WriteProc(thandle_t handle, void* data, tmsize_t size) {
   auto* c = static_cast<Cursor*>(handle);
   if (size < 0) return -1;
+  if (c->discarding) return size;
   if (!c->stream->WriteAt(c->position, data, static_cast<std::size_t>(size))) return -1;
   c->position += static_cast<std::uint64_t>(size);
   return size;

@@ -71,7 +71,8 @@ class VectorStream final : public Stream {
 };
 
 // libtiff working on a stream, closed (TIFFClose: pending data flushed) with
-// its scope. Discard drops libtiff's state without writing anything more.
+// its scope. Discard drops libtiff's state without writing anything more
+// (libtiff's own clean-up would write the half-made directory).
 class LibTiff {
  public:
   // mode: "r", "r+" or "a" (libtiff's modes); `name` appears in libtiff's
@@ -89,6 +90,7 @@ class LibTiff {
   struct Cursor {
     Stream* stream;
     std::uint64_t position;
+    bool discarding;  // writes are dropped: libtiff's clean-up flushes
   };
   static tmsize_t ReadProc(thandle_t, void*, tmsize_t);
   static tmsize_t WriteProc(thandle_t, void*, tmsize_t);
