@@ -91,7 +91,9 @@ bool ConvertToCisco(std::u16string_view name) {
     std::unique_ptr<TiffFile> target = source ? TiffFile::OpenFile(temp, int(OpenMode::New)) : nullptr;
     ok = source && target;
     if (ok) {
-      LibTiff in(source->Data(), "r", source->Name());
+      VectorStream copy;
+      bool inMemory = copy.CopyFrom(source->Data());
+      LibTiff in(inMemory ? static_cast<Stream&>(copy) : source->Data(), "r", source->Name());
       ok = in.Get() ? CopyImages(in.Get(), *target, source->Name())
                     : Fail(TW_TIFF_ERROR_NOT_TIFF, "%s", source->Name());
     }

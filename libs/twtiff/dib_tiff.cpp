@@ -93,17 +93,19 @@ bool Describe(const DibView& dib, const SchemeInfo& scheme, ImageDef& def, RowSo
   }
   if (scheme.compression == COMPRESSION_CCITTFAX3) ok = ok && def.SetValue(TIFFTAG_GROUP3OPTIONS, kLong, scheme.t4Options);
 
+  constexpr LONG kMaxPpm = 16'000'000;  // ppm x 254 stays a 32-bit numerator
   LONG xppm = dib.xPelsPerMeter, yppm = dib.yPelsPerMeter;
+  DWORD x[2] = {DWORD(xppm) * 254, 10000}, y[2] = {DWORD(yppm) * 254, 10000};
+  bool resolution = xppm > 0 && yppm > 0 && xppm < kMaxPpm && yppm < kMaxPpm;
   if (scheme.scheme == kSchemeCisco) {
-    // Fax resolution when the page gives none.
-    if (xppm <= 0) xppm = 8032;  // 204 dpi
-    if (yppm <= 0) yppm = 7717;  // 196 dpi
+    if (!resolution) {  // fax resolution when the page gives none
+      x[0] = 204, x[1] = 1, y[0] = 196, y[1] = 1;
+      resolution = true;
+    }
     ok = ok && def.SetValue(TIFFTAG_FILLORDER, kShort, FILLORDER_LSB2MSB) &&
          def.SetValue(TIFFTAG_SUBFILETYPE, kLong, FILETYPE_PAGE) && def.SetValue(TIFFTAG_PAGENUMBER, kShort, 0);
   }
-  constexpr LONG kMaxPpm = 16'000'000;  // ppm x 254 stays a 32-bit numerator
-  if (xppm > 0 && yppm > 0 && xppm < kMaxPpm && yppm < kMaxPpm) {
-    DWORD x[2] = {DWORD(xppm) * 254, 10000}, y[2] = {DWORD(yppm) * 254, 10000};
+  if (resolution) {
     ok = ok && def.SetValues(TIFFTAG_XRESOLUTION, x, kRational, 1) && def.SetValues(TIFFTAG_YRESOLUTION, y, kRational, 1) &&
          def.SetValue(TIFFTAG_RESOLUTIONUNIT, kShort, RESUNIT_INCH);
   }
@@ -269,7 +271,9 @@ HGLOBAL LoadTiffIntoDib(std::u16string_view path, int image) {
   }
   std::unique_ptr<TiffFile> file = TiffFile::OpenFile(path, int(OpenMode::Read));
   if (!file) return nullptr;
-  LibTiff lib(file->Data(), "r", file->Name());
+  VectorStream copy;
+  bool inMemory = copy.CopyFrom(file->Data());
+  LibTiff lib(inMemory ? static_cast<Stream&>(copy) : file->Data(), "r", file->Name());
   TIFF* t = lib.Get();
   if (!t) {
     Fail(TW_TIFF_ERROR_NOT_TIFF, "%s", file->Name());

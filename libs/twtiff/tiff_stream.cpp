@@ -107,6 +107,17 @@ bool VectorStream::WriteAt(std::uint64_t offset, const void* data, std::size_t s
   return true;
 }
 
+bool VectorStream::CopyFrom(Stream& other) {
+  constexpr std::uint64_t kMaxCopy = std::uint64_t(1) << 30;
+  if (other.Size() > kMaxCopy) return false;
+  try {
+    bytes_.resize(static_cast<std::size_t>(other.Size()));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return bytes_.empty() || other.ReadAt(0, bytes_.data(), bytes_.size());
+}
+
 bool VectorStream::Truncate(std::uint64_t size) {
   if (size < bytes_.size()) bytes_.resize(static_cast<size_t>(size));
   return true;
@@ -167,7 +178,14 @@ int LibTiff::CloseProc(thandle_t) { return 0; }  // the stream's owner closes it
 
 toff_t LibTiff::SizeProc(thandle_t handle) { return static_cast<Cursor*>(handle)->stream->Size(); }
 
-int LibTiff::MapProc(thandle_t, void**, toff_t*) { return 0; }
+int LibTiff::MapProc(thandle_t handle, void** base, toff_t* size) {
+  auto* c = static_cast<Cursor*>(handle);
+  const BYTE* data = c->stream->Contiguous();
+  if (!data || c->stream->Size() == 0) return 0;
+  *base = const_cast<BYTE*>(data);  // libtiff only reads through a mapping
+  *size = c->stream->Size();
+  return 1;
+}
 
 void LibTiff::UnmapProc(thandle_t, void*, toff_t) {}
 

@@ -23,6 +23,9 @@ class Stream {
   virtual std::uint64_t Size() const = 0;
   // Cuts the data to `size` bytes (only ever made shorter).
   virtual bool Truncate(std::uint64_t size) = 0;
+  // The whole data at one address, when the stream keeps it so: libtiff then
+  // reads it as a mapped file (its unmapped tile reader refuses some valid files).
+  virtual const BYTE* Contiguous() const { return nullptr; }
 };
 
 // A file opened with CreateFileW; the stream owns the handle.
@@ -65,6 +68,9 @@ class VectorStream final : public Stream {
   bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override;
   std::uint64_t Size() const override { return bytes_.size(); }
   bool Truncate(std::uint64_t size) override;
+  const BYTE* Contiguous() const override { return bytes_.data(); }
+  // A copy of another stream's data (false when it is too large to hold).
+  bool CopyFrom(Stream& other);
 
  private:
   std::vector<BYTE> bytes_;

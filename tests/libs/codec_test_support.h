@@ -162,7 +162,7 @@ inline HGLOBAL MakeDib(const Image& img, LONG ppmX = 7874, LONG ppmY = 7874, boo
   bh.biYPelsPerMeter = ppmY;
   bh.biClrUsed = static_cast<DWORD>(img.colors.size());
   std::memcpy(p, &bh, 40);
-  std::memcpy(p + 40, img.colors.data(), 4 * img.colors.size());
+  if (!img.colors.empty()) std::memcpy(p + 40, img.colors.data(), 4 * img.colors.size());
   BYTE* pixels = p + 40 + 4 * img.colors.size();
   for (std::uint32_t y = 0; y < img.height; ++y) {
     BYTE* dst = pixels + stride * (topDown ? y : img.height - 1 - y);
