@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -40,6 +41,9 @@ class Module {
  private:
   HMODULE h_;
 };
+
+// A built module's host path (the test executable's folder).
+inline std::filesystem::path BinDirOf(const char* name) { return twtest::BinDir() / name; }
 
 inline std::filesystem::path Host(std::u16string_view windowsPath) {
   std::filesystem::path host;
