@@ -137,7 +137,7 @@ struct Decoder {
   ErrorManager err;
   bool created = false;
   bool lab = false;
-  bool adobeCmyk = false;
+  bool invertedCmyk = false;  // an APP14 marker: CMYK stored inverted
   LONG xppm = 0, yppm = 0;
 };
 
@@ -169,7 +169,7 @@ bool Start(Decoder& x, const BYTE* data, std::size_t size) {
     x.d.out_color_space = JCS_GRAYSCALE;
   } else if (x.d.num_components == 4) {
     x.d.out_color_space = JCS_CMYK;
-    x.adobeCmyk = x.d.saw_Adobe_marker;
+    x.invertedCmyk = x.d.saw_Adobe_marker;
   } else {
     x.d.out_color_space = JCS_RGB;
   }
@@ -198,9 +198,8 @@ void StoreRow(const Decoder& x, const JSAMPLE* in, BYTE* out) {
       LabToRgb(in[3 * i], in[3 * i + 1], in[3 * i + 2], rgb);
     } else if (x.d.out_color_space == JCS_CMYK) {
       const JSAMPLE* p = in + 4 * std::size_t(i);
-      // Adobe's files store CMYK inverted.
-      int k = x.adobeCmyk ? p[3] : 255 - p[3];
-      for (int c = 0; c < 3; ++c) rgb[c] = static_cast<BYTE>((x.adobeCmyk ? p[c] : 255 - p[c]) * k / 255);
+      int k = x.invertedCmyk ? p[3] : 255 - p[3];
+      for (int c = 0; c < 3; ++c) rgb[c] = static_cast<BYTE>((x.invertedCmyk ? p[c] : 255 - p[c]) * k / 255);
     } else {
       std::memcpy(rgb, in + 3 * std::size_t(i), 3);
     }

@@ -221,6 +221,40 @@ TEST_F(JpegTest, FailuresReportAndLeaveNoFile) {
   EXPECT_FALSE(std::filesystem::exists(Host(u"C:\\Out\\bad.jpg")));
 }
 
+TEST_F(JpegTest, CmykFilesLoadAsRgb) {
+  // libjpeg writes CMYK with an APP14 marker; such files store ink inverted
+  // (255 = no ink): stored (255, 0, 255, 255) is magenta.
+  auto path = Host(u"C:\\Out\\cmyk.jpg");
+  FILE* out = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  jpeg_stdio_dest(&c, out);
+  c.image_width = 16;
+  c.image_height = 16;
+  c.input_components = 4;
+  c.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 100, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<JSAMPLE> row(16 * 4);
+  for (int x = 0; x < 16; ++x) row[4 * x] = 255, row[4 * x + 1] = 0, row[4 * x + 2] = 255, row[4 * x + 3] = 255;
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW p = row.data();
+    jpeg_write_scanlines(&c, &p, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  std::fclose(out);
+  auto back = Load(u"C:\\Out\\cmyk.jpg");
+  ASSERT_EQ(back.image.bits, 24);
+  EXPECT_NEAR(back.image.rows[8][24], 255, 3);  // red
+  EXPECT_NEAR(back.image.rows[8][25], 0, 3);    // green
+  EXPECT_NEAR(back.image.rows[8][26], 255, 3);  // blue
+}
+
 TEST_F(JpegTest, TruncatedAndDamagedFilesGiveNull) {
   Image photo = Photo(96, 64);
   ASSERT_EQ(Save(u"C:\\Out\\good.jpg", photo, 80), TW_JPEG_OK);
