@@ -19,6 +19,7 @@
 #include "job/settings/settings_store.h"
 #include "core/thread_state.h"
 #include "tools/twdriver/stream_writer.h"
+#include "tw/pathmap.h"
 #include "tw/utf.h"
 #include "tw_test.h"
 
@@ -415,9 +416,10 @@ TEST_F(JobLifecycleTest, PdfCoverPageStartsTheOutputFile) {
   auto record = Record(dm);
   ASSERT_TRUE(job.SetDevMode(record.data(), TRUE));
   ASSERT_TRUE(job.m_bPdfCoverPage);
-  wcscpy_s(job.m_szActFileName, u"C:\\out.pdf");  // what the output naming gives
   ASSERT_TRUE(job.StartDoc());
-  std::ifstream out(drive / "out.pdf");
+  std::filesystem::path output;
+  ASSERT_EQ(tw::path::ToHost(job.m_szActFileName, output), 0u) << tw::ToUtf8(job.m_szActFileName);
+  std::ifstream out(output);
   std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, "%PDF-1.4 cover");
 }
