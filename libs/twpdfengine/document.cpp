@@ -55,8 +55,11 @@ bool MetafilePage(HENHMETAFILE metafile, double& width, double& height, double& 
   if (h.szlMillimeters.cx <= 0 || h.szlMillimeters.cy <= 0 || h.szlMicrometers.cx <= 0 || h.szlMicrometers.cy <= 0 ||
       h.szlDevice.cx <= 0 || h.szlDevice.cy <= 0)
     return false;
-  width = double(h.szlDevice.cx) / h.szlMillimeters.cx * (double(h.rclFrame.right) - h.rclFrame.left) / 100;
-  height = (double(h.rclFrame.bottom) - h.rclFrame.top) / 100 * h.szlDevice.cy / h.szlMillimeters.cy;
+  // The frame through the device's exact size (micrometres): a Letter page
+  // recorded at 300 DPI is 2550 x 3300 pixels, not the 2548.8 the rounded
+  // millimetres give.
+  width = double(h.szlDevice.cx) * ((double(h.rclFrame.right) - h.rclFrame.left) * 10) / h.szlMicrometers.cx;
+  height = double(h.szlDevice.cy) * ((double(h.rclFrame.bottom) - h.rclFrame.top) * 10) / h.szlMicrometers.cy;
   dpiX = std::trunc(h.szlDevice.cx / (h.szlMicrometers.cx / 1000.0) * 25.4 + 0.5);
   dpiY = std::trunc(h.szlDevice.cy / (h.szlMicrometers.cy / 1000.0) * 25.4 + 0.5);
   return width > 0 && height > 0 && dpiX >= 1 && dpiY >= 1 && std::isfinite(width) && std::isfinite(height);

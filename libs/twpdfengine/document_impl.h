@@ -68,9 +68,9 @@ struct Document::Written {
 inline constexpr RECT kPlayRect{0, 0, 65536, 65536};
 bool LayerTransform(HENHMETAFILE metafile, double scaleX, double scaleY, XFORM& out);
 
-// Size (reference pixels) and resolution (dots per inch) of a metafile page,
-// as the vector page preparation computes them; false when the header
-// cannot give them.
+// Size (reference pixels, from the frame and the device's exact size) and
+// resolution (dots per inch, as the vector page preparation computes it) of
+// a metafile page; false when the header cannot give them.
 bool MetafilePage(HENHMETAFILE metafile, double& width, double& height, double& dpiX, double& dpiY);
 
 }  // namespace twpdf

@@ -58,12 +58,19 @@ int CALLBACK playUpTo(HDC hdc, HANDLETABLE* table, const ENHMETARECORD* record, 
   return stop->record++ < stop->last ? 1 : 0;
 }
 
-// The raster engine's picture of `box`: white, the layers before `layer`,
-// and `layer`'s records up to `lastRecord`, as RGB24 for cairo.
+// Fallback pictures are made at most at this resolution and size: a page
+// recorded for a device of thousands of DPI (damaged metafiles have them)
+// must not make pictures of hundreds of megapixels.
+constexpr double kFallbackMaxDpi = 300;
+constexpr double kFallbackMaxPixels = 16e6;
+
+// The raster engine's picture of `box` (page pixels) at `scale` pixels per
+// page pixel: white, the layers before `layer`, and `layer`'s records up to
+// `lastRecord`, as RGB24 for cairo.
 cairo_surface_t* rasterBox(const std::vector<Document::Page::Layer>& layers, std::size_t layer,
-                           std::size_t lastRecord, const RECT& box) {
-  int w = box.right - box.left, h = box.bottom - box.top;
-  if (w <= 0 || h <= 0 || double(w) * h > 64e6) return nullptr;
+                           std::size_t lastRecord, const RECT& box, double scale) {
+  int w = int(std::ceil((box.right - box.left) * scale)), h = int(std::ceil((box.bottom - box.top) * scale));
+  if (w <= 0 || h <= 0) return nullptr;
   BITMAPINFO bmi{{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   void* bits = nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
@@ -76,10 +83,11 @@ cairo_surface_t* rasterBox(const std::vector<Document::Page::Layer>& layers, std
   HGDIOBJ old = SelectObject(dc, bitmap);
   PatBlt(dc, 0, 0, w, h, WHITENESS);
   SetGraphicsMode(dc, GM_ADVANCED);
-  SetViewportOrgEx(dc, -box.left, -box.top, nullptr);
   for (std::size_t i = 0; i <= layer && i < layers.size(); ++i) {
     XFORM x;
-    if (!LayerTransform(layers[i].metafile, layers[i].scaleX, layers[i].scaleY, x)) continue;
+    if (!LayerTransform(layers[i].metafile, layers[i].scaleX * scale, layers[i].scaleY * scale, x)) continue;
+    x.eDx -= FLOAT(box.left * scale);
+    x.eDy -= FLOAT(box.top * scale);
     SetWorldTransform(dc, &x);
     if (i < layer) {
       PlayEnhMetaFile(dc, layers[i].metafile, &kPlayRect);
@@ -104,22 +112,26 @@ cairo_surface_t* rasterBox(const std::vector<Document::Page::Layer>& layers, std
   return surface;
 }
 
-void placeFallback(cairo_t* cr, const std::vector<Document::Page::Layer>& layers, std::size_t layer,
-                   PendingFallback& pending) {
+void placeFallback(cairo_t* cr, const Document::Page& page, std::size_t layer, PendingFallback& pending) {
   if (!pending.any) return;
   pending.any = false;
-  cairo_surface_t* image = rasterBox(layers, layer, pending.record, pending.box);
+  const RECT& box = pending.box;
+  double area = double(box.right - box.left) * (box.bottom - box.top);
+  double scale = std::min({1.0, kFallbackMaxDpi / std::max(page.xRes, page.yRes), std::sqrt(kFallbackMaxPixels / area)});
+  cairo_surface_t* image = rasterBox(page.layers, layer, pending.record, box, scale);
   if (!image) return;
   if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
     // Under the page's own matrix, outside any clip of the metafile.
     cairo_save(cr);
     cairo_reset_clip(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    cairo_set_source_surface(cr, image, pending.box.left, pending.box.top);
+    cairo_rectangle(cr, box.left, box.top, box.right - box.left, box.bottom - box.top);
+    cairo_clip(cr);
+    cairo_translate(cr, box.left, box.top);
+    cairo_scale(cr, 1 / scale, 1 / scale);
+    cairo_set_source_surface(cr, image, 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_rectangle(cr, pending.box.left, pending.box.top, pending.box.right - pending.box.left,
-                    pending.box.bottom - pending.box.top);
-    cairo_fill(cr);
+    cairo_paint(cr);
     cairo_restore(cr);
   }
   cairo_surface_destroy(image);
@@ -166,7 +178,8 @@ void codeImage(const Settings& settings, tw::gdi::CairoImage& image) {
                            " K=-1 BlackIs1=true";
       attach(image.surface, CAIRO_MIME_TYPE_CCITT_FAX_PARAMS, std::vector<BYTE>(params.begin(), params.end()));
     }
-  } else if ((image.kind == Kind::Rgb || image.kind == Kind::Gray) && settings.colorImageFilter == 207) {
+  } else if ((image.kind == Kind::Rgb || image.kind == Kind::Gray) && settings.colorImageFilter == 207 &&
+             image.width >= 16 && image.height >= 16) {  // smaller pictures gain nothing from JPEG
     int components = image.kind == Kind::Gray ? 1 : 3;
     std::vector<BYTE> rows(std::size_t(image.width) * image.height * components);
     const BYTE* data = cairo_image_surface_get_data(image.surface);
@@ -260,7 +273,7 @@ bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
   LayerPlayback playback;
   playback.document = this;
   std::size_t layerIndex = 0;
-  options.onBeforeDraw = [&]() { placeFallback(cr_, page.layers, layerIndex, playback.pending); };
+  options.onBeforeDraw = [&]() { placeFallback(cr_, page, layerIndex, playback.pending); };
   HDC dc = tw::gdi::CreateCairoDC(cr_, options);
   if (!dc) ok = Fail(PDF_ERROR_DRAWING);
   for (layerIndex = 0; ok && layerIndex < page.layers.size(); ++layerIndex) {
@@ -273,7 +286,7 @@ bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
     playback.record = 0;
     // A damaged metafile draws what it can; its page goes on.
     EnumEnhMetaFile(dc, layer.metafile, playRecord, &playback, &kPlayRect);
-    placeFallback(cr_, page.layers, layerIndex, playback.pending);
+    placeFallback(cr_, page, layerIndex, playback.pending);
     ModifyWorldTransform(dc, nullptr, MWT_IDENTITY);
   }
   if (dc) DeleteDC(dc);
