@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -89,6 +90,14 @@ int parseDib(const BYTE* dib, std::size_t size, DibView& v, std::string& why) {
   }
   v.bits = dib + at;
   return 0;
+}
+
+// Pixels per metre are whole numbers: 300 DPI is stored as 11811. A value
+// within the rounding of a whole DPI is taken as that DPI, so the page comes
+// out 612 points wide, not 612.001.
+double dpiOf(LONG ppm) {
+  double dpi = ppm * 0.0254, whole = std::round(dpi);
+  return std::fabs(whole / 0.0254 - ppm) <= 0.5 + 1e-9 ? whole : dpi;
 }
 
 DWORD rgbOf(const RGBQUAD& q) { return (DWORD(q.rgbRed) << 16) | (DWORD(q.rgbGreen) << 8) | q.rgbBlue; }
@@ -186,8 +195,8 @@ int MakePdfImage(const BYTE* dib, std::size_t size, DWORD compression, int quali
   out.width = v.width;
   out.height = v.height;
   // Pixels per metre -> dots per inch; none given: 300.
-  out.dpiX = v.ppmX > 0 ? v.ppmX * 0.0254 : 300;
-  out.dpiY = v.ppmY > 0 ? v.ppmY * 0.0254 : out.dpiX;
+  out.dpiX = v.ppmX > 0 ? dpiOf(v.ppmX) : 300;
+  out.dpiY = v.ppmY > 0 ? dpiOf(v.ppmY) : out.dpiX;
   try {
     if (v.bpp == 1) {
       // The samples are the palette indices; black and white as a grey
