@@ -80,7 +80,7 @@ bool LayerTransform(HENHMETAFILE metafile, double scaleX, double scaleY, XFORM& 
   }
   if (r == l || b == t) return false;
   double k = kPlayRect.right;
-  out = {FLOAT(scaleX * (r - l) / k), 0, 0, FLOAT(scaleY * (b - t) / k), FLOAT(scaleX * l), FLOAT(scaleY * t)};
+  out = {FLOAT(scaleX * (r - l) / k), 0, 0, FLOAT(scaleY * (b - t) / k), 0, 0};
   return std::isfinite(out.eM11) && std::isfinite(out.eM22) && out.eM11 != 0 && out.eM22 != 0;
 }
 

@@ -62,9 +62,11 @@ struct Document::Written {
   bool invisibleText = false;
 };
 
-// Where a metafile's reference pixel p lands on the page (p x scale), as a
-// world transform for playing it into the rectangle kPlayRect: the player
-// maps the frame onto that rectangle, this transform takes it on.
+// Where a metafile's reference pixel p lands on the page: (p - the frame's
+// top left) x scale, so the frame's corner is the page's and every layer
+// keeps its own resolution. As a world transform for playing the metafile
+// into the rectangle kPlayRect: the player maps the frame onto that
+// rectangle, this transform takes it on.
 inline constexpr RECT kPlayRect{0, 0, 65536, 65536};
 bool LayerTransform(HENHMETAFILE metafile, double scaleX, double scaleY, XFORM& out);
 

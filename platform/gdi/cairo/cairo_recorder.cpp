@@ -223,7 +223,6 @@ bool CairoRecorder::SetPenSource(Dc& dc, double& offset) {
   const DcState& s = dc.State();
   const Pen* pen = s.pen.get();
   if (!pen || pen->Style() == PS_NULL) return false;
-  double width = dc.PenWidthDevice();
   if (pen->brush && pen->Geometric() && pen->brush->style != BS_SOLID) {
     if (!SetBrushSource(dc, *pen->brush)) return false;
   } else {
@@ -231,7 +230,17 @@ bool CairoRecorder::SetPenSource(Dc& dc, double& offset) {
     if (pen->brush && pen->Geometric()) color = pen->brush->color;
     SetSourceRgb(DeviceRgb(dc, color));
   }
-  cairo_set_line_width(cr_, width);
+  // The raster engine's width (whole pixels) decides the dashes and caps;
+  // the line itself gets the exact width. A cosmetic pen is one pixel of
+  // the printer: a device pixel, at most 1/300 inch (a metafile recorded at
+  // screen resolution would otherwise print lines of 1/96 inch; viewers draw
+  // lines thinner than their pixels one pixel wide).
+  double width = dc.PenWidthDevice();
+  const Matrix& m = dc.LogicalToDevice();
+  bool cosmetic = (pen->extended && !pen->Geometric()) || pen->width == 0;
+  double hairline = std::min(1.0, std::max(options_.dpiX, options_.dpiY) / 300.0);
+  double exact = pen->width * std::hypot(m.m11, m.m12);
+  cairo_set_line_width(cr_, cosmetic || !std::isfinite(exact) ? hairline : std::clamp(exact, hairline, 4e6));
   if (width < 1.5) {
     // One-pixel lines leave out their last pixel: no cap.
     cairo_set_line_cap(cr_, CAIRO_LINE_CAP_BUTT);
