@@ -70,28 +70,23 @@ TIFF* openMemory(MemoryFile& file, const char* mode) {
 
 }  // namespace
 
-std::vector<BYTE> EncodeG4(const BYTE* rows, std::size_t stride, int width, int height) {
-  if (!rows || width <= 0 || height <= 0 || stride < (std::size_t(width) + 7) / 8) return {};
+std::vector<BYTE> EncodeG4(std::vector<BYTE>& rows, int width, int height) {
+  std::size_t line = (std::size_t(width) + 7) / 8;
+  if (width <= 0 || height <= 0 || rows.size() < line * std::size_t(height)) return {};
   MemoryFile file;
+  try {
+    file.bytes.reserve(rows.size() / 8 + 4096);  // text pages code to a few per cent
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
   TIFF* t = openMemory(file, "w");
   if (!t) return {};
   bool ok = TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(width)) && TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(height)) &&
             TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1) && TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1) &&
             TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE) &&
             TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4) &&
-            TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(height)) && TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-  // One strip from the rows as they are (libtiff codes a strip in place: copy it).
-  std::size_t line = (std::size_t(width) + 7) / 8;
-  std::vector<BYTE> strip;
-  try {
-    strip.resize(line * std::size_t(height));
-  } catch (const std::bad_alloc&) {
-    ok = false;
-  }
-  if (ok) {
-    for (int y = 0; y < height; ++y) std::memcpy(strip.data() + std::size_t(y) * line, rows + std::size_t(y) * stride, line);
-    ok = TIFFWriteEncodedStrip(t, 0, strip.data(), tmsize_t(strip.size())) >= 0 && TIFFWriteDirectory(t);
-  }
+            TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(height)) && TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB) &&
+            TIFFWriteEncodedStrip(t, 0, rows.data(), tmsize_t(line * std::size_t(height))) >= 0 && TIFFWriteDirectory(t);
   TIFFClose(t);
   if (!ok) return {};
   file.at = 0;

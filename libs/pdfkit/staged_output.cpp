@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <random>
 #include <string>
 
 #include "tw/pathmap.h"
@@ -37,13 +38,28 @@ StagedOutput::~StagedOutput() {
   }
 }
 
-bool StagedOutput::Commit() {
-  if (staging_.empty()) return false;
-  // The new document keeps the permissions an ordinary new file gets.
+bool CommitFile(const std::filesystem::path& made, const std::filesystem::path& target) {
+  // Temporary files are made private (0600); a document is an ordinary file.
   mode_t mask = umask(0);
   umask(mask);
-  chmod(staging_.c_str(), 0666 & ~mask);
-  if (std::rename(staging_.c_str(), target_.c_str()) != 0) return false;
+  chmod(made.c_str(), 0666 & ~mask);
+  return std::rename(made.c_str(), target.c_str()) == 0;
+}
+
+std::string RandomId() {
+  std::random_device random;
+  static const char* digits = "0123456789ABCDEF";
+  std::string s;
+  for (int i = 0; i < 16; ++i) {
+    unsigned b = random() & 0xFF;
+    s += digits[b >> 4];
+    s += digits[b & 15];
+  }
+  return s;
+}
+
+bool StagedOutput::Commit() {
+  if (staging_.empty() || !CommitFile(staging_, target_)) return false;
   staging_.clear();
   return true;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace twpdf {
@@ -17,6 +18,13 @@ std::filesystem::path HostPath(std::u16string_view path, DWORD& error);
 // A new empty file in `dir` named `prefix` and six random characters;
 // empty when none can be made.
 std::filesystem::path MakeTempFile(const std::filesystem::path& dir, std::string_view prefix);
+
+// Puts a finished file made in the target's folder in the target's place,
+// with the permissions an ordinary new file gets.
+bool CommitFile(const std::filesystem::path& made, const std::filesystem::path& target);
+
+// A fresh document identifier for a trailer's /ID: 16 random bytes as hex.
+std::string RandomId();
 
 class StagedOutput {
  public:

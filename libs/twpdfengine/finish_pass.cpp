@@ -11,7 +11,12 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <optional>
+#include <regex>
 #include <set>
 
 #include "document_impl.h"
@@ -199,7 +204,18 @@ class FinishPass {
 
  private:
   bool PdfA() const { return s_.pdfType == 2; }
+  // Nothing of the surface's pages changes: the end of the save only adds
+  // the document information, XMP and viewer keys.
+  bool OnlyAdds() const;
+  // Empty when the drawn file is not laid out as expected (the full pass
+  // then does the work).
+  std::optional<bool> AddToDrawnFile(const std::filesystem::path* file, HGLOBAL* memory);
+  QPDFObjectHandle InfoDictionary(const Stamp& stamp) const;
+  std::string Xmp(const Stamp& stamp) const;
   void SetInfo(QPDF& pdf, const Stamp& stamp);
+  int IntValue(int key) const;
+  bool OpensElsewhere() const;
+  void SetCatalogKeys(QPDFObjectHandle catalog) const;
   void SetViewer(QPDF& pdf);
   void AddLinks(QPDF& pdf, QPDFPageObjectHelper& page, const Document::Written& w);
   void FixObjects(QPDF& pdf);
@@ -210,7 +226,7 @@ class FinishPass {
   const Settings& s_;
 };
 
-void FinishPass::SetInfo(QPDF& pdf, const Stamp& stamp) {
+QPDFObjectHandle FinishPass::InfoDictionary(const Stamp& stamp) const {
   const DocInfo& info = s_.info;
   QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
   auto text = [&](const char* key, const std::optional<std::u16string>& value) {
@@ -224,9 +240,13 @@ void FinishPass::SetInfo(QPDF& pdf, const Stamp& stamp) {
   dict.replaceKey("/Producer", QPDFObjectHandle::newString(kProducer));
   dict.replaceKey("/CreationDate", QPDFObjectHandle::newString(stamp.pdf));
   dict.replaceKey("/ModDate", QPDFObjectHandle::newString(stamp.pdf));
-  pdf.getTrailer().replaceKey("/Info", pdf.makeIndirectObject(dict));
+  return dict;
+}
 
-  // The same values as XMP, so the two agree (PDF/A requires it).
+std::string FinishPass::Xmp(const Stamp& stamp) const {
+  // The same values as the document information, so the two agree (PDF/A
+  // requires it).
+  const DocInfo& info = s_.info;
   auto u8 = [](const std::u16string& s) { return xmlEscape(tw::ToUtf8(s)); };
   std::string x =
       "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
@@ -249,24 +269,34 @@ void FinishPass::SetInfo(QPDF& pdf, const Stamp& stamp) {
        "</xmp:ModifyDate>\n   <xmp:MetadataDate>" + stamp.xmp + "</xmp:MetadataDate>\n";
   if (PdfA()) x += "   <pdfaid:part>2</pdfaid:part>\n   <pdfaid:conformance>B</pdfaid:conformance>\n";
   x += "  </rdf:Description>\n </rdf:RDF>\n</x:xmpmeta>\n<?xpacket end=\"w\"?>";
-  QPDFObjectHandle metadata = pdf.newStream(x);
+  return x;
+}
+
+void FinishPass::SetInfo(QPDF& pdf, const Stamp& stamp) {
+  pdf.getTrailer().replaceKey("/Info", pdf.makeIndirectObject(InfoDictionary(stamp)));
+  QPDFObjectHandle metadata = pdf.newStream(Xmp(stamp));
   metadata.getDict().replaceKey("/Type", name("/Metadata"));
   metadata.getDict().replaceKey("/Subtype", name("/XML"));
   pdf.getRoot().replaceKey("/Metadata", metadata);
 }
 
-void FinishPass::SetViewer(QPDF& pdf) {
-  QPDFObjectHandle root = pdf.getRoot();
-  auto intValue = [&](int key) {
-    auto it = s_.intValues.find(key);
-    return it == s_.intValues.end() ? 0 : it->second;
-  };
+int FinishPass::IntValue(int key) const {
+  auto it = s_.intValues.find(key);
+  return it == s_.intValues.end() ? 0 : it->second;
+}
+
+bool FinishPass::OpensElsewhere() const {
+  int magnification = IntValue(PDF_KEY_MAGNIFICATION);
+  return IntValue(PDF_KEY_OPEN_PAGE) > 1 || (magnification >= 1 && magnification <= 6);
+}
+
+void FinishPass::SetCatalogKeys(QPDFObjectHandle catalog) const {
   static const char* layouts[] = {nullptr, "/SinglePage", "/OneColumn", "/TwoColumnLeft", "/TwoColumnRight",
                                   "/TwoPageLeft", "/TwoPageRight"};
   static const char* modes[] = {nullptr, "/UseOutlines", "/UseThumbs", "/FullScreen"};
-  int layout = intValue(PDF_KEY_PAGE_LAYOUT), mode = intValue(PDF_KEY_PAGE_MODE);
-  if (layout >= 1 && layout <= 6) root.replaceKey("/PageLayout", name(layouts[layout]));
-  if (mode >= 1 && mode <= 3) root.replaceKey("/PageMode", name(modes[mode]));
+  int layout = IntValue(PDF_KEY_PAGE_LAYOUT), mode = IntValue(PDF_KEY_PAGE_MODE);
+  if (layout >= 1 && layout <= 6) catalog.replaceKey("/PageLayout", name(layouts[layout]));
+  if (mode >= 1 && mode <= 3) catalog.replaceKey("/PageMode", name(modes[mode]));
   static const std::pair<int, const char*> prefs[] = {
       {PDF_KEY_HIDE_TOOLBAR, "/HideToolbar"},   {PDF_KEY_HIDE_MENUBAR, "/HideMenubar"},
       {PDF_KEY_HIDE_WINDOWUI, "/HideWindowUI"}, {PDF_KEY_FIT_WINDOW, "/FitWindow"},
@@ -276,12 +306,17 @@ void FinishPass::SetViewer(QPDF& pdf) {
     auto it = s_.boolValues.find(key);
     if (it != s_.boolValues.end() && it->second) viewer.replaceKey(entry, QPDFObjectHandle::newBool(true));
   }
-  if (!viewer.getKeys().empty()) root.replaceKey("/ViewerPreferences", viewer);
+  if (!viewer.getKeys().empty()) catalog.replaceKey("/ViewerPreferences", viewer);
+}
 
+void FinishPass::SetViewer(QPDF& pdf) {
+  QPDFObjectHandle root = pdf.getRoot();
+  SetCatalogKeys(root);
   // The open action: the page shown first and its view.
-  int magnification = intValue(PDF_KEY_MAGNIFICATION), openPage = intValue(PDF_KEY_OPEN_PAGE);
+  if (!OpensElsewhere()) return;
+  int magnification = IntValue(PDF_KEY_MAGNIFICATION), openPage = IntValue(PDF_KEY_OPEN_PAGE);
   auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
-  if (pages.empty() || (openPage <= 1 && (magnification < 1 || magnification > 6))) return;
+  if (pages.empty()) return;
   QPDFObjectHandle target = pages[std::size_t(std::clamp(openPage, 1, int(pages.size())) - 1)].getObjectHandle();
   QPDFObjectHandle dest = QPDFObjectHandle::newArray();
   dest.appendItem(target);
@@ -292,7 +327,7 @@ void FinishPass::SetViewer(QPDF& pdf) {
     case 4: dest.appendItem(name("/FitB")); break;
     case 5:
     case 6: {
-      int zoom = magnification == 5 ? 100 : intValue(PDF_KEY_ZOOM);
+      int zoom = magnification == 5 ? 100 : IntValue(PDF_KEY_ZOOM);
       dest.appendItem(name("/XYZ")), dest.appendItem(null), dest.appendItem(null);
       dest.appendItem(zoom > 0 ? QPDFObjectHandle::newReal(zoom / 100.0, 2) : null);
       break;
@@ -400,8 +435,108 @@ bool FinishPass::SetEncryption(QPDFWriter& writer) {
   return true;
 }
 
+bool FinishPass::OnlyAdds() const {
+  if (d_.appending_ || PdfA() || s_.encryption != 0 || s_.linearized || s_.removeFontTables || s_.streamFilter == 0 ||
+      OpensElsewhere())
+    return false;
+  for (std::size_t k = 0; k < d_.written_.size(); ++k) {
+    const Document::Written& w = d_.written_[k];
+    if (w.position != int(k) + 1 || !w.links.empty() || w.invisibleText) return false;
+  }
+  return true;
+}
+
+// The common case: the surface's file gets an update section (PDF's
+// incremental update) with a new catalogue, the document information and
+// the XMP, and becomes the document. Only its trailer and catalogue are
+// read, so memory stays flat however many pages the document has.
+std::optional<bool> FinishPass::AddToDrawnFile(const std::filesystem::path* file, HGLOBAL* memory) {
+  std::ifstream in(d_.cairoFile_, std::ios::binary);
+  std::uintmax_t size = std::filesystem::file_size(d_.cairoFile_);
+  auto readAt = [&](std::uintmax_t from, std::size_t n) {
+    std::string text(std::min<std::uintmax_t>(n, size - std::min(from, size)), '\0');
+    in.seekg(std::streamoff(from));
+    in.read(text.data(), std::streamsize(text.size()));
+    return text;
+  };
+  // The trailer and the one cross-reference section cairo writes.
+  std::string tail = readAt(size - std::min<std::uintmax_t>(size, 1024), 1024);
+  std::smatch m;
+  static const std::regex trailerRe(
+      "trailer\\s*<<[^>]*/Size\\s+(\\d+)[^>]*/Root\\s+(\\d+)\\s+0\\s+R[^>]*>>\\s*startxref\\s+(\\d+)\\s+%%EOF\\s*$");
+  if (!std::regex_search(tail, m, trailerRe)) return std::nullopt;
+  long long count = std::stoll(m[1]), rootId = std::stoll(m[2]), xrefAt = std::stoll(m[3]);
+  std::string head = readAt(std::uintmax_t(xrefAt), 64);
+  static const std::regex xrefRe("^xref\\s+0\\s+(\\d+)\\s*\\n");
+  if (!std::regex_search(head, m, xrefRe) || std::stoll(m[1]) != count || rootId <= 0 || rootId >= count)
+    return std::nullopt;
+  std::string entry = readAt(std::uintmax_t(xrefAt + m.length(0) + 20 * rootId), 20);
+  std::string object = readAt(std::uintmax_t(std::atoll(entry.c_str())), 4096);
+  std::size_t open = object.find("<<"), close = object.rfind(">>", object.find("endobj"));
+  if (object.compare(0, std::to_string(rootId).size() + 6, std::to_string(rootId) + " 0 obj") != 0 ||
+      open == std::string::npos || close == std::string::npos || close < open)
+    return std::nullopt;
+  in.close();
+
+  // The new catalogue: cairo's with the metadata and the viewer keys.
+  Stamp stamp = now();
+  long long infoId = count, metadataId = count + 1;
+  QPDFObjectHandle keys = QPDFObjectHandle::newDictionary();
+  SetCatalogKeys(keys);
+  std::string extra = keys.unparse();  // "<< ... >>"
+  std::string catalog = object.substr(open, close - open) + " /Metadata " + std::to_string(metadataId) + " 0 R " +
+                        extra.substr(2, extra.size() - 4) + ">>";
+  std::string xmp = Xmp(stamp);
+
+  std::FILE* out = std::fopen(d_.cairoFile_.c_str(), "ab");
+  if (!out) return d_.Fail(PDF_ERROR_OUTPUT);
+  long long offset = static_cast<long long>(size);
+  std::vector<std::pair<long long, long long>> offsets;
+  bool ok = true;
+  auto write = [&](const std::string& text) {
+    ok = ok && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    offset += static_cast<long long>(text.size());
+  };
+  auto writeObject = [&](long long id, const std::string& body) {
+    offsets.push_back({id, offset});
+    write(std::to_string(id) + " 0 obj\n" + body + "\nendobj\n");
+  };
+  writeObject(rootId, catalog);
+  writeObject(infoId, InfoDictionary(stamp).unparse());
+  writeObject(metadataId, "<< /Type /Metadata /Subtype /XML /Length " + std::to_string(xmp.size()) + " >>\nstream\n" +
+                              xmp + "\nendstream");
+  long long xref = offset;
+  std::string table = "xref\n";
+  for (auto [id, where] : offsets) {
+    char line[48];
+    std::snprintf(line, sizeof line, "%lld 1\n%010lld 00000 n \n", id, where);
+    table += line;
+  }
+  std::string id = RandomId();  // a new document: both parts the same
+  write(table + "trailer\n<< /Size " + std::to_string(count + 2) + " /Root " + std::to_string(rootId) + " 0 R /Info " +
+        std::to_string(infoId) + " 0 R /ID [<" + id + "> <" + id + ">] /Prev " +
+        std::to_string(xrefAt) + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n");
+  ok = std::fclose(out) == 0 && ok;
+  if (!ok) return d_.Fail(PDF_ERROR_OUTPUT);
+  if (file) return CommitFile(d_.cairoFile_, *file) ? true : d_.Fail(PDF_ERROR_OUTPUT);
+  // In memory: the file's bytes in a movable block.
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, SIZE_T(offset));
+  if (!block) return d_.Fail(PDF_ERROR_MEMORY);
+  std::ifstream bytes(d_.cairoFile_, std::ios::binary);
+  bytes.read(static_cast<char*>(GlobalLock(block)), std::streamsize(offset));
+  GlobalUnlock(block);
+  if (!bytes) {
+    GlobalFree(block);
+    return d_.Fail(PDF_ERROR_OUTPUT);
+  }
+  *memory = block;
+  return true;
+}
+
 bool FinishPass::Run(const std::filesystem::path* file, HGLOBAL* memory) {
   try {
+    if (OnlyAdds())
+      if (std::optional<bool> done = AddToDrawnFile(file, memory)) return *done;
     QPDF drawn;
     drawn.setSuppressWarnings(true);
     drawn.processFile(d_.cairoFile_.c_str());

@@ -173,7 +173,7 @@ void codeImage(const Settings& settings, tw::gdi::CairoImage& image) {
   if (image.kind == Kind::Stencil && settings.monoImageFilter == 307) {
     std::size_t line;
     std::vector<BYTE> rows = stencilRows(image.surface, image.width, image.height, line);
-    if (attach(image.surface, CAIRO_MIME_TYPE_CCITT_FAX, EncodeG4(rows.data(), line, image.width, image.height))) {
+    if (attach(image.surface, CAIRO_MIME_TYPE_CCITT_FAX, EncodeG4(rows, image.width, image.height))) {
       std::string params = "Columns=" + std::to_string(image.width) + " Rows=" + std::to_string(image.height) +
                            " K=-1 BlackIs1=true";
       attach(image.surface, CAIRO_MIME_TYPE_CCITT_FAX_PARAMS, std::vector<BYTE>(params.begin(), params.end()));

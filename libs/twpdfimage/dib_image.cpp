@@ -217,7 +217,7 @@ int MakePdfImage(const BYTE* dib, std::size_t size, DWORD compression, int quali
           BYTE* o = rows.data() + std::size_t(y) * line;
           for (std::size_t i = 0; i < line; ++i) o[i] = BYTE(~in[i]);
         }
-        out.data = EncodeG4(rows.data(), line, v.width, v.height);
+        out.data = EncodeG4(rows, v.width, v.height);
         if (out.data.empty()) {
           why = "Group 4 coding failed";
           return TWPDF_IMAGE_ERROR_ENCODE;

@@ -4,7 +4,6 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cstdio>
-#include <random>
 
 #include "dib_image.h"
 #include "existing_pdf.h"
@@ -40,18 +39,6 @@ std::string pdfDate() {
   std::snprintf(buf, sizeof buf, "D:%04u%02u%02u%02u%02u%02u%c%02lld'%02lld'", local.wYear, local.wMonth, local.wDay,
                 local.wHour, local.wMinute, local.wSecond, minutes < 0 ? '-' : '+', a / 60, a % 60);
   return buf;
-}
-
-std::string randomId() {
-  std::random_device random;
-  static const char* digits = "0123456789ABCDEF";
-  std::string s;
-  for (int i = 0; i < 16; ++i) {
-    unsigned b = random() & 0xFF;
-    s += digits[b >> 4];
-    s += digits[b & 15];
-  }
-  return s;
 }
 
 }  // namespace
@@ -152,7 +139,7 @@ bool ImageDocument::WriteTrailerPart() {
     std::snprintf(entry, sizeof entry, "%010lld 00000 n \n", offsets_[i]);
     table += entry;
   }
-  std::string id = randomId();
+  std::string id = RandomId();
   table += "trailer\n<< /Size " + std::to_string(offsets_.size()) + " /Root " + std::to_string(kCatalog) +
            " 0 R /Info " + std::to_string(kInfo) + " 0 R /ID [<" + id + "> <" + id + ">] >>\nstartxref\n" +
            std::to_string(xref) + "\n%%EOF\n";

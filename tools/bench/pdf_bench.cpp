@@ -19,6 +19,7 @@
 #include "tw/gdi_cairo.h"
 #include "tw/pathmap.h"
 #include "tw/root.h"
+#include "codecs.h"
 #include "tw_pdf_image.h"
 #include "tw_pdf_interface.h"
 
@@ -97,7 +98,30 @@ void VectorPdfTextPages(benchmark::State& state) {
 }
 BENCHMARK(VectorPdfTextPages)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// One-bit Letter pages at 300 DPI (a text-like pattern) into an image PDF.
+// The text page rendered by the raster engine into a one-bit Letter page at
+// 300 DPI (a packed DIB, as the page renderer hands it over).
+HGLOBAL oneBitTextPage();
+
+// Group 4 coding alone (libtiff's coder, which the TIFF writers use too):
+// what an image PDF page costs at least.
+void Group4CodingOnly(benchmark::State& state) {
+  HGLOBAL dib = oneBitTextPage();
+  const BYTE* p = static_cast<const BYTE*>(GlobalLock(dib));
+  const int w = 2550, h = 3300, stride = (w + 31) / 32 * 4, line = (w + 7) / 8;
+  std::vector<BYTE> page(std::size_t(line) * h);
+  for (int y = 0; y < h; ++y)
+    for (int i = 0; i < line; ++i) page[std::size_t(y) * line + i] = BYTE(~p[48 + std::size_t(h - 1 - y) * stride + i]);
+  GlobalUnlock(dib);
+  for (auto _ : state) {
+    std::vector<BYTE> rows = page;
+    benchmark::DoNotOptimize(twpdf::EncodeG4(rows, w, h));
+  }
+  state.SetItemsProcessed(state.iterations());
+  GlobalFree(dib);
+}
+BENCHMARK(Group4CodingOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Pages of it into an image PDF with Group 4.
 void ImagePdfGroup4Pages(benchmark::State& state) {
   workDir();
   HMODULE module = LoadLibraryW(u"TwPdfImage.dll");
@@ -107,19 +131,7 @@ void ImagePdfGroup4Pages(benchmark::State& state) {
   auto save = reinterpret_cast<PFN_pdf_SaveDIBAsPDFPage>(get(TWPDF_ORD_SAVE_DIB_AS_PDF_PAGE));
   auto finish = reinterpret_cast<PFN_pdf_FinishPDF>(get(TWPDF_ORD_FINISH_PDF));
   auto release = reinterpret_cast<PFN_pdf_Release_PDF>(get(TWPDF_ORD_RELEASE_PDF));
-  const int w = 2550, h = 3300, stride = (w + 31) / 32 * 4;
-  HGLOBAL dib = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER) + 8 + std::size_t(stride) * h);
-  auto* p = static_cast<BYTE*>(GlobalLock(dib));
-  BITMAPINFOHEADER bih{sizeof(BITMAPINFOHEADER), w, h, 1, 1, BI_RGB, 0, 11811, 11811, 2, 0};
-  std::memcpy(p, &bih, sizeof bih);
-  std::memset(p + sizeof bih + 4, 255, 3);  // 0 black, 1 white
-  BYTE* bits = p + sizeof bih + 8;
-  std::memset(bits, 0xFF, std::size_t(stride) * h);
-  for (int y = 150; y < h - 150; ++y)
-    if (y % 45 < 30)
-      for (int x = 150; x < w - 150; ++x)
-        if ((x * 7 + y * 3) % 23 < 9) bits[std::size_t(y) * stride + x / 8] &= BYTE(~(0x80 >> (x % 8)));
-  GlobalUnlock(dib);
+  HGLOBAL dib = oneBitTextPage();
   int pages = int(state.range(0));
   for (auto _ : state) {
     HANDLE doc = nullptr;
@@ -135,6 +147,33 @@ void ImagePdfGroup4Pages(benchmark::State& state) {
   FreeLibrary(module);
 }
 BENCHMARK(ImagePdfGroup4Pages)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+HGLOBAL oneBitTextPage() {
+  const int w = 2550, h = 3300, stride = (w + 31) / 32 * 4;
+  struct MonoInfo {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[2];
+  } info{{sizeof(BITMAPINFOHEADER), w, h, 1, 1, BI_RGB, 0, 11811, 11811, 2, 0}, {{0, 0, 0, 0}, {255, 255, 255, 0}}};
+  void* pixels = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &pixels, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  PatBlt(dc, 0, 0, w, h, WHITENESS);
+  HENHMETAFILE page = textPage();
+  RECT r{0, 0, w, h};
+  PlayEnhMetaFile(dc, page, &r);
+  DeleteEnhMetaFile(page);
+  GdiFlush();
+  HGLOBAL dib = GlobalAlloc(GMEM_MOVEABLE, sizeof info + std::size_t(stride) * h);
+  auto* p = static_cast<BYTE*>(GlobalLock(dib));
+  std::memcpy(p, &info, sizeof info);
+  std::memcpy(p + sizeof info, pixels, std::size_t(stride) * h);
+  GlobalUnlock(dib);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return dib;
+}
 
 }  // namespace
 

@@ -205,6 +205,22 @@ TEST(PdfEngineFeatures, ViewerKeysGoIntoTheCatalog) {
   EXPECT_EQ(open.getArrayItem(0).getObjGen(), QPDFPageDocumentHelper(pdf).getAllPages()[1].getObjectHandle().getObjGen());
   EXPECT_EQ(open.getArrayItem(1).unparse(), "/XYZ");
   EXPECT_DOUBLE_EQ(open.getArrayItem(4).getNumericValue(), 1.5);
+
+  // Without an open action the end of the save only adds to the drawn file
+  // (an update section): the keys are there all the same.
+  ASSERT_TRUE(WriteDocument(u"C:\\out\\keys.pdf", {&a, &b}, [](CPDFInt& pdf, CPDF&) {
+    pdf.SetIntValue(PDF_KEY_PAGE_LAYOUT, 6);
+    pdf.SetBoolValue(PDF_KEY_CENTER_WINDOW, TRUE);
+  }));
+  auto keys = out.Dir() / "keys.pdf";
+  EXPECT_TRUE(QpdfClean(keys));
+  QPDF updated;
+  updated.processFile(keys.string().c_str());
+  EXPECT_EQ(updated.getRoot().getKey("/PageLayout").unparse(), "/TwoPageRight");
+  EXPECT_EQ(updated.getRoot().getKey("/ViewerPreferences").unparse(), "<< /CenterWindow true >>");
+  EXPECT_TRUE(updated.getRoot().getKey("/Metadata").isStream());
+  EXPECT_TRUE(updated.getTrailer().getKey("/ID").isArray());
+  EXPECT_EQ(twtest::PdfInfo(keys, "Producer"), "TwPdfEngine 17.63");
 }
 
 // A 24-bit memory DC with a coloured picture, a source for page blits.
