@@ -22,6 +22,7 @@
 #include "document_impl.h"
 #include "existing_pdf.h"
 #include "ocr_face.h"
+#include "pdf_dates.h"
 #include "sfnt.h"
 #include "srgb_profile.h"
 #include "tw/utf.h"
@@ -103,30 +104,6 @@ class InvisibleTextFilter : public QPDFObjectHandle::TokenFilter {
   bool invisible_ = false;
   std::vector<bool> saved_;
 };
-
-struct Stamp {
-  std::string pdf;  // D:YYYYMMDDHHmmSS+HH'mm'
-  std::string xmp;  // YYYY-MM-DDTHH:mm:SS+HH:mm
-};
-
-Stamp now() {
-  SYSTEMTIME local, utc;
-  GetLocalTime(&local);
-  GetSystemTime(&utc);
-  FILETIME lf, uf;
-  SystemTimeToFileTime(&local, &lf);
-  SystemTimeToFileTime(&utc, &uf);
-  auto ticks = [](const FILETIME& f) { return (static_cast<long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-  long long minutes = (ticks(lf) - ticks(uf) + 300000000LL) / 600000000LL;
-  char sign = minutes < 0 ? '-' : '+';
-  long long a = minutes < 0 ? -minutes : minutes;
-  char pdf[64], xmp[64];
-  std::snprintf(pdf, sizeof pdf, "D:%04u%02u%02u%02u%02u%02u%c%02lld'%02lld'", local.wYear, local.wMonth, local.wDay,
-                local.wHour, local.wMinute, local.wSecond, sign, a / 60, a % 60);
-  std::snprintf(xmp, sizeof xmp, "%04u-%02u-%02uT%02u:%02u:%02u%c%02lld:%02lld", local.wYear, local.wMonth, local.wDay,
-                local.wHour, local.wMinute, local.wSecond, sign, a / 60, a % 60);
-  return {pdf, xmp};
-}
 
 std::string xmlEscape(const std::string& s) {
   std::string out;
@@ -210,9 +187,9 @@ class FinishPass {
   // Empty when the drawn file is not laid out as expected (the full pass
   // then does the work).
   std::optional<bool> AddToDrawnFile(const std::filesystem::path* file, HGLOBAL* memory);
-  QPDFObjectHandle InfoDictionary(const Stamp& stamp) const;
-  std::string Xmp(const Stamp& stamp) const;
-  void SetInfo(QPDF& pdf, const Stamp& stamp);
+  QPDFObjectHandle InfoDictionary(const PdfStamp& stamp) const;
+  std::string Xmp(const PdfStamp& stamp) const;
+  void SetInfo(QPDF& pdf, const PdfStamp& stamp);
   int IntValue(int key) const;
   bool OpensElsewhere() const;
   void SetCatalogKeys(QPDFObjectHandle catalog) const;
@@ -226,7 +203,7 @@ class FinishPass {
   const Settings& s_;
 };
 
-QPDFObjectHandle FinishPass::InfoDictionary(const Stamp& stamp) const {
+QPDFObjectHandle FinishPass::InfoDictionary(const PdfStamp& stamp) const {
   const DocInfo& info = s_.info;
   QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
   auto text = [&](const char* key, const std::optional<std::u16string>& value) {
@@ -243,7 +220,7 @@ QPDFObjectHandle FinishPass::InfoDictionary(const Stamp& stamp) const {
   return dict;
 }
 
-std::string FinishPass::Xmp(const Stamp& stamp) const {
+std::string FinishPass::Xmp(const PdfStamp& stamp) const {
   // The same values as the document information, so the two agree (PDF/A
   // requires it).
   const DocInfo& info = s_.info;
@@ -272,7 +249,7 @@ std::string FinishPass::Xmp(const Stamp& stamp) const {
   return x;
 }
 
-void FinishPass::SetInfo(QPDF& pdf, const Stamp& stamp) {
+void FinishPass::SetInfo(QPDF& pdf, const PdfStamp& stamp) {
   pdf.getTrailer().replaceKey("/Info", pdf.makeIndirectObject(InfoDictionary(stamp)));
   QPDFObjectHandle metadata = pdf.newStream(Xmp(stamp));
   metadata.getDict().replaceKey("/Type", name("/Metadata"));
@@ -479,7 +456,7 @@ std::optional<bool> FinishPass::AddToDrawnFile(const std::filesystem::path* file
   in.close();
 
   // The new catalogue: cairo's with the metadata and the viewer keys.
-  Stamp stamp = now();
+  PdfStamp stamp = Now();
   long long infoId = count, metadataId = count + 1;
   QPDFObjectHandle keys = QPDFObjectHandle::newDictionary();
   SetCatalogKeys(keys);
@@ -581,7 +558,7 @@ bool FinishPass::Run(const std::filesystem::path* file, HGLOBAL* memory) {
       }
     }
 
-    SetInfo(out, now());
+    SetInfo(out, Now());
     SetViewer(out);
     FixObjects(out);
     if (PdfA()) SetOutputIntent(out);

@@ -9,6 +9,7 @@
 
 #include "sfnt.h"
 #include "tw/gdi_cairo.h"
+#include "tw/utf.h"
 
 namespace twpdf {
 
@@ -45,24 +46,6 @@ std::vector<BYTE> sansFontFile() {
   DeleteObject(font);
   DeleteDC(dc);
   return bytes;
-}
-
-void appendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
 }
 
 }  // namespace
@@ -102,21 +85,22 @@ bool OcrFace::Lay(std::u16string_view text, std::vector<cairo_glyph_t>& glyphs,
   advance = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
+    std::size_t units = 1;
     if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
+      units = 2;
     }
     FT_UInt g = FT_Get_Char_Index(face, c);
+    std::u16string_view chars = text.substr(i, units);
+    i += units - 1;
     if (g == 0) continue;  // never the .notdef glyph
-    FT_Fixed units = 0;
-    FT_Get_Advance(face, g, FT_LOAD_NO_SCALE, &units);
+    FT_Fixed advanceUnits = 0;
+    FT_Get_Advance(face, g, FT_LOAD_NO_SCALE, &advanceUnits);
     std::size_t before = utf8.size();
-    appendUtf8(c, utf8);
+    utf8 += tw::ToUtf8(chars);
     glyphs.push_back({g, advance, 0});
     clusters.push_back({int(utf8.size() - before), 1});
-    advance += units / upem;
+    advance += advanceUnits / upem;
   }
   return !glyphs.empty();
 }

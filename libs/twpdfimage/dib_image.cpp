@@ -187,6 +187,17 @@ class Deflater {
   std::vector<BYTE> out_;
 };
 
+// The image's samples with Flate, a row at a time from `row(y)`.
+template <class Row>
+int deflateRows(int height, std::size_t line, Row&& row, PdfImage& out, std::string& why) {
+  Deflater z;
+  for (int y = 0; y < height; ++y)
+    if (!z.Add(row(y), line, y + 1 == height)) return why = "Flate coding failed", TWPDF_IMAGE_ERROR_ENCODE;
+  out.data = std::move(z.Out());
+  out.filter = "/FlateDecode";
+  return 0;
+}
+
 }  // namespace
 
 int MakePdfImage(const BYTE* dib, std::size_t size, DWORD compression, int quality, PdfImage& out, std::string& why) {
@@ -226,12 +237,7 @@ int MakePdfImage(const BYTE* dib, std::size_t size, DWORD compression, int quali
         out.decodeParms = "<< /K -1 /Columns " + std::to_string(v.width) + " /Rows " + std::to_string(v.height) + " >>";
         return 0;
       }
-      Deflater z;
-      for (int y = 0; y < v.height; ++y)
-        if (!z.Add(v.Row(y), line, y + 1 == v.height)) return why = "Flate coding failed", TWPDF_IMAGE_ERROR_ENCODE;
-      out.data = std::move(z.Out());
-      out.filter = "/FlateDecode";
-      return 0;
+      return deflateRows(v.height, line, [&](int y) { return v.Row(y); }, out, why);
     }
     bool jpeg = compression & 0x1000;
     if (!jpeg && v.bpp <= 8) {
@@ -241,12 +247,7 @@ int MakePdfImage(const BYTE* dib, std::size_t size, DWORD compression, int quali
       out.colorSpace = grey ? "/DeviceGray"
                             : "[/Indexed /DeviceRGB " + std::to_string(v.colors.size() - 1) + " " + hexPalette(v.colors) + "]";
       std::size_t line = (std::size_t(v.width) * v.bpp + 7) / 8;
-      Deflater z;
-      for (int y = 0; y < v.height; ++y)
-        if (!z.Add(v.Row(y), line, y + 1 == v.height)) return why = "Flate coding failed", TWPDF_IMAGE_ERROR_ENCODE;
-      out.data = std::move(z.Out());
-      out.filter = "/FlateDecode";
-      return 0;
+      return deflateRows(v.height, line, [&](int y) { return v.Row(y); }, out, why);
     }
     bool grey = allGrey(v);
     int components = grey ? 1 : 3;
@@ -265,14 +266,10 @@ int MakePdfImage(const BYTE* dib, std::size_t size, DWORD compression, int quali
       return 0;
     }
     std::vector<BYTE> row(line);
-    Deflater z;
-    for (int y = 0; y < v.height; ++y) {
+    return deflateRows(v.height, line, [&](int y) {
       rowRgb(v, y, grey, row.data());
-      if (!z.Add(row.data(), line, y + 1 == v.height)) return why = "Flate coding failed", TWPDF_IMAGE_ERROR_ENCODE;
-    }
-    out.data = std::move(z.Out());
-    out.filter = "/FlateDecode";
-    return 0;
+      return row.data();
+    }, out, why);
   } catch (const std::bad_alloc&) {
     why = "out of memory";
     return TWPDF_IMAGE_ERROR_MEMORY;

@@ -7,6 +7,7 @@
 
 #include "dib_image.h"
 #include "existing_pdf.h"
+#include "pdf_dates.h"
 #include "tw/utf.h"
 #include "tw_pdf_image.h"
 
@@ -23,22 +24,6 @@ std::string num(double v) {
   while (s.back() == '0') s.pop_back();
   if (s.back() == '.') s.pop_back();
   return s;
-}
-
-std::string pdfDate() {
-  SYSTEMTIME local, utc;
-  GetLocalTime(&local);
-  GetSystemTime(&utc);
-  FILETIME lf, uf;
-  SystemTimeToFileTime(&local, &lf);
-  SystemTimeToFileTime(&utc, &uf);
-  auto ticks = [](const FILETIME& f) { return (static_cast<long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
-  long long minutes = (ticks(lf) - ticks(uf)) / 600000000LL;
-  char buf[64];
-  long long a = minutes < 0 ? -minutes : minutes;
-  std::snprintf(buf, sizeof buf, "D:%04u%02u%02u%02u%02u%02u%c%02lld'%02lld'", local.wYear, local.wMonth, local.wDay,
-                local.wHour, local.wMinute, local.wSecond, minutes < 0 ? '-' : '+', a / 60, a % 60);
-  return buf;
 }
 
 }  // namespace
@@ -130,7 +115,7 @@ bool ImageDocument::WriteTrailerPart() {
       !Write("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pageObjects_.size()) + " >>\nendobj\n") ||
       !BeginObject(kCatalog) || !Write("<< /Type /Catalog /Pages " + std::to_string(kPages) + " 0 R >>\nendobj\n") ||
       !BeginObject(kInfo) ||
-      !Write("<< /Producer " + producer + " /CreationDate (" + pdfDate() + ") >>\nendobj\n"))
+      !Write("<< /Producer " + producer + " /CreationDate (" + Now().pdf + ") >>\nendobj\n"))
     return false;
   long long xref = offset_;
   std::string table = "xref\n0 " + std::to_string(offsets_.size()) + "\n0000000000 65535 f \n";

@@ -30,37 +30,6 @@ double CairoCoordinate(double v) {
 
 namespace {
 
-// Dash patterns of cosmetic pens, in pixels (on, off, ...): the raster
-// engine's.
-std::vector<double> cosmeticDashes(const Pen& pen) {
-  switch (pen.Style()) {
-    case PS_DASH: return {18, 6};
-    case PS_DOT: return {3, 3};
-    case PS_DASHDOT: return {9, 6, 3, 6};
-    case PS_DASHDOTDOT: return {9, 3, 3, 3, 3, 3};
-    case PS_ALTERNATE: return {1, 1};
-    case PS_USERSTYLE: return {pen.styleEntries.begin(), pen.styleEntries.end()};
-    default: return {};
-  }
-}
-
-// Dash patterns of wide pens, in pen widths (user styles in logical units).
-std::vector<double> geometricDashes(const Pen& pen, double width, const Matrix& toDevice) {
-  switch (pen.Style()) {
-    case PS_DASH: return {3 * width, width};
-    case PS_DOT: return {width, width};
-    case PS_DASHDOT: return {3 * width, width, width, width};
-    case PS_DASHDOTDOT: return {3 * width, width, width, width, width, width};
-    case PS_USERSTYLE: {
-      double scale = std::sqrt(std::fabs(toDevice.Determinant()));
-      std::vector<double> out;
-      for (DWORD e : pen.styleEntries) out.push_back(e * scale);
-      return out;
-    }
-    default: return {};
-  }
-}
-
 // A pattern cairo can draw: every entry finite and at least one positive.
 bool usableDashes(const std::vector<double>& dashes) {
   double sum = 0;
@@ -210,8 +179,15 @@ bool CairoRecorder::SetBrushSource(Dc& dc, const Brush& brush) {
 }
 
 void CairoRecorder::SetDashes(Dc& dc, const Pen& pen, double width) {
-  std::vector<double> dashes =
-      width < 1.5 ? cosmeticDashes(pen) : geometricDashes(pen, width, dc.LogicalToDevice());
+  std::vector<double> dashes;
+  if (width >= 1.5) {
+    dashes = GeometricPenStyle(pen, width, dc.LogicalToDevice());
+  } else if (pen.Style() == PS_USERSTYLE) {
+    dashes.assign(pen.styleEntries.begin(), pen.styleEntries.end());
+  } else {
+    const std::vector<DWORD>& style = CosmeticPenStyle(pen.Style());
+    dashes.assign(style.begin(), style.end());
+  }
   if (usableDashes(dashes)) {
     cairo_set_dash(cr_, dashes.data(), int(dashes.size()), 0);
   } else {
@@ -598,29 +574,9 @@ bool CairoRecorder::DrawArc(Dc& dc, const RECT& logicalBox, POINT start, POINT e
   if (dc.State().path.Building()) return true;
   if (logicalBox.left == logicalBox.right || logicalBox.top == logicalBox.bottom) return true;
   const DcState& s = dc.State();
-  bool clockwise = s.arcDirection == AD_CLOCKWISE;
-  const Matrix& m = dc.LogicalToDevice();
-  std::vector<PointF> points;
-  PointF center;
-  RECT box;
-  if (DeviceBox(dc, logicalBox, box)) {
-    if (s.graphicsMode == GM_ADVANCED && m.Determinant() < 0) clockwise = !clockwise;
-    EllipseGeometry e = EllipseGeometry::FromBox(box.left, box.top, box.right, box.bottom);
-    double sx, sy, ex, ey;
-    m.Apply(start.x, start.y, sx, sy);
-    m.Apply(end.x, end.y, ex, ey);
-    points = ArcPoints(e, e.AngleOf(sx, sy), e.AngleOf(ex, ey), clockwise);
-    center = {e.cx, e.cy};
-  } else {
-    EllipseGeometry e;
-    e.cx = (double(logicalBox.left) + logicalBox.right) / 2.0;
-    e.cy = (double(logicalBox.top) + logicalBox.bottom) / 2.0;
-    e.rx = std::fabs(double(logicalBox.right) - logicalBox.left) / 2.0;
-    e.ry = std::fabs(double(logicalBox.bottom) - logicalBox.top) / 2.0;
-    points = ArcPoints(e, e.AngleOf(start.x, start.y), e.AngleOf(end.x, end.y), clockwise);
-    for (PointF& p : points) m.Apply(p.x, p.y, p.x, p.y);
-    m.Apply(e.cx, e.cy, center.x, center.y);
-  }
+  ArcShape arc = ArcShapeOf(dc, logicalBox, start, end);
+  std::vector<PointF>& points = arc.points;
+  PointF center = arc.center;
   if (kind == kArcTo) {
     PointF cp;
     dc.ToDevice(s.currentPos.x, s.currentPos.y, cp.x, cp.y);

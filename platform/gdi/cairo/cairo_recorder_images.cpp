@@ -30,17 +30,6 @@ ImageOp opForRop(DWORD rop) {
   }
 }
 
-void mirrorX(BlitTarget& t) {
-  PointF shift{t.right.x - t.origin.x, t.right.y - t.origin.y};
-  std::swap(t.origin, t.right);
-  t.down = {t.down.x + shift.x, t.down.y + shift.y};
-}
-void mirrorY(BlitTarget& t) {
-  PointF shift{t.down.x - t.origin.x, t.down.y - t.origin.y};
-  std::swap(t.origin, t.down);
-  t.right = {t.right.x + shift.x, t.right.y + shift.y};
-}
-
 // Cuts the source rectangle to the DIB and the target with it.
 bool cropToDib(CairoRecorder::ImageSource& src, BlitTarget& target) {
   if (src.width <= 0 || src.height <= 0) return false;
@@ -363,11 +352,11 @@ bool CairoRecorder::PlaceDcPixels(Dc& dc, Placement target, Dc& source, int xSrc
                              LONG(std::clamp<long long>(static_cast<long long>(ySrc) + heightSrc, INT_MIN, INT_MAX))});
   if (b.x < a.x) {
     std::swap(a.x, b.x);
-    mirrorX(target);
+    MirrorTargetX(target);
   }
   if (b.y < a.y) {
     std::swap(a.y, b.y);
-    mirrorY(target);
+    MirrorTargetY(target);
   }
   ImageSource src;
   src.dib = dib;
@@ -453,12 +442,12 @@ bool CairoRecorder::PlaceDibBits(Dc& dc, Placement target, std::span<const BYTE>
   if (widthSrc < 0) {
     xSrc += widthSrc;
     widthSrc = -widthSrc;
-    mirrorX(target);
+    MirrorTargetX(target);
   }
   if (heightSrc < 0) {
     ySrc += heightSrc;
     heightSrc = -heightSrc;
-    mirrorY(target);
+    MirrorTargetY(target);
   }
   ImageSource src;
   src.dib = &dib;

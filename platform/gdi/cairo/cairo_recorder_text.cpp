@@ -9,6 +9,7 @@
 
 #include "../draw.h"
 #include "cairo_fonts.h"
+#include "tw/utf.h"
 #include "cairo_recorder.h"
 #include "winerror.h"
 
@@ -23,30 +24,6 @@ bool sameName(std::u16string_view a, std::u16string_view b) {
   for (std::size_t i = 0; i < a.size(); ++i)
     if (std::towlower(a[i]) != std::towlower(b[i])) return false;
   return true;
-}
-
-// UTF-8 of one character (or a surrogate pair) of `text` at `i`.
-void appendUtf8(std::u16string_view text, std::size_t i, std::string& out) {
-  char32_t c = text[i];
-  if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-    c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-  else if (c >= 0xD800 && c < 0xE000)
-    c = 0xFFFD;
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
 }
 
 bool startsWithNoCase(std::u16string_view text, std::size_t at, std::u16string_view prefix) {
@@ -167,9 +144,10 @@ bool CairoRecorder::DrawText(Dc& dc, const text::TextLayout& layout, UINT option
           continue;
         glyphs.push_back(glyph);
         if (!glyphIndex) {
+          // The glyph's characters (a surrogate pair's two units together).
+          std::size_t units = i + 1 < n && layout.glyphs[i + 1] == text::kNoGlyph ? 2 : 1;
           std::size_t before = utf8.size();
-          appendUtf8(text, i, utf8);
-          if (i + 1 < n && layout.glyphs[i + 1] == text::kNoGlyph) appendUtf8(text, i + 1, utf8);
+          utf8 += tw::ToUtf8(text.substr(i, units));
           clusters.push_back({int(utf8.size() - before), 1});
         }
       }
