@@ -163,8 +163,15 @@ bool Document::StartMemory() {
   appending_ = false;
   existingPages_ = 0;
   targetCreated_ = false;
+  // The machine's temporary folder (the spooler's TEMP).
+  WCHAR temp[MAX_PATH];
+  DWORD n = GetTempPathW(MAX_PATH, temp);
+  DWORD error = 0;
+  std::filesystem::path dir = n > 0 && n < MAX_PATH ? HostPath(std::u16string_view(temp, n), error) : std::filesystem::path();
   std::error_code ec;
-  return Start(MakeTempFile(std::filesystem::temp_directory_path(ec), "twpdf-"));
+  if (dir.empty()) dir = std::filesystem::temp_directory_path(ec);
+  std::filesystem::create_directories(dir, ec);
+  return Start(MakeTempFile(dir, "~tp"));
 }
 
 int Document::PageCount() const { return Started() ? existingPages_ + int(written_.size()) : -1; }
