@@ -18,6 +18,9 @@ packages=(
   # independent checks of PDF output (qpdf, pdfinfo, pdffonts, pdftotext,
   # pdfimages, pdftoppm) and of its XMP metadata (xmllint)
   qpdf poppler-utils libxml2-utils
+  # independent checks of the codec libraries' output (tiffinfo, tiffdump,
+  # tiffcp, fax2tiff; djpeg; jpeginfo)
+  libtiff-tools libjpeg-turbo-progs jpeginfo
   # time zones the time tests switch between (TZ=America/New_York ...)
   tzdata
   # fonts metric-compatible with the faces printed documents ask for

@@ -4,10 +4,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,12 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "shell_run.h"
+
 namespace twtest {
 
-struct ToolResult {
-  int status = -1;
-  std::string out;  // stdout and stderr
-};
+using ToolResult = ShellRun;  // stdout and stderr, exit status
 
 inline std::string Quote(const std::string& s) {
   std::string q = "'";
@@ -28,18 +23,8 @@ inline std::string Quote(const std::string& s) {
   return q + "'";
 }
 
-// Runs a shell command line; its output and exit status.
-inline ToolResult RunTool(const std::string& command) {
-  ToolResult r;
-  std::FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  std::size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+// Runs a shell command line; its output (with errors) and exit status.
+inline ToolResult RunTool(const std::string& command) { return Shell(command + " 2>&1"); }
 
 inline ToolResult Tool(const std::string& tool, const std::string& args, const std::filesystem::path& pdf) {
   return RunTool(tool + " " + args + " " + Quote(pdf.string()));
