@@ -381,6 +381,50 @@ TEST(PdfEngineFeatures, FontsThatMayNotBeEmbeddedBecomeOutlinesWithInvisibleText
   EXPECT_GT(darkPixels(grey(file, 1, 100)), 200);
 }
 
+TEST(PdfEngineFeatures, XorDrawingIsPlacedAsTheRasterEnginesPicture) {
+  OutFolder out;
+  Metafile page = RecordPage([](HDC dc) {
+    RECT grey{300, 300, 1300, 800};
+    HBRUSH g = CreateSolidBrush(RGB(128, 128, 128));
+    FillRect(dc, &grey, g);
+    DeleteObject(g);
+    HFONT font = MakeFont(u"Arial", 60);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    TextOutW(dc, 300, 1000, u"Still text", 10);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    // XOR with a colour PDF cannot blend exactly: left to the raster engine.
+    SetROP2(dc, R2_XORPEN);
+    HBRUSH x = CreateSolidBrush(RGB(100, 150, 200));
+    HGDIOBJ oldBrush = SelectObject(dc, x);
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+    Rectangle(dc, 800, 500, 1800, 1500);
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(x);
+  });
+  ASSERT_TRUE(WriteDocument(u"C:\\out\\xor.pdf", {&page}));
+  auto file = out.Dir() / "xor.pdf";
+  EXPECT_TRUE(QpdfClean(file));
+  auto images = twtest::ToolRows("pdfimages", "-list", file);
+  ASSERT_EQ(images.size(), 1u) << "one picture for the XOR rectangle";
+  EXPECT_NE(twtest::PdfText(file).find("Still text"), std::string::npos);
+  // Over the grey box the XOR gives (128^100, 128^150, 128^200), elsewhere
+  // (255^100, ...): read the colour picture at 10 DPI (85 x 110).
+  auto ppm = out.Dir() / "xor";
+  twtest::RunTool("pdftoppm -r 10 -singlefile " + twtest::Quote(file.string()) + " " + twtest::Quote(ppm.string()));
+  auto bytes = twtest::ReadBytes(ppm.string() + ".ppm");
+  ASSERT_GT(bytes.size(), 85u * 110 * 3);
+  const unsigned char* px = bytes.data() + (bytes.size() - 85 * 110 * 3);
+  auto at = [&](int x, int y, int c) { return int(px[(y * 85 + x) * 3 + c]); };
+  // (1000, 650) lies in both: 128 ^ (100, 150, 200); (1600, 1300) in the XOR only.
+  EXPECT_NEAR(at(33, 21, 0), 128 ^ 100, 6);
+  EXPECT_NEAR(at(33, 21, 2), 128 ^ 200, 6);
+  EXPECT_NEAR(at(53, 43, 0), 255 ^ 100, 6);
+  EXPECT_NEAR(at(53, 43, 1), 255 ^ 150, 6);
+}
+
 TEST(PdfEngineFeatures, FlippingMirrorsThePage) {
   OutFolder out;
   Metafile page = RecordPage([](HDC dc) {
