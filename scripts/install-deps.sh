@@ -11,8 +11,13 @@ packages=(
   libsqlite3-dev libicu-dev nlohmann-json3-dev
   libfreetype-dev libfontconfig-dev libcairo2-dev
   libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
+  # the PDF libraries: qpdf for documents, lcms2 for the PDF/A colour profile
+  libqpdf-dev liblcms2-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # independent checks of PDF output (qpdf, pdfinfo, pdffonts, pdftotext,
+  # pdfimages, pdftoppm) and of its XMP metadata (xmllint)
+  qpdf poppler-utils libxml2-utils
   # independent checks of the codec libraries' output (tiffinfo, tiffdump,
   # tiffcp, fax2tiff; djpeg; jpeginfo)
   libtiff-tools libjpeg-turbo-progs jpeginfo

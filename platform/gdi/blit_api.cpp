@@ -27,17 +27,6 @@ BlitTarget targetOf(Dc& dc, int x, int y, int w, int h) {
           devicePoint(dc, x, static_cast<double>(y) + h)};
 }
 
-void mirrorX(BlitTarget& t) {
-  PointF shift{t.right.x - t.origin.x, t.right.y - t.origin.y};
-  std::swap(t.origin, t.right);
-  t.down = {t.down.x + shift.x, t.down.y + shift.y};
-}
-void mirrorY(BlitTarget& t) {
-  PointF shift{t.down.x - t.origin.x, t.down.y - t.origin.y};
-  std::swap(t.origin, t.down);
-  t.right = {t.right.x + shift.x, t.right.y + shift.y};
-}
-
 // The source DC's rectangle in device pixels; mirrored sources turn into
 // mirrored targets. False when the source transform rotates.
 bool sourceRect(Dc& src, int x, int y, int w, int h, BlitSource& out, BlitTarget& target) {
@@ -47,11 +36,11 @@ bool sourceRect(Dc& src, int x, int y, int w, int h, BlitSource& out, BlitTarget
   POINT b = src.ToDevice({static_cast<LONG>(static_cast<long long>(x) + w), static_cast<LONG>(static_cast<long long>(y) + h)});
   if (b.x < a.x) {
     std::swap(a.x, b.x);
-    mirrorX(target);
+    MirrorTargetX(target);
   }
   if (b.y < a.y) {
     std::swap(a.y, b.y);
-    mirrorY(target);
+    MirrorTargetY(target);
   }
   out.x = a.x;
   out.y = a.y;
@@ -196,12 +185,12 @@ int StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, 
   if (SrcWidth < 0) {
     xSrc += SrcWidth;
     SrcWidth = -SrcWidth;
-    mirrorX(target);
+    MirrorTargetX(target);
   }
   if (SrcHeight < 0) {
     ySrc += SrcHeight;
     SrcHeight = -SrcHeight;
-    mirrorY(target);
+    MirrorTargetY(target);
   }
   BlitSource source;
   source.dib = &in.dib;

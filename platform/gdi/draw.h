@@ -114,6 +114,22 @@ void StrokePolyline(Dc& dc, std::span<const PointF> points, bool closed, PenCove
 // Outline polygons of a wide stroke (WINDING union), for WidenPath too.
 Polygons StrokeOutline(Dc& dc, std::span<const PointF> points, bool closed, double width);
 
+// The dash patterns of pens: cosmetic (and one-pixel) pens in pixels,
+// wider pens in pen widths (user styles in logical units).
+const std::vector<DWORD>& CosmeticPenStyle(int style);
+std::vector<double> GeometricPenStyle(const Pen& pen, double width, const Matrix& toDevice);
+
+// --- arcs ---
+// The arc of the ellipse in `logicalBox` from the radial through `start` to
+// the radial through `end`, in device coordinates, and the ellipse's centre.
+// GM_COMPATIBLE draws in the DC's arc direction on the device; GM_ADVANCED in
+// the logical space, so a mirroring transform mirrors the direction.
+struct ArcShape {
+  std::vector<PointF> points;
+  PointF center;
+};
+ArcShape ArcShapeOf(Dc& dc, const RECT& logicalBox, POINT start, POINT end);
+
 // --- filled shapes ---
 // Fills polygons with the brush and strokes their outlines with the pen;
 // the brush never paints under the pen.

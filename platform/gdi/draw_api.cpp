@@ -38,18 +38,11 @@ std::vector<PointF> flattenBeziers(PointF start, const std::vector<PointF>& cont
   return out;
 }
 
-// --- arcs ---
+}  // namespace
 
-struct ArcShape {
-  std::vector<PointF> points;  // device
-  PointF center;
-};
+namespace tw::gdi {
 
-// The arc of the ellipse in `box` from the radial through `start` to the
-// radial through `end`, in device coordinates. GM_COMPATIBLE draws in the
-// DC's arc direction on the device; GM_ADVANCED in the logical space, so a
-// mirroring transform mirrors the direction.
-ArcShape arcShape(Dc& dc, const RECT& logicalBox, POINT start, POINT end) {
+ArcShape ArcShapeOf(Dc& dc, const RECT& logicalBox, POINT start, POINT end) {
   ArcShape out;
   const DcState& s = dc.State();
   bool clockwise = s.arcDirection == AD_CLOCKWISE;
@@ -77,6 +70,10 @@ ArcShape arcShape(Dc& dc, const RECT& logicalBox, POINT start, POINT end) {
   return out;
 }
 
+}  // namespace tw::gdi
+
+namespace {
+
 enum class ArcKind { Arc, ArcTo, Chord, Pie };
 
 BOOL arcCall(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, int x1, int y1, int x2, int y2) {
@@ -92,7 +89,7 @@ BOOL arcCall(HDC hdc, ArcKind kind, int left, int top, int right, int bottom, in
     if (!ok) return FALSE;
   }
   if (left == right || top == bottom) return TRUE;  // nothing to draw
-  ArcShape arc = arcShape(*dc, box, a, b);
+  ArcShape arc = ArcShapeOf(*dc, box, a, b);
   if (kind == ArcKind::ArcTo) {
     std::vector<PointF> pts{deviceCp(*dc)};
     pts.insert(pts.end(), arc.points.begin(), arc.points.end());

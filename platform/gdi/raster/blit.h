@@ -7,6 +7,7 @@
 // kernels that honour the stretch mode; rotated and sheared targets sample
 // the nearest source pixel of every destination pixel centre.
 #pragma once
+#include <utility>
 #include <vector>
 
 #include "../dc.h"
@@ -36,6 +37,19 @@ struct BlitSource {
 struct BlitTarget {
   PointF origin, right, down;
 };
+
+// The target turned round for a source rectangle of negative width (X) or
+// height (Y).
+inline void MirrorTargetX(BlitTarget& t) {
+  PointF shift{t.right.x - t.origin.x, t.right.y - t.origin.y};
+  std::swap(t.origin, t.right);
+  t.down = {t.down.x + shift.x, t.down.y + shift.y};
+}
+inline void MirrorTargetY(BlitTarget& t) {
+  PointF shift{t.down.x - t.origin.x, t.down.y - t.origin.y};
+  std::swap(t.origin, t.down);
+  t.right = {t.right.x + shift.x, t.right.y + shift.y};
+}
 
 enum class BlitKind { Rop, AlphaBlend, Transparent };
 

@@ -8,12 +8,9 @@
 #include "../draw.h"
 
 namespace tw::gdi {
-namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Dash patterns of cosmetic pens, in pixels (on, off, on, off ...).
-const std::vector<DWORD>& cosmeticStyle(int style) {
+const std::vector<DWORD>& CosmeticPenStyle(int style) {
   static const std::vector<DWORD> dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3},
       alternate{1, 1}, none;
   switch (style) {
@@ -27,7 +24,7 @@ const std::vector<DWORD>& cosmeticStyle(int style) {
 }
 
 // Dash patterns of geometric pens, in pen widths.
-std::vector<double> geometricStyle(const Pen& pen, double width, const Matrix& toDevice) {
+std::vector<double> GeometricPenStyle(const Pen& pen, double width, const Matrix& toDevice) {
   switch (pen.Style()) {
     case PS_DASH: return {3 * width, 1 * width};
     case PS_DOT: return {1 * width, 1 * width};
@@ -43,6 +40,10 @@ std::vector<double> geometricStyle(const Pen& pen, double width, const Matrix& t
     default: return {};
   }
 }
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
 
 // Collects pixels into horizontal runs before painting them.
 template <class Emit>
@@ -398,7 +399,7 @@ void StrokePolyline(Dc& dc, std::span<const PointF> points, bool closed, PenCove
   if (width < 1.5) {
     // One pixel: Bresenham segments with the style pattern running on.
     std::vector<DWORD> style =
-        pen->Style() == PS_USERSTYLE ? pen->styleEntries : cosmeticStyle(pen->Style());
+        pen->Style() == PS_USERSTYLE ? pen->styleEntries : CosmeticPenStyle(pen->Style());
     DWORD period = 0;
     for (DWORD v : style) period += v;
     RunSink onRuns(emitOn);
@@ -451,7 +452,7 @@ void StrokePolyline(Dc& dc, std::span<const PointF> points, bool closed, PenCove
   }
   const BoxF box = grown(want, 1);  // pixel centres of `want` lie inside, off its edges
 
-  std::vector<double> dashes = geometricStyle(*pen, width, dc.LogicalToDevice());
+  std::vector<double> dashes = GeometricPenStyle(*pen, width, dc.LogicalToDevice());
   double period = 0;
   for (double v : dashes) period += std::max(v, 0.0);
   Polygons pieces;

@@ -47,6 +47,7 @@ class RealizedFont {
   const Matrix& TextToDevice() const { return textToDevice_; }
   double ScaleX() const { return scaleX_; }  // device pixels per text unit along the baseline
   double ScaleY() const { return scaleY_; }  // ... across it
+  double WidthFactor() const { return widthFactor_; }  // lfWidth's horizontal stretch of the glyphs
 
   // Device metrics (whole pixels along the text axes).
   int EmDev() const { return emDev_; }

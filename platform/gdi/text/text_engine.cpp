@@ -7,44 +7,14 @@
 #include "../draw.h"
 #include "../text_seam.h"
 #include "realized_font.h"
+#include "text_layout.h"
 #include "tw/nls.h"
 #include "winerror.h"
 
 namespace tw::gdi::text {
 namespace {
 
-constexpr WORD kNoGlyph = 0xFFFF;  // the low half of a surrogate pair: drawn with the high half
-
-// The glyphs of a string, one per UTF-16 unit.
-std::vector<WORD> glyphsOf(const RealizedFont& font, std::u16string_view text, bool glyphIndex) {
-  std::vector<WORD> glyphs(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char16_t c = text[i];
-    if (glyphIndex) {
-      glyphs[i] = c;
-    } else if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      glyphs[i] = font.GlyphIndex(cp);
-      glyphs[++i] = kNoGlyph;
-    } else {
-      glyphs[i] = font.GlyphIndex(c);
-    }
-  }
-  return glyphs;
-}
-
 int glyphAdvanceDev(const RealizedFont& font, WORD glyph) { return glyph == kNoGlyph ? 0 : font.AdvanceDev(glyph); }
-
-// Extra logical units SetTextJustification gives each break character.
-struct Justifier {
-  int extra = 0, count = 0, given = 0;
-  int Next() {
-    if (count <= 0) return 0;
-    int share = extra / count + (given < extra % count ? 1 : 0);
-    ++given;
-    return share;
-  }
-};
 
 // Logical advances as the measuring calls report them: whole logical
 // units, with the character extra and the justification added.
@@ -96,19 +66,6 @@ void blendGlyph(Dib& dib, const RegionData& clip, int x, int y, const GlyphBitma
   }
 }
 
-// A text-space rectangle [x0, x1] x [y0, y1] (y down from the baseline) as
-// device corners.
-void textRectToDevice(const RealizedFont& font, double rx, double ry, double x0, double x1, double y0, double y1,
-                      double (&px)[4], double (&py)[4]) {
-  const Matrix& t = font.TextToDevice();
-  double xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
-  for (int i = 0; i < 4; ++i) {
-    double dx, dy;
-    t.ApplyVector(xs[i], ys[i], dx, dy);
-    px[i] = rx + dx, py[i] = ry + dy;
-  }
-}
-
 std::u16string ansiToWide(const RealizedFont& font, std::string_view text) {
   std::u16string wide(text.size(), u'\0');
   if (font.Logfont().lfCharSet == SYMBOL_CHARSET) {  // symbol fonts take the bytes as they are
@@ -131,53 +88,12 @@ int fitCount(const std::vector<int>& partial, int maxExtent) {
 }  // namespace
 
 BOOL ExtTextOutW(Dc& dc, int x, int y, UINT options, const RECT* rect, std::u16string_view text, const INT* dx) {
-  auto font = RealizedFont::ForDc(dc);
-  if (!font) return FALSE;
-  auto& s = dc.State();
-  bool glyphIndex = options & ETO_GLYPH_INDEX;
-  std::vector<WORD> glyphs = glyphsOf(*font, text, glyphIndex);
-
-  // Pen positions in text space: the Dx array (logical units, with
-  // ETO_PDY pairs whose y goes up the page), else the realised advances.
+  TextLayout layout;
+  if (!LayoutText(dc, x, y, options, text, dx, layout)) return FALSE;
+  const RealizedFont* font = layout.font.get();
+  const std::vector<WORD>& glyphs = layout.glyphs;
   std::size_t n = glyphs.size();
-  std::vector<double> penX(n + 1, 0), penY(n + 1, 0);
-  Justifier j{s.justifyExtra, s.justifyCount};
-  WORD breakGlyph = glyphIndex ? font->GlyphIndex(u' ') : 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    double ax, ay = 0;
-    if (dx && (options & ETO_PDY)) {
-      ax = dx[2 * i], ay = -dx[2 * i + 1];
-    } else if (dx) {
-      ax = dx[i];
-    } else {
-      ax = glyphs[i] == kNoGlyph ? 0 : glyphAdvanceDev(*font, glyphs[i]) / font->ScaleX() + s.charExtra;
-      bool isBreak = glyphIndex ? glyphs[i] == breakGlyph : text[i] == u' ';
-      if (isBreak) ax += j.Next();
-    }
-    penX[i + 1] = penX[i] + ax;
-    penY[i + 1] = penY[i] + ay;
-  }
-  double width = penX[n];
-
-  POINT ref = (s.textAlign & TA_UPDATECP) ? s.currentPos : POINT{x, y};
-  double ascent = font->AscentDev() / font->ScaleY(), descent = font->DescentDev() / font->ScaleY();
-  double ox = 0, oy = 0;
-  if ((s.textAlign & TA_CENTER) == TA_CENTER) ox = -width / 2;
-  else if (s.textAlign & TA_RIGHT) ox = -width;
-  if ((s.textAlign & TA_BASELINE) == TA_BASELINE) oy = 0;
-  else if (s.textAlign & TA_BOTTOM) oy = -descent;
-  else oy = ascent;
-
-  if (s.textAlign & TA_UPDATECP) {
-    // The current position moves past the string (to its left end with
-    // TA_RIGHT; TA_CENTER leaves it), along the baseline, in logical units.
-    double move = (s.textAlign & TA_CENTER) == TA_CENTER ? 0 : (s.textAlign & TA_RIGHT) ? -width : width;
-    double ddx, ddy, lx = move, ly = 0;
-    font->TextToDevice().ApplyVector(move, 0, ddx, ddy);
-    Matrix inverse;
-    if (dc.DeviceToLogical(inverse)) inverse.ApplyVector(ddx, ddy, lx, ly);
-    s.currentPos = {ref.x + LONG(std::lround(lx)), ref.y + LONG(std::lround(ly))};
-  }
+  auto& s = dc.State();
 
   Dib* dib = dc.Surface();
   if (!dib || s.path.Building()) return TRUE;  // nothing to draw on (printer, screen DCs); paths take no text here
@@ -185,25 +101,21 @@ BOOL ExtTextOutW(Dc& dc, int x, int y, UINT options, const RECT* rect, std::u16s
   if (rect && (options & ETO_CLIPPED)) clip = RegionData::Combine(clip, LogicalRectRegion(dc, *rect), RGN_AND);
   if (clip.Empty()) return TRUE;
 
-  double rx, ry;
-  dc.ToDevice(double(ref.x), double(ref.y), rx, ry);
   double px[4], py[4];
   if (s.bkMode == OPAQUE && n > 0) {
-    textRectToDevice(*font, rx, ry, ox + std::min(0.0, width), ox + std::max(0.0, width), oy - ascent, oy + descent, px, py);
+    layout.CellToDevice(px, py);
     fillQuad(dc, *dib, clip, px, py, s.bkColor);
   }
   bool mono = dib->bpp == 1 || font->Logfont().lfQuality == NONANTIALIASED_QUALITY;
   DWORD rgb = ResolveColor(dc, s.textColor);
-  const Matrix& t = font->TextToDevice();
   // Glyphs that cannot reach the clip box are not rendered (text drawn far
   // off the page in large sizes costs nothing).
   RECT reachable = clip.Bounds();
   double reach = font->GlyphReach();
   for (std::size_t i = 0; i < n; ++i) {
     if (glyphs[i] == kNoGlyph) continue;
-    double gx, gy;
-    t.ApplyVector(ox + penX[i], oy + penY[i], gx, gy);
-    double cx = rx + gx, cy = ry + gy;
+    double cx, cy;
+    layout.GlyphOrigin(i, cx, cy);
     if (cx + reach < reachable.left || cx - reach > reachable.right || cy + reach < reachable.top ||
         cy - reach > reachable.bottom)
       continue;
@@ -212,14 +124,8 @@ BOOL ExtTextOutW(Dc& dc, int x, int y, UINT options, const RECT* rect, std::u16s
     int ix = int(std::floor(cx + 0.5)), iy = int(std::floor(cy + 0.5));
     blendGlyph(*dib, clip, ix + bitmap->left, iy - bitmap->top, *bitmap, rgb);
   }
-  // Underline and strike-out bars across the whole advance.
-  auto bar = [&](double centreDown, int thicknessDev) {
-    double th = thicknessDev / font->ScaleY(), y0 = oy + centreDown - th / 2;
-    textRectToDevice(*font, rx, ry, ox + std::min(0.0, width), ox + std::max(0.0, width), y0, y0 + th, px, py);
-    fillQuad(dc, *dib, clip, px, py, s.textColor);
-  };
-  if (font->Logfont().lfUnderline && n > 0) bar(font->UnderlinePosDev() / font->ScaleY(), font->UnderlineSizeDev());
-  if (font->Logfont().lfStrikeOut && n > 0) bar(-font->StrikeoutPosDev() / font->ScaleY(), font->StrikeoutSizeDev());
+  for (bool underline : {true, false})
+    if (layout.BarToDevice(underline, px, py)) fillQuad(dc, *dib, clip, px, py, s.textColor);
   return TRUE;
 }
 
@@ -255,7 +161,7 @@ BOOL GetTextExtentPointI(Dc& dc, std::span<const WORD> glyphs, LPSIZE size) {
 BOOL GetTextExtentExPoint(Dc& dc, std::u16string_view text, int maxExtent, LPINT fit, LPINT dx, LPSIZE size) {
   auto font = RealizedFont::ForDc(dc);
   if (!font) return FALSE;
-  std::vector<WORD> glyphs = glyphsOf(*font, text, false);
+  std::vector<WORD> glyphs = GlyphsOf(*font, text, false);
   std::vector<int> adv = logicalAdvances(dc, *font, text, glyphs, false);
   std::vector<int> partial(adv.size());
   LONG total = 0;
@@ -382,5 +288,7 @@ HANDLE AddFontMemResource(PVOID data, DWORD size, DWORD* count) {
 }
 
 BOOL RemoveFontMemResource(HANDLE handle) { return RemovePrivateFonts(handle) ? TRUE : FALSE; }
+
+std::u16string WidenAnsiText(const RealizedFont& font, std::string_view text) { return ansiToWide(font, text); }
 
 }  // namespace tw::gdi::text
