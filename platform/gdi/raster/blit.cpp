@@ -578,17 +578,25 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
   });
 }
 
-void generalBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* src, const BlitParams& params) {
-  // Inverse map from device points to (u, v) in [0, 1) over the source.
-  Matrix toDevice{t.right.x - t.origin.x, t.right.y - t.origin.y, t.down.x - t.origin.x,
-                  t.down.y - t.origin.y, t.origin.x, t.origin.y};
-  Matrix toSource;
-  if (!toDevice.Invert(toSource)) return;
+// A general target as a map from (u, v) in [0, 1)^2 over the source to the
+// device, and the device box it covers.
+Matrix sourceToDevice(const BlitTarget& t) {
+  return {t.right.x - t.origin.x, t.right.y - t.origin.y, t.down.x - t.origin.x,
+          t.down.y - t.origin.y, t.origin.x, t.origin.y};
+}
+RECT targetBounds(const BlitTarget& t) {
   double xs[4] = {t.origin.x, t.right.x, t.down.x, t.right.x + t.down.x - t.origin.x};
   double ys[4] = {t.origin.y, t.right.y, t.down.y, t.right.y + t.down.y - t.origin.y};
   auto whole = [](double v) { return static_cast<LONG>(std::clamp(v, -1e9, 1e9)); };
-  RECT bounds{whole(std::floor(*std::min_element(xs, xs + 4))), whole(std::floor(*std::min_element(ys, ys + 4))),
-              whole(std::ceil(*std::max_element(xs, xs + 4))), whole(std::ceil(*std::max_element(ys, ys + 4)))};
+  return {whole(std::floor(*std::min_element(xs, xs + 4))), whole(std::floor(*std::min_element(ys, ys + 4))),
+          whole(std::ceil(*std::max_element(xs, xs + 4))), whole(std::ceil(*std::max_element(ys, ys + 4)))};
+}
+
+void generalBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* src, const BlitParams& params) {
+  // Inverse map from device points to (u, v) in [0, 1) over the source.
+  Matrix toSource;
+  if (!sourceToDevice(t).Invert(toSource)) return;
+  RECT bounds = targetBounds(t);
   BlitRun run(dc, dib, src, params);
   std::vector<DWORD> raw, none;
   std::vector<BYTE> skip, maskBits;
@@ -628,19 +636,9 @@ void generalBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* src, c
 // destination's (one sample per cell of f x f pixels), into a plain image
 // with a mask of the pixels drawn, which is then blitted.
 void generalRleBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource& src, const BlitParams& params) {
-  Matrix toDevice{t.right.x - t.origin.x, t.right.y - t.origin.y, t.down.x - t.origin.x,
-                  t.down.y - t.origin.y, t.origin.x, t.origin.y};
-  Matrix toSource;
+  Matrix toDevice = sourceToDevice(t), toSource;
   if (!toDevice.Invert(toSource)) return;
-  double xs[4] = {t.origin.x, t.right.x, t.down.x, t.right.x + t.down.x - t.origin.x};
-  double ys[4] = {t.origin.y, t.right.y, t.down.y, t.right.y + t.down.y - t.origin.y};
-  auto whole = [](double v) { return static_cast<LONG>(std::clamp(v, -1e9, 1e9)); };
-  RECT box = dc.EffectiveClip()
-                 .Intersect({whole(std::floor(*std::min_element(xs, xs + 4))),
-                             whole(std::floor(*std::min_element(ys, ys + 4))),
-                             whole(std::ceil(*std::max_element(xs, xs + 4))),
-                             whole(std::ceil(*std::max_element(ys, ys + 4)))})
-                 .Bounds();
+  RECT box = dc.EffectiveClip().Intersect(targetBounds(t)).Bounds();
   if (box.right <= box.left || box.bottom <= box.top) return;
   // The source pixels the box's corners map to bound what it samples.
   double u0 = 1e18, u1 = -1e18, v0 = 1e18, v1 = -1e18;
