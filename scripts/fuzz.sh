@@ -2,9 +2,13 @@
 # Runs a fuzzer for a bounded time.
 #   scripts/fuzz.sh [emf|writeport] [SECONDS [LIBFUZZER-OPTION...]]   default emf, 60 s;
 #   exit status 0 = no finding
-# emf: the metafile reader, player and recorder; writeport: the driver's
-# command stream parser (CTWJob::WritePort), seeded with the small streams
-# in tools/fuzz/seeds/writeport (written with twdriver).
+# emf: the metafile reader, player and recorder, seeded with the shared
+# corpus and the DIB header cases of the metafile tests
+# (tools/fuzz/seeds/emf-dib-headers.tar.gz: every header size, compression
+# and row order in every bitmap record; rewrite it with
+# TW_DIB_CASES_DIR=DIR build/asan/bin/test_platform_emf --gtest_filter='EmfDibHeaders.*');
+# writeport: the driver's command stream parser (CTWJob::WritePort), seeded
+# with the small streams in tools/fuzz/seeds/writeport (written with twdriver).
 # (extra options go to libFuzzer, e.g. -fork=2 -ignore_timeouts=1 to look
 # past slow inputs while triaging)
 # Builds build/fuzz with clang-14 (-fsanitize=fuzzer,address,undefined): only
@@ -24,6 +28,8 @@ seconds=${1:-60}
 shift || true
 command -v clang++-14 >/dev/null || { echo "fuzz.sh: clang++-14 is missing (scripts/install-deps.sh)" >&2; exit 2; }
 
+# Compiled objects are shared through ccache (see no-werror.sh) as build.sh does.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd .. && pwd)} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 cmake -S . -B build/fuzz -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DTW_FUZZ=ON -DTW_BUILD_TESTS=OFF -DCMAKE_CXX_COMPILER_LAUNCHER="$PWD/tools/fuzz/no-werror.sh" \
@@ -40,10 +46,15 @@ seeds=()
 shared=${TW_SHARED_DIR:-../shared}
 if [[ $target != emf_fuzz ]]; then
   seeds+=(tools/fuzz/seeds/writeport)
-elif [[ -d "$shared/corpus" ]]; then
-  for d in emf emf-ea emf-bad; do seeds+=("$shared/corpus/$d"); done
 else
-  echo "fuzz.sh: no shared corpus at $shared: starting from earlier finds only"
+  dibs=build/fuzz/seeds-emf-dib-headers
+  rm -rf "$dibs" && mkdir -p "$dibs" && tar -xzf tools/fuzz/seeds/emf-dib-headers.tar.gz -C "$dibs"
+  seeds+=("$dibs")
+  if [[ -d "$shared/corpus" ]]; then
+    for d in emf emf-ea emf-bad; do seeds+=("$shared/corpus/$d"); done
+  else
+    echo "fuzz.sh: no shared corpus at $shared: starting from the DIB header cases and earlier finds only"
+  fi
 fi
 
 # The platform library is a shared object: both it and the fuzzer use the

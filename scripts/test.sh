@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds with AddressSanitizer
 # and UndefinedBehaviorSanitizer, runs every test, then fuzzes the command
-# stream parser for a minute.
+# stream parser and the metafile player for a minute each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,7 +10,10 @@ scripts/build.sh asan
 export ASAN_OPTIONS=${ASAN_OPTIONS:-allocator_may_return_null=1:detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir build/asan --output-on-failure -j "$(nproc)" --timeout 600
-# The driver's command stream is untrusted input: a bounded fuzzing run of
-# the parser (its own small clang build of the target and the platform).
-scripts/fuzz.sh writeport 60 >build/fuzz-writeport.log 2>&1 || { tail -40 build/fuzz-writeport.log; exit 1; }
-tail -3 build/fuzz-writeport.log
+# The driver's command stream and the metafiles in it are untrusted input:
+# bounded fuzzing runs of the parser and of the metafile player (their own
+# small clang build of the targets and the platform, shared by both).
+for target in writeport emf; do
+  scripts/fuzz.sh "$target" 60 >"build/fuzz-$target.log" 2>&1 || { tail -40 "build/fuzz-$target.log"; exit 1; }
+  tail -3 "build/fuzz-$target.log"
+done

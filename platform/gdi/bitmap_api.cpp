@@ -6,6 +6,7 @@
 
 #include "dc.h"
 #include "dibinfo.h"
+#include "rle.h"
 #include "tw/gdi.h"
 #include "winerror.h"
 
@@ -47,7 +48,7 @@ std::shared_ptr<Bitmap> makeDdb(int width, int height, int bpp) {
 
 // Copies pixels row by row between DIBs of any formats, converting through
 // rgb (palette targets take the nearest entry). Rows are addressed from the
-// top; `defined` (RLE sources) leaves pixels the stream did not set.
+// top; `set` (RLE sources) leaves the pixels the stream did not set.
 class RowCopier {
  public:
   RowCopier(const Dib& src, const Dib& dst, bool rawBits) : src_(src), dst_(dst) {
@@ -62,7 +63,7 @@ class RowCopier {
     }
     buffer_.resize(static_cast<std::size_t>(std::max(src.width, dst.width)));
   }
-  void Copy(int srcRow, int dstRow, int width, const BYTE* defined = nullptr) {
+  void Copy(int srcRow, int dstRow, int width, const BYTE* set = nullptr) {
     width = std::min({width, src_.width, dst_.width});
     src_.funcs->getPixels(src_, srcRow, 0, width, buffer_.data());
     if (!raw_) {
@@ -78,11 +79,11 @@ class RowCopier {
         buffer_[static_cast<std::size_t>(i)] = v;
       }
     }
-    if (defined) {
-      std::vector<DWORD> old(static_cast<std::size_t>(width));
-      dst_.funcs->getPixels(dst_, dstRow, 0, width, old.data());
+    if (set) {
+      old_.resize(static_cast<std::size_t>(width));
+      dst_.funcs->getPixels(dst_, dstRow, 0, width, old_.data());
       for (int i = 0; i < width; ++i)
-        if (!defined[i]) buffer_[static_cast<std::size_t>(i)] = old[static_cast<std::size_t>(i)];
+        if (!set[i]) buffer_[static_cast<std::size_t>(i)] = old_[static_cast<std::size_t>(i)];
     }
     dst_.funcs->putPixels(dst_, dstRow, 0, width, buffer_.data());
   }
@@ -98,7 +99,7 @@ class RowCopier {
   const Dib& dst_;
   bool raw_ = false;
   std::vector<DWORD> lut_;
-  std::vector<DWORD> buffer_;
+  std::vector<DWORD> buffer_, old_;
 };
 
 // Writes scan lines [start, start + lines) of a DIB into a bitmap; start
@@ -110,32 +111,47 @@ int setBitmapRows(Bitmap& bitmap, UINT start, UINT lines, const void* bits, cons
   if (start >= static_cast<UINT>(header.height)) return 0;
   lines = std::min<UINT>(lines, static_cast<UINT>(header.height) - start);
   bool rle = header.compression == BI_RLE8 || header.compression == BI_RLE4;
-  DibHeader part = header;
-  if (!rle) {  // the bits hold just the lines given
-    part.height = static_cast<int>(lines);
-    part.sizeImage = static_cast<DWORD>(header.stride * lines);
-  }
-  Dib view;
-  std::unique_ptr<BYTE[]> storage;
-  std::vector<BYTE> defined;
-  if (!MakeDibView(part, bits, part.sizeImage, view, storage, rle ? &defined : nullptr)) return 0;
-  RowCopier copier(view, bitmap.dib, false);
   int h = bitmap.dib.height;
-  for (UINT i = 0; i < lines; ++i) {
-    // Scan line start + i of the DIB and where it lies in the view.
-    UINT scan = start + i;
-    int viewRow;
-    int bitmapRow;
-    if (header.topDown) {
-      viewRow = rle ? static_cast<int>(scan) : static_cast<int>(i);
-      bitmapRow = static_cast<int>(scan);
-    } else {
-      viewRow = rle ? header.height - 1 - static_cast<int>(scan) : static_cast<int>(lines - 1 - i);
-      bitmapRow = h - 1 - static_cast<int>(scan);
+  // Scan line `scan` of the DIB: its row from the top and the bitmap's row.
+  auto place = [&](UINT scan, int& dibRow, int& bitmapRow) {
+    dibRow = header.topDown ? static_cast<int>(scan) : header.height - 1 - static_cast<int>(scan);
+    bitmapRow = header.topDown ? static_cast<int>(scan) : h - 1 - static_cast<int>(scan);
+  };
+  if (rle) {
+    // Decoded a row at a time into a one-row view; unset pixels keep the
+    // bitmap's.
+    RleImage image(static_cast<const BYTE*>(bits), header.sizeImage, header.compression == BI_RLE4, header.width,
+                   header.height);
+    Dib row = RleFormat(header);
+    std::vector<BYTE> rowBits(Dib::StrideFor(header.width, 8));
+    row.height = 1;
+    row.top = rowBits.data();
+    row.pitch = static_cast<std::ptrdiff_t>(rowBits.size());
+    std::vector<DWORD> values(static_cast<std::size_t>(header.width));
+    std::vector<BYTE> set(static_cast<std::size_t>(header.width));
+    RowCopier copier(row, bitmap.dib, false);
+    for (UINT i = 0; i < lines; ++i) {
+      int dibRow, bitmapRow;
+      place(start + i, dibRow, bitmapRow);
+      if (bitmapRow < 0 || bitmapRow >= h) continue;
+      image.DecodeRow(dibRow, 0, header.width, values.data(), set.data());
+      row.funcs->putPixels(row, 0, 0, header.width, values.data());
+      copier.Copy(0, bitmapRow, header.width, set.data());
     }
+    return static_cast<int>(lines);
+  }
+  // The bits hold just the lines given.
+  DibHeader part = header;
+  part.height = static_cast<int>(lines);
+  part.sizeImage = static_cast<DWORD>(header.stride * lines);
+  Dib view;
+  if (!MakeDibView(part, bits, part.sizeImage, view)) return 0;
+  RowCopier copier(view, bitmap.dib, false);
+  for (UINT i = 0; i < lines; ++i) {
+    int dibRow, bitmapRow;
+    place(start + i, dibRow, bitmapRow);
     if (bitmapRow < 0 || bitmapRow >= h) continue;
-    const BYTE* def = rle ? defined.data() + static_cast<std::size_t>(viewRow) * header.width : nullptr;
-    copier.Copy(viewRow, bitmapRow, header.width, def);
+    copier.Copy(header.topDown ? static_cast<int>(i) : static_cast<int>(lines - 1 - i), bitmapRow, header.width);
   }
   return static_cast<int>(lines);
 }

@@ -4,10 +4,12 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "dibinfo.h"
 #include "draw.h"
 #include "raster/blit.h"
+#include "rle.h"
 #include "winerror.h"
 
 using namespace tw::gdi;
@@ -88,19 +90,69 @@ BOOL stretchBlt(HDC hdcDest, int x, int y, int w, int h, HDC hdcSrc, int xs, int
   return TRUE;
 }
 
-// Reads a BITMAPINFO and bits for StretchDIBits / SetDIBitsToDevice.
+// A BITMAPINFO and its bits as a blit source: uncompressed bits in place,
+// RLE bits read row by row from their stream.
 struct DibInput {
   DibHeader header;
   Dib dib;
-  std::unique_ptr<BYTE[]> storage;
-  std::vector<BYTE> defined;
+  std::optional<RleImage> rle;
+
+  bool Read(Dc& dc, const void* bits, const BITMAPINFO* info, UINT usage) {
+    if (!bits || !info) return InvalidParameter();
+    if (!ParseDibHeader(info, SIZE_MAX, usage, dc.State().palette.get(), true, header)) return false;
+    if (header.compression == BI_RLE8 || header.compression == BI_RLE4) {
+      dib = RleFormat(header);
+      rle.emplace(static_cast<const BYTE*>(bits), header.sizeImage, header.compression == BI_RLE4, header.width,
+                  header.height);
+      return true;
+    }
+    return MakeDibView(header, bits, header.sizeImage, dib);
+  }
+  void Describe(BlitSource& source) const {
+    source.dib = &dib;
+    source.rle = rle ? &*rle : nullptr;
+  }
 };
 
-bool readDib(Dc& dc, const void* bits, const BITMAPINFO* info, UINT usage, DibInput& in) {
-  if (!bits || !info) return InvalidParameter();
-  if (!ParseDibHeader(info, SIZE_MAX, usage, dc.State().palette.get(), true, in.header)) return false;
-  bool rle = in.header.compression == BI_RLE8 || in.header.compression == BI_RLE4;
-  return MakeDibView(in.header, bits, in.header.sizeImage, in.dib, in.storage, rle ? &in.defined : nullptr);
+// StretchDIBits; `unsetIsZero` as in BlitSource::rleUnsetIsZero, `bkRgb`
+// the background colour for monochrome targets.
+int stretchDibits(Dc& dc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc, int ySrc, int SrcWidth,
+                  int SrcHeight, const VOID* lpBits, const BITMAPINFO* lpbmi, UINT iUsage, DWORD rop,
+                  bool unsetIsZero, DWORD bkRgb) {
+  DibInput in;
+  if (!in.Read(dc, lpBits, lpbmi, iUsage)) return 0;
+  if (DcRecorder* recorder = dc.Recorder()) {
+    bool ok = recorder->StretchDIBits(dc, xDest, yDest, DestWidth, DestHeight, xSrc, ySrc, SrcWidth, SrcHeight,
+                                      {static_cast<const BYTE*>(lpBits), in.header.sizeImage},
+                                      {reinterpret_cast<const BYTE*>(lpbmi), in.header.infoBytes}, iUsage, rop);
+    return ok ? std::abs(SrcHeight) : 0;
+  }
+  if (!dc.Surface()) return std::abs(SrcHeight);
+  BlitTarget target = targetOf(dc, xDest, yDest, DestWidth, DestHeight);
+  // The source rectangle counts its y from the bottom of a bottom-up DIB.
+  if (SrcWidth < 0) {
+    xSrc += SrcWidth;
+    SrcWidth = -SrcWidth;
+    MirrorTargetX(target);
+  }
+  if (SrcHeight < 0) {
+    ySrc += SrcHeight;
+    SrcHeight = -SrcHeight;
+    MirrorTargetY(target);
+  }
+  BlitSource source;
+  in.Describe(source);
+  source.rleUnsetIsZero = unsetIsZero;
+  source.bkRgb = bkRgb;
+  source.x = xSrc;
+  source.width = SrcWidth;
+  source.height = SrcHeight;
+  source.y = in.header.topDown ? ySrc : in.header.height - ySrc - SrcHeight;
+  BlitParams params;
+  params.rop = rop;
+  params.stretchMode = dc.State().stretchMode;
+  Blit(dc, target, &source, params);
+  return SrcHeight;
 }
 
 }  // namespace
@@ -171,41 +223,22 @@ int StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, 
                   int SrcHeight, CONST VOID* lpBits, CONST BITMAPINFO* lpbmi, UINT iUsage, DWORD rop) {
   auto dc = LookupDc(hdc);
   if (!dc) return 0;
-  DibInput in;
-  if (!readDib(*dc, lpBits, lpbmi, iUsage, in)) return 0;
-  if (DcRecorder* recorder = dc->Recorder()) {
-    bool ok = recorder->StretchDIBits(*dc, xDest, yDest, DestWidth, DestHeight, xSrc, ySrc, SrcWidth, SrcHeight,
-                                      {static_cast<const BYTE*>(lpBits), in.header.sizeImage},
-                                      {reinterpret_cast<const BYTE*>(lpbmi), in.header.infoBytes}, iUsage, rop);
-    return ok ? std::abs(SrcHeight) : 0;
-  }
-  if (!dc->Surface()) return std::abs(SrcHeight);
-  BlitTarget target = targetOf(*dc, xDest, yDest, DestWidth, DestHeight);
-  // The source rectangle counts its y from the bottom of a bottom-up DIB.
-  if (SrcWidth < 0) {
-    xSrc += SrcWidth;
-    SrcWidth = -SrcWidth;
-    MirrorTargetX(target);
-  }
-  if (SrcHeight < 0) {
-    ySrc += SrcHeight;
-    SrcHeight = -SrcHeight;
-    MirrorTargetY(target);
-  }
-  BlitSource source;
-  source.dib = &in.dib;
-  source.defined = in.defined.empty() ? nullptr : &in.defined;
-  source.bkRgb = ResolveColor(*dc, dc->State().bkColor);
-  source.x = xSrc;
-  source.width = SrcWidth;
-  source.height = SrcHeight;
-  source.y = in.header.topDown ? ySrc : in.header.height - ySrc - SrcHeight;
-  BlitParams params;
-  params.rop = rop;
-  params.stretchMode = dc->State().stretchMode;
-  Blit(*dc, target, &source, params);
-  return SrcHeight;
+  return stretchDibits(*dc, xDest, yDest, DestWidth, DestHeight, xSrc, ySrc, SrcWidth, SrcHeight, lpBits, lpbmi,
+                       iUsage, rop, false, ResolveColor(*dc, dc->State().bkColor));
 }
+
+namespace tw::gdi {
+
+int StretchDibAsBitmap(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc, int ySrc,
+                       int SrcWidth, int SrcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop,
+                       COLORREF sourceBkColor) {
+  auto dc = LookupDc(hdc);
+  if (!dc) return 0;
+  return stretchDibits(*dc, xDest, yDest, DestWidth, DestHeight, xSrc, ySrc, SrcWidth, SrcHeight, bits, info, usage,
+                       rop, true, ResolveColor(*dc, sourceBkColor));
+}
+
+}  // namespace tw::gdi
 
 int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc, int ySrc, UINT StartScan,
                       UINT cLines, CONST VOID* lpvBits, CONST BITMAPINFO* lpbmi, UINT ColorUse) {
@@ -214,13 +247,16 @@ int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc,
   if (!lpvBits || !lpbmi || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return InvalidParameter();
   DibHeader header;
   if (!ParseDibHeader(lpbmi, SIZE_MAX, ColorUse, dc->State().palette.get(), true, header)) return 0;
-  if (header.compression != BI_RGB && header.compression != BI_BITFIELDS) {
+  const bool rle = header.compression == BI_RLE8 || header.compression == BI_RLE4;
+  if (header.compression != BI_RGB && header.compression != BI_BITFIELDS && !rle) {
     SetLastError(ERROR_NOT_SUPPORTED);
     return 0;
   }
   if (StartScan >= static_cast<UINT>(header.height)) return 0;
   cLines = std::min<UINT>(cLines, static_cast<UINT>(header.height) - StartScan);
-  std::size_t bytes = header.stride * cLines;
+  // Uncompressed bits hold just the scan lines given; an RLE stream always
+  // describes the whole image, of which those lines are drawn.
+  std::size_t bytes = rle ? header.sizeImage : header.stride * cLines;
   if (DcRecorder* recorder = dc->Recorder()) {
     bool ok = recorder->SetDIBitsToDevice(*dc, xDest, yDest, w, h, xSrc, ySrc, StartScan, cLines,
                                           {static_cast<const BYTE*>(lpvBits), bytes},
@@ -228,28 +264,36 @@ int SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWORD w, DWORD h, int xSrc,
     return ok ? static_cast<int>(cLines) : 0;
   }
   if (!dc->Surface() || cLines == 0) return static_cast<int>(cLines);
-  // A view of just the scan lines given.
-  DibHeader part = header;
-  part.height = static_cast<int>(cLines);
-  part.sizeImage = static_cast<DWORD>(bytes);
-  Dib dib;
-  std::unique_ptr<BYTE[]> none;
-  if (!MakeDibView(part, lpvBits, bytes, dib, none, nullptr)) return 0;
-  // Full-DIB rows (top-down) held by the view, and the source rectangle.
+  DibInput in;
+  in.header = header;
+  // Full-DIB rows (top-down) the given scan lines are, and the view of them.
   int firstRow = header.topDown ? static_cast<int>(StartScan) : header.height - static_cast<int>(StartScan + cLines);
+  if (rle) {
+    in.dib = RleFormat(header);
+    in.rle.emplace(static_cast<const BYTE*>(lpvBits), header.sizeImage, header.compression == BI_RLE4, header.width,
+                   header.height);
+  } else {
+    in.header.height = static_cast<int>(cLines);
+    in.header.sizeImage = static_cast<DWORD>(bytes);
+    if (!MakeDibView(in.header, lpvBits, bytes, in.dib)) return 0;
+  }
   int srcTop = header.topDown ? ySrc : header.height - ySrc - static_cast<int>(h);
+  // One to one in device pixels from the destination's origin; only the
+  // given scan lines are drawn.
+  POINT origin = dc->ToDevice({xDest, yDest});
+  int top = std::max(srcTop, firstRow);
+  int bottom = static_cast<int>(
+      std::min(static_cast<long long>(srcTop) + h, static_cast<long long>(firstRow) + cLines));
+  if (bottom <= top) return static_cast<int>(cLines);
   BlitSource source;
-  source.dib = &dib;
+  in.Describe(source);
   source.bkRgb = ResolveColor(*dc, dc->State().bkColor);
   source.x = xSrc;
-  source.y = srcTop - firstRow;
+  source.y = rle ? top : top - firstRow;
   source.width = static_cast<int>(w);
-  source.height = static_cast<int>(h);
-  // One to one in device pixels from the destination's origin.
-  POINT origin = dc->ToDevice({xDest, yDest});
-  BlitTarget target{{double(origin.x), double(origin.y)},
-                    {double(origin.x) + w, double(origin.y)},
-                    {double(origin.x), double(origin.y) + h}};
+  source.height = bottom - top;
+  double y0 = double(origin.y) + (top - srcTop);
+  BlitTarget target{{double(origin.x), y0}, {double(origin.x) + w, y0}, {double(origin.x), y0 + source.height}};
   BlitParams params;
   Blit(*dc, target, &source, params);
   return static_cast<int>(cLines);

@@ -184,6 +184,15 @@ TWCPPAPI HDC CreateRecordingDc(HDC reference, std::unique_ptr<DcRecorder> record
 // the last error) when the DC has no pixels or the rectangle is empty.
 TWCPPAPI bool ReadSourceBits(Dc& source, const RECT& rect, std::vector<BYTE>& info, std::vector<BYTE>& bits);
 
+// StretchDIBits for the metafile player's bitmap blits whose source is
+// compressed: the DIB is read row by row where it is (an RLE image is never
+// decoded whole), pixels the stream leaves unset draw as index 0 (as in a
+// bitmap made from the DIB), and `sourceBkColor` is the record's source
+// background colour, used for monochrome targets.
+TWCPPAPI int StretchDibAsBitmap(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, int xSrc, int ySrc,
+                                int SrcWidth, int SrcHeight, const void* bits, const BITMAPINFO* info, UINT usage,
+                                DWORD rop, COLORREF sourceBkColor);
+
 // Capabilities of the screen (96 DPI, 1920 x 1080, 32 bits).
 TWCPPAPI DeviceCaps ScreenCaps();
 // Capabilities of a printer made from a DEVMODEW (null: Letter, portrait,

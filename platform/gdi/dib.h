@@ -33,7 +33,8 @@ struct DibFuncs {
   DWORD (*pixelToRgb)(const Dib& dib, DWORD pixel);
   DWORD (*rgbToPixel)(const Dib& dib, DWORD rgb);
   // Glyph drawing: blends `color` (rgb) into n pixels by their coverage
-  // (0..255); pixels with coverage 0 are left alone, the others of a 32-bit
+  // (0..255) with GDI's rule for greyscale text (dib_formats.cpp): pixels
+  // covered too little to show are left alone, the others of a 32-bit
   // surface get alpha 0.
   void (*blendCoverage)(const Dib& dib, int y, int x, int n, const BYTE* coverage, DWORD color);
 };

@@ -198,23 +198,53 @@ DWORD rgbToPixelT(const Dib& d, DWORD rgb) {
   return F::FromRgb(d, rgb);
 }
 
-inline DWORD blendChannel(DWORD dst, DWORD src, DWORD cover) { return (dst * (255 - cover) + src * cover + 127) / 255; }
+// Glyph coverage is blended as GDI blends greyscale text, not linearly:
+// coverage becomes one of 17 levels (what its 4-bit glyph bitmaps hold);
+// levels 0 and 1 leave the pixel, 16 paints the text colour, and a level in
+// between moves each channel from the destination towards the text colour
+// only as far as a gamma-like ramp allows (the channel a level gives full
+// text on a black ground and the reverse ramp on a white one), so thin and
+// partly covered pixels stay lighter than a linear blend makes them.
+constexpr BYTE kSmoothingRamp[17] = {0,    0x4D, 0x68, 0x7C, 0x8C, 0x9A, 0xA7, 0xB2, 0xBD,
+                                     0xC7, 0xD0, 0xD9, 0xE1, 0xE9, 0xF0, 0xF8, 0xFF};
+constexpr int kSmoothingLevels = 16;
+
+inline int smoothingLevel(DWORD coverage) { return static_cast<int>(coverage * (kSmoothingLevels + 1) / 256); }
+
+// One channel of a level between 1 and 16 exclusive: the result for a black
+// ground is `low`, for a white ground `high`; other grounds are interpolated
+// between the text channel and the one of those on their side of it.
+struct SmoothedChannel {
+  DWORD text, low, high;
+  DWORD Of(DWORD dst) const {
+    if (dst > text) return text + (dst - text) * (high - text) / (255 - text);
+    if (dst < text) return text - (text - dst) * (text - low) / text;
+    return dst;
+  }
+};
 
 template <class F>
 void blendCoverageT(const Dib& d, int y, int x, int n, const BYTE* coverage, DWORD color) {
   BYTE* row = d.Row(y);
   DWORD solid = F::FromRgb(d, color);
+  // Per level and channel (red, green, blue) for this text colour.
+  SmoothedChannel levels[kSmoothingLevels][3];
+  for (int l = 2; l < kSmoothingLevels; ++l)
+    for (int c = 0; c < 3; ++c) {
+      DWORD text = (color >> (16 - 8 * c)) & 0xFF;
+      DWORD up = kSmoothingRamp[kSmoothingLevels - l];
+      levels[l][c] = {text, kSmoothingRamp[l] * text / 255, up + (255 - up) * text / 255};
+    }
   for (int i = 0; i < n; ++i) {
-    DWORD c = coverage[i];
-    if (c == 0) continue;
-    if (c == 255) {
+    int level = smoothingLevel(coverage[i]);
+    if (level <= 1) continue;
+    if (level >= kSmoothingLevels) {
       F::Put(d, row, x + i, solid);
       continue;
     }
     DWORD dst = F::ToRgb(d, F::Get(d, row, x + i));
-    DWORD mixed = (blendChannel((dst >> 16) & 0xFF, (color >> 16) & 0xFF, c) << 16) |
-                  (blendChannel((dst >> 8) & 0xFF, (color >> 8) & 0xFF, c) << 8) |
-                  blendChannel(dst & 0xFF, color & 0xFF, c);
+    const SmoothedChannel* ch = levels[level];
+    DWORD mixed = ch[0].Of((dst >> 16) & 0xFF) << 16 | ch[1].Of((dst >> 8) & 0xFF) << 8 | ch[2].Of(dst & 0xFF);
     F::Put(d, row, x + i, F::FromRgb(d, mixed));
   }
 }

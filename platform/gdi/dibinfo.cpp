@@ -1,4 +1,4 @@
-// Reading DIB headers and colour tables; RLE decoding; default tables.
+// Reading DIB headers and colour tables; views of DIB bits; default tables.
 #include "dibinfo.h"
 
 #include <algorithm>
@@ -30,49 +30,6 @@ const PALETTEENTRY kStatic20[20] = {
     {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0}};
 
 RGBQUAD quad(BYTE r, BYTE g, BYTE b) { return {b, g, r, 0}; }
-
-// Decodes BI_RLE8 / BI_RLE4 into one 8-bit index per pixel (bottom row first
-// in the stream, top-down in `out`), marking the pixels the stream sets.
-void decodeRle(const BYTE* data, std::size_t size, bool rle4, int width, int height, BYTE* out,
-               std::size_t outStride, BYTE* defined) {
-  int x = 0, y = 0;  // y counts rows from the bottom
-  std::size_t i = 0;
-  auto put = [&](BYTE index) {
-    if (x >= 0 && x < width && y >= 0 && y < height) {
-      std::size_t row = static_cast<std::size_t>(height - 1 - y);
-      out[row * outStride + static_cast<std::size_t>(x)] = index;
-      defined[row * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] = 1;
-    }
-    ++x;
-  };
-  while (i + 1 < size && y < height) {
-    BYTE count = data[i], value = data[i + 1];
-    i += 2;
-    if (count > 0) {
-      for (int k = 0; k < count && x < width; ++k) put(rle4 ? ((k & 1) ? value & 0x0F : value >> 4) : value);
-      continue;
-    }
-    if (value == 0) {  // end of line
-      x = 0;
-      ++y;
-    } else if (value == 1) {  // end of bitmap
-      break;
-    } else if (value == 2) {  // delta
-      if (i + 1 >= size) break;
-      x += data[i];
-      y += data[i + 1];
-      i += 2;
-    } else {  // absolute run of `value` pixels, padded to a word
-      std::size_t bytes = rle4 ? (value + 1u) / 2 : value;
-      if (i + bytes > size) break;
-      for (int k = 0; k < value; ++k) {
-        BYTE b = data[i + (rle4 ? static_cast<std::size_t>(k / 2) : static_cast<std::size_t>(k))];
-        put(rle4 ? ((k & 1) ? b & 0x0F : b >> 4) : b);
-      }
-      i += (bytes + 1) & ~static_cast<std::size_t>(1);
-    }
-  }
-}
 
 }  // namespace
 
@@ -128,7 +85,7 @@ bool ParseDibHeader(const BITMAPINFO* info, std::size_t maxBytes, UINT usage, co
     out.bpp = h.bcBitCount;
     core = true;
     offset = headerSize;
-  } else if (headerSize >= sizeof(BITMAPINFOHEADER) && headerSize <= 4096) {
+  } else if (headerSize >= sizeof(BITMAPINFOHEADER) && headerSize <= kMaxDibHeaderSize) {
     if (maxBytes < headerSize) return fail();
     BITMAPINFOHEADER h = readAt<BITMAPINFOHEADER>(p, 0);
     if (h.biHeight == INT32_MIN) return fail();
@@ -143,13 +100,13 @@ bool ParseDibHeader(const BITMAPINFO* info, std::size_t maxBytes, UINT usage, co
     colorsUsed = h.biClrUsed;
     offset = headerSize;
     if (out.compression == BI_BITFIELDS) {
-      if (headerSize >= 52) {  // V2 and later headers hold the masks
-        for (int i = 0; i < 3; ++i) out.masks[i] = readAt<DWORD>(p, 40 + 4 * static_cast<std::size_t>(i));
-      } else {
-        if (maxBytes < offset + 12) return fail();
-        for (int i = 0; i < 3; ++i) out.masks[i] = readAt<DWORD>(p, offset + 4 * static_cast<std::size_t>(i));
-        offset += 12;
-      }
+      // The masks are at offset 40 in every header form: right after a
+      // 40-byte header, inside the longer ones (V2 and later hold them).
+      constexpr std::size_t kMasksEnd = sizeof(BITMAPINFOHEADER) + 12;
+      if (maxBytes < kMasksEnd) return fail();
+      for (int i = 0; i < 3; ++i)
+        out.masks[i] = readAt<DWORD>(p, sizeof(BITMAPINFOHEADER) + 4 * static_cast<std::size_t>(i));
+      offset = std::max<std::size_t>(offset, kMasksEnd);
     }
   } else {
     return fail();
@@ -212,32 +169,12 @@ bool ParseDibHeader(const BITMAPINFO* info, std::size_t maxBytes, UINT usage, co
   return true;
 }
 
-bool MakeDibView(const DibHeader& header, const void* bits, std::size_t bitsSize, Dib& out,
-                 std::unique_ptr<BYTE[]>& storage, std::vector<BYTE>* defined) {
-  if (!bits) return fail();
+bool MakeDibView(const DibHeader& header, const void* bits, std::size_t bitsSize, Dib& out) {
+  if (!bits || (header.compression != BI_RGB && header.compression != BI_BITFIELDS)) return fail();
   out = Dib{};
   out.width = header.width;
   out.height = header.height;
   out.colors = header.colors;
-  if (header.compression == BI_RLE8 || header.compression == BI_RLE4) {
-    std::size_t stride = Dib::StrideFor(header.width, 8);
-    try {
-      storage = std::make_unique<BYTE[]>(stride * static_cast<std::size_t>(header.height));
-      if (defined) defined->assign(static_cast<std::size_t>(header.width) * header.height, 0);
-    } catch (const std::bad_alloc&) {
-      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-      return false;
-    }
-    std::vector<BYTE> scratch;
-    if (!defined) scratch.assign(static_cast<std::size_t>(header.width) * header.height, 0);
-    decodeRle(static_cast<const BYTE*>(bits), std::min<std::size_t>(bitsSize, header.sizeImage),
-              header.compression == BI_RLE4, header.width, header.height, storage.get(), stride,
-              defined ? defined->data() : scratch.data());
-    out.SetFormat(8);
-    out.top = storage.get();
-    out.pitch = static_cast<std::ptrdiff_t>(stride);
-    return true;
-  }
   if (bitsSize < header.sizeImage) return fail();
   if (!out.SetFormat(header.bpp, header.masks[0], header.masks[1], header.masks[2])) return fail();
   BYTE* base = static_cast<BYTE*>(const_cast<void*>(bits));  // read only: views are never drawn on
@@ -249,6 +186,15 @@ bool MakeDibView(const DibHeader& header, const void* bits, std::size_t bitsSize
     out.pitch = -static_cast<std::ptrdiff_t>(header.stride);
   }
   return true;
+}
+
+Dib RleFormat(const DibHeader& header) {
+  Dib out;
+  out.width = header.width;
+  out.height = header.height;
+  out.colors = header.colors;
+  out.SetFormat(8);
+  return out;
 }
 
 }  // namespace tw::gdi

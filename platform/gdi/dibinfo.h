@@ -1,16 +1,19 @@
 // Internal: reading DIB headers (BITMAPINFOHEADER, V4, V5 and the old
-// BITMAPCOREHEADER) and their colour tables, and turning DIB bits into a
-// drawable Dib (RLE decoded).
+// BITMAPCOREHEADER) and their colour tables, and turning uncompressed DIB
+// bits into a drawable Dib.
 #pragma once
 #include <cstddef>
 #include <limits>
-#include <memory>
 #include <vector>
 
 #include "dib.h"
 #include "gdiobj.h"
 
 namespace tw::gdi {
+
+// The longest BITMAPINFOHEADER form read (V5 is 124 bytes; longer headers
+// are accepted as long as their fields are where V5 has them).
+inline constexpr DWORD kMaxDibHeaderSize = 4096;
 
 struct DibHeader {
   int width = 0;
@@ -35,13 +38,13 @@ struct DibHeader {
 bool ParseDibHeader(const BITMAPINFO* info, std::size_t maxBytes, UINT usage, const Palette* palette,
                     bool forDrawing, DibHeader& out);
 
-// A drawable view of DIB bits described by `header`. Uncompressed bits are
-// used in place (`bits` must hold header.sizeImage bytes, or
-// `bitsSize` when known); compressed bits are decoded into `storage`.
-// `defined` (RLE only) receives one byte per pixel, 0 where the RLE stream
-// left the pixel unset (those pixels are not drawn, as on Windows).
-bool MakeDibView(const DibHeader& header, const void* bits, std::size_t bitsSize, Dib& out,
-                 std::unique_ptr<BYTE[]>& storage, std::vector<BYTE>* defined);
+// A drawable view of uncompressed DIB bits described by `header`, used in
+// place (`bits` must hold header.sizeImage bytes; `bitsSize` says how many
+// it holds). Compressed DIBs are read through RleImage (rle.h).
+bool MakeDibView(const DibHeader& header, const void* bits, std::size_t bitsSize, Dib& out);
+// The format an RLE image's rows come in (8-bit indices into the header's
+// colour table), without pixels: the blit source of an RleImage.
+Dib RleFormat(const DibHeader& header);
 
 // The default colour tables GDI uses when converting to a palette format:
 // 1 bit black and white, 4 bits the 16 VGA colours, 8 bits the 20 static

@@ -27,9 +27,7 @@ std::shared_ptr<const BrushPattern> PatternFromPackedDib(const void* packed, UIN
     return nullptr;
   }
   pattern->usage = usage;
-  std::unique_ptr<BYTE[]> none;
-  if (!MakeDibView(header, pattern->packedDib.data() + header.infoBytes, header.sizeImage, pattern->dib, none,
-                   nullptr))
+  if (!MakeDibView(header, pattern->packedDib.data() + header.infoBytes, header.sizeImage, pattern->dib))
     return nullptr;
   return pattern;
 }

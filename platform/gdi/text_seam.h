@@ -7,6 +7,7 @@
 // 32-bit surfaces).
 #pragma once
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "dc.h"
@@ -17,6 +18,10 @@ namespace tw::gdi::text {
 BOOL ExtTextOutW(Dc& dc, int x, int y, UINT options, const RECT* rect, std::u16string_view text, const INT* dx);
 BOOL ExtTextOutA(Dc& dc, int x, int y, UINT options, const RECT* rect, std::string_view text, const INT* dx);
 int DrawTextW(Dc& dc, std::u16string_view text, LPRECT rect, UINT format);
+
+// 8-bit text as the DC's font reads it (in the code page of its character
+// set), one character per byte, for measuring what ExtTextOutA draws.
+std::u16string WidenForMeasuring(Dc& dc, std::string_view text);
 
 // Measurement (on any DC, metafile DCs measuring on their reference device).
 BOOL GetTextExtentPoint(Dc& dc, std::u16string_view text, LPSIZE size);

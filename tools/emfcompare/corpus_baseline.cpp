@@ -64,7 +64,7 @@ bool WriteBaseline(const std::filesystem::path& path, const Baseline& baseline, 
     return false;
   }
   char buf[64];
-  out << "# Similarity of our renderings of the shared metafile corpus to its reference\n"
+  out << "# Similarity of our renderings of a metafile corpus to its reference\n"
          "# renderings (see docs/gdi.md, \"Metafile corpus\"). fine: 1 - wrong/ink pixels\n"
          "# with a one-pixel tolerance; coarse: the same on 4x4-reduced images.\n"
          "# Regenerate: "

@@ -1,6 +1,7 @@
-// emfcompare: renders every metafile of the shared corpus with the layer's
-// GDI, compares each with its reference rendering, and checks the figures
-// against the baseline kept in the repository.
+// emfcompare: renders every metafile of a corpus (the shared one, or the
+// repository's text pages) with the layer's GDI, compares each with its
+// reference rendering, and checks the figures against the baseline kept in
+// the repository. Metafiles may be gzip-compressed (NAME.emf.gz).
 //
 //   emfcompare --corpus DIR [--baseline FILE (--check | --update)] [--margin M]
 //              [--floor F] [--tolerance T] [--markdown FILE] [--save DIR]
@@ -85,17 +86,20 @@ std::vector<Job> listCorpus(const fs::path& corpus, const std::vector<std::strin
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) continue;
     for (const auto& entry : fs::directory_iterator(dir, ec)) {
-      if (entry.path().extension() != ".emf") continue;
+      // NAME.emf, or NAME.emf.gz (compressed, named NAME.emf).
+      fs::path file = entry.path();
+      fs::path plain = file.extension() == ".gz" ? file.stem() : file;
+      if (plain.extension() != ".emf") continue;
       Job j;
-      j.name = std::string(sub) + "/" + entry.path().filename().string();
+      j.name = std::string(sub) + "/" + plain.filename().string();
       if (!only.empty()) {
         bool wanted = false;
         for (const auto& o : only) wanted |= j.name.find(o) != std::string::npos;
         if (!wanted) continue;
       }
-      j.emf = entry.path();
-      j.ref = corpus / "ref" / sub / (entry.path().stem().string() + ".png");
-      j.info = corpus / "ref" / sub / (entry.path().stem().string() + ".info.txt");
+      j.emf = file;
+      j.ref = corpus / "ref" / sub / (plain.stem().string() + ".png");
+      j.info = corpus / "ref" / sub / (plain.stem().string() + ".info.txt");
       jobs.push_back(j);
     }
   }
@@ -236,8 +240,8 @@ int main(int argc, char** argv) {
   if (update) {
     baseline.files = results;
     if (!WriteBaseline(baselinePath, baseline,
-                       "build/release/bin/emfcompare --corpus ../shared/corpus --baseline "
-                       "tests/platform/emf/corpus_baseline.tsv --update",
+                       "build/release/bin/emfcompare --corpus " + corpus.string() + " --baseline " +
+                           baselinePath.string() + " --update",
                        error)) {
       std::fprintf(stderr, "emfcompare: %s\n", error.c_str());
       return 2;

@@ -2,6 +2,7 @@
 #include "emf_render.h"
 
 #include <windows.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstring>
@@ -124,13 +125,27 @@ RenderResult RenderEmfBytes(std::span<const unsigned char> bytes, const RenderOp
 }
 
 RenderResult RenderEmfFile(const std::filesystem::path& path, const RenderOptions& options, RgbImage& image) {
+  std::vector<unsigned char> bytes;
+  if (path.extension() == ".gz") {
+    // Test corpora keep their metafiles compressed.
+    std::unique_ptr<gzFile_s, decltype(&gzclose)> in(gzopen(path.c_str(), "rb"), &gzclose);
+    unsigned char buffer[65536];
+    int got = 0;
+    while (in && (got = gzread(in.get(), buffer, sizeof(buffer))) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+    if (!in || got < 0) {
+      RenderResult r;
+      r.error = "cannot read " + path.string();
+      return r;
+    }
+    return RenderEmfBytes(bytes, options, image);
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     RenderResult r;
     r.error = "cannot open " + path.string();
     return r;
   }
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return RenderEmfBytes(bytes, options, image);
 }
 

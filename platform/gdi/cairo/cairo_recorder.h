@@ -205,6 +205,8 @@ class CairoRecorder : public DcRecorder {
                      BlitMode mode, DWORD transparentRgb, BLENDFUNCTION blend);
   bool PlaceDibBits(Dc& dc, Placement target, std::span<const BYTE> bits, std::span<const BYTE> info, UINT usage,
                     int xSrc, int ySrc, int widthSrc, int heightSrc, DWORD rop, bool ySrcFromTop);
+  bool DecodeRleSource(Dc& dc, const Placement& target, const DibHeader& header, std::span<const BYTE> bits,
+                       ImageSource& src, std::vector<BYTE>& pixels, std::vector<BYTE>& defined, Dib& dib);
   bool PlaceCompressedDib(Dc& dc, const Placement& target, const DibHeader& header, std::span<const BYTE> bits);
 
   // --- text (cairo_recorder_text.cpp) ---

@@ -11,6 +11,7 @@
 #include "../dibinfo.h"
 #include "../draw.h"
 #include "../raster/blit.h"
+#include "../rle.h"
 #include "cairo_recorder.h"
 #include "winerror.h"
 
@@ -435,10 +436,9 @@ bool CairoRecorder::PlaceDibBits(Dc& dc, Placement target, std::span<const BYTE>
     return false;
   if (header.compression == BI_JPEG || header.compression == BI_PNG) return PlaceCompressedDib(dc, target, header, bits);
   Dib dib;
-  std::unique_ptr<BYTE[]> storage;
-  std::vector<BYTE> defined;
+  std::vector<BYTE> pixels, defined;
   bool rle = header.compression == BI_RLE8 || header.compression == BI_RLE4;
-  if (!MakeDibView(header, bits.data(), bits.size(), dib, storage, rle ? &defined : nullptr)) return false;
+  if (!rle && !MakeDibView(header, bits.data(), bits.size(), dib)) return false;
   if (widthSrc < 0) {
     xSrc += widthSrc;
     widthSrc = -widthSrc;
@@ -451,14 +451,56 @@ bool CairoRecorder::PlaceDibBits(Dc& dc, Placement target, std::span<const BYTE>
   }
   ImageSource src;
   src.dib = &dib;
-  src.defined = rle ? &defined : nullptr;
   src.x = xSrc;
   src.width = widthSrc;
   src.height = heightSrc;
   // The source rectangle counts its y from the bottom of a bottom-up DIB.
   src.y = header.topDown || ySrcFromTop ? ySrc : header.height - ySrc - heightSrc;
+  if (rle && !DecodeRleSource(dc, target, header, bits, src, pixels, defined, dib)) return true;
+  if (rle) src.defined = &defined;
   if (!RopUsesSource(rop)) return PatternRect(dc, target, rop);
   return PlaceImage(dc, target, src, rop, BlitMode::Rop, 0, {});
+}
+
+// An RLE source is decoded only where the blit reads it, into 8-bit
+// indices with a map of the pixels the stream sets. A source too large to
+// embed is left to the raster engine (false: nothing more to draw here).
+bool CairoRecorder::DecodeRleSource(Dc& dc, const Placement& target, const DibHeader& header,
+                                    std::span<const BYTE> bits, ImageSource& src, std::vector<BYTE>& pixels,
+                                    std::vector<BYTE>& defined, Dib& dib) {
+  constexpr long long kMaxPixels = 16LL << 20;
+  int x0 = std::max(src.x, 0), y0 = std::max(src.y, 0);
+  int x1 = int(std::min<long long>(static_cast<long long>(src.x) + src.width, header.width));
+  int y1 = int(std::min<long long>(static_cast<long long>(src.y) + src.height, header.height));
+  if (x1 <= x0 || y1 <= y0) {
+    x0 = y0 = 0;
+    x1 = y1 = 1;  // nothing of the image is read: one unset pixel
+  }
+  if (static_cast<long long>(x1 - x0) * (y1 - y0) > kMaxPixels) {
+    RECT box;
+    targetBox(target, box);
+    Fallback(dc, box);
+    return false;
+  }
+  RleImage image(bits.data(), bits.size(), header.compression == BI_RLE4, header.width, header.height);
+  dib = RleFormat(header);
+  dib.width = x1 - x0;
+  dib.height = y1 - y0;
+  std::size_t stride = (static_cast<std::size_t>(dib.width) + 3) & ~std::size_t(3);
+  pixels.assign(stride * dib.height, 0);
+  defined.assign(static_cast<std::size_t>(dib.width) * dib.height, 0);
+  dib.top = pixels.data();
+  dib.pitch = static_cast<std::ptrdiff_t>(stride);
+  std::vector<DWORD> values(dib.width);
+  for (int y = y0; y < y1; ++y) {
+    BYTE* set = defined.data() + static_cast<std::size_t>(y - y0) * dib.width;
+    image.DecodeRow(y, x0, x1, values.data(), set);
+    BYTE* row = dib.Row(y - y0);
+    for (int x = 0; x < dib.width; ++x) row[x] = static_cast<BYTE>(values[x]);
+  }
+  src.x -= x0;
+  src.y -= y0;
+  return true;
 }
 
 bool CairoRecorder::PlaceCompressedDib(Dc& dc, const Placement& target, const DibHeader& header,

@@ -1,9 +1,14 @@
 // Playing the bitmap records. A record's source bitmap becomes a DIB section
 // in a memory DC, so the blit runs through the same BitBlt/StretchBlt/
 // AlphaBlend code as any other, with the source transform and background
-// colour the record carries.
+// colour the record carries. Compressed sources are the exception: they are
+// blitted from the record's bits (blitCompressed).
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 
+#include "../dc.h"
 #include "emf_playback.h"
 
 namespace tw::emf {
@@ -35,37 +40,18 @@ class SourceBitmap {
     return old_ != nullptr;
   }
 
-  // A DIB section with the record's pixels (decoded when compressed).
+  // A DIB section with the record's pixels (uncompressed: a compressed
+  // source is never made into a bitmap, see blitCompressed).
   static HBITMAP MakeBitmap(HDC dc, const DibRef& dib, DWORD usage) {
-    const BITMAPINFOHEADER& h = dib.info->bmiHeader;
-    bool compressed = h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS;
+    if (dib.Compressed()) return nullptr;
     void* bits = nullptr;
-    HBITMAP bitmap;
-    if (!compressed) {
-      bitmap = CreateDIBSection(dc, dib.info, usage, &bits, nullptr, 0);
-      if (!bitmap || !bits) {
-        if (bitmap) DeleteObject(bitmap);
-        return nullptr;
-      }
-      GdiFlush();
-      std::memcpy(bits, dib.bits, dib.bitsSize);
-      return bitmap;
-    }
-    // RLE, JPEG or PNG: an uncompressed section of the same size, filled
-    // by SetDIBits, which decodes.
-    std::vector<BYTE> plain(dib.headerBytes, 0);
-    std::memcpy(plain.data(), dib.info, dib.headerBytes);
-    auto* ph = reinterpret_cast<BITMAPINFOHEADER*>(plain.data());
-    ph->biCompression = BI_RGB;
-    ph->biSizeImage = 0;
-    if (ph->biBitCount == 0) ph->biBitCount = 32;
-    bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(plain.data()), usage, &bits, nullptr, 0);
-    if (!bitmap) return nullptr;
-    LONG lines = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-    if (SetDIBits(dc, bitmap, 0, UINT(lines), dib.bits, dib.info, usage) == 0) {
-      DeleteObject(bitmap);
+    HBITMAP bitmap = CreateDIBSection(dc, dib.info, usage, &bits, nullptr, 0);
+    if (!bitmap || !bits) {
+      if (bitmap) DeleteObject(bitmap);
       return nullptr;
     }
+    GdiFlush();
+    std::memcpy(bits, dib.bits, dib.bitsSize);
     return bitmap;
   }
 
@@ -98,7 +84,8 @@ class MaskBitmap {
                   DWORD cbBits) {
     if (cbBmi == 0) return PlayResult::Ok;
     DibRef dib;
-    if (!ReadDib(r, offBmi, cbBmi, offBits, cbBits, dib, usage)) return PlayResult::Malformed;
+    if (PlayResult read = Result(ReadDib(r, offBmi, cbBmi, offBits, cbBits, dib, usage)); read != PlayResult::Ok)
+      return read;
     if (dib.bitCount != 1) return PlayResult::Failed;
     HDC dc = CreateCompatibleDC(reference);
     if (!dc) return PlayResult::Failed;
@@ -111,11 +98,48 @@ class MaskBitmap {
   HBITMAP bitmap_ = nullptr;
 };
 
+// The source bitmap of a record that needs it in a DC. Compressed sources
+// fail here: only BITBLT and STRETCHBLT draw them (blitCompressed), the
+// reference GDI cannot blend or mask them either.
+PlayResult loadSource(PlaybackContext& c, const DibRef& dib, DWORD usage, SourceBitmap& source) {
+  if (dib.Compressed()) return PlayResult::Failed;
+  return source.Make(c.hdc, dib, usage) ? PlayResult::Ok : PlayResult::Failed;
+}
+
 PlayResult loadSource(PlaybackContext& c, const RecordView& r, DWORD usage, DWORD offBmi, DWORD cbBmi, DWORD offBits,
                       DWORD cbBits, SourceBitmap& source) {
   DibRef dib;
-  if (!ReadDib(r, offBmi, cbBmi, offBits, cbBits, dib, usage)) return PlayResult::Malformed;
-  return source.Make(c.hdc, dib, usage) ? PlayResult::Ok : PlayResult::Failed;
+  if (PlayResult read = Result(ReadDib(r, offBmi, cbBmi, offBits, cbBits, dib, usage)); read != PlayResult::Ok)
+    return read;
+  return loadSource(c, dib, usage, source);
+}
+
+// One coordinate through a transform, rounded as GDI rounds device points.
+LONG deviceCoordinate(double v) { return static_cast<LONG>(std::floor(std::clamp(v, -1e9, 1e9) + 0.5)); }
+
+// BITBLT / STRETCHBLT of a compressed (RLE) source: drawn straight from
+// the record's bits, which are read row by row, so a small stream that
+// describes a huge image costs no more than what it covers on the page.
+// The source rectangle goes through the record's source transform as the
+// source DC would map it.
+PlayResult blitCompressed(PlaybackContext& c, const DibRef& dib, const EMRSTRETCHBLT& rec, LONG cxSrc, LONG cySrc) {
+  const XFORM& x = rec.xformSrc;
+  if (x.eM12 != 0 || x.eM21 != 0) return PlayResult::Failed;  // a turned source cannot be blitted
+  LONG left = deviceCoordinate(rec.xSrc * double(x.eM11) + x.eDx);
+  LONG top = deviceCoordinate(rec.ySrc * double(x.eM22) + x.eDy);
+  LONG right = deviceCoordinate((double(rec.xSrc) + cxSrc) * x.eM11 + x.eDx);
+  LONG bottom = deviceCoordinate((double(rec.ySrc) + cySrc) * x.eM22 + x.eDy);
+  long long width = static_cast<long long>(right) - left, height = static_cast<long long>(bottom) - top;
+  if (width == 0 || height == 0 || width < INT_MIN || width > INT_MAX || height < INT_MIN || height > INT_MAX)
+    return PlayResult::Failed;
+  // StretchDIBits counts the source's rows from the bottom of a bottom-up DIB.
+  long long rows = dib.height < 0 ? -static_cast<long long>(dib.height) : dib.height;
+  long long ySrc = dib.height < 0 ? top : rows - top - height;
+  if (ySrc < INT_MIN || ySrc > INT_MAX) return PlayResult::Failed;
+  int lines = tw::gdi::StretchDibAsBitmap(c.hdc, rec.xDest, rec.yDest, rec.cxDest, rec.cyDest, left, int(ySrc),
+                                          int(width), int(height), dib.bits, dib.info, rec.iUsageSrc, rec.dwRop,
+                                          rec.crBkColorSrc);
+  return Result(lines != 0 && lines != int(GDI_ERROR));
 }
 
 PlayResult bitBlt(PlaybackContext& c, const RecordView& r) {
@@ -123,10 +147,20 @@ PlayResult bitBlt(PlaybackContext& c, const RecordView& r) {
   if (!rec) return PlayResult::Malformed;
   if (rec->cbBmiSrc == 0)  // no source: a pattern operation (PatBlt)
     return Result(PatBlt(c.hdc, rec->xDest, rec->yDest, rec->cxDest, rec->cyDest, rec->dwRop));
+  DibRef dib;
+  if (PlayResult read = Result(ReadDib(r, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc, rec->cbBitsSrc, dib,
+                                       rec->iUsageSrc));
+      read != PlayResult::Ok)
+    return read;
+  if (dib.Compressed()) {
+    // EMRBITBLT is EMRSTRETCHBLT without the source size, which is the
+    // destination's.
+    EMRSTRETCHBLT as{};
+    std::memcpy(&as, rec, sizeof(EMRBITBLT));
+    return blitCompressed(c, dib, as, rec->cxDest, rec->cyDest);
+  }
   SourceBitmap source;
-  PlayResult loaded = loadSource(c, r, rec->iUsageSrc, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc,
-                                 rec->cbBitsSrc, source);
-  if (loaded != PlayResult::Ok) return loaded;
+  if (PlayResult loaded = loadSource(c, dib, rec->iUsageSrc, source); loaded != PlayResult::Ok) return loaded;
   source.Prepare(rec->xformSrc, rec->crBkColorSrc);
   return Result(BitBlt(c.hdc, rec->xDest, rec->yDest, rec->cxDest, rec->cyDest, source.Dc(), rec->xSrc, rec->ySrc,
                        rec->dwRop));
@@ -140,10 +174,14 @@ PlayResult stretchFamily(PlaybackContext& c, const RecordView& r) {
     if (r.Type() != EMR_STRETCHBLT) return PlayResult::Failed;  // blending needs a source
     return Result(PatBlt(c.hdc, rec->xDest, rec->yDest, rec->cxDest, rec->cyDest, rec->dwRop));
   }
+  DibRef dib;
+  if (PlayResult read = Result(ReadDib(r, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc, rec->cbBitsSrc, dib,
+                                       rec->iUsageSrc));
+      read != PlayResult::Ok)
+    return read;
+  if (dib.Compressed() && r.Type() == EMR_STRETCHBLT) return blitCompressed(c, dib, *rec, rec->cxSrc, rec->cySrc);
   SourceBitmap source;
-  PlayResult loaded = loadSource(c, r, rec->iUsageSrc, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc,
-                                 rec->cbBitsSrc, source);
-  if (loaded != PlayResult::Ok) return loaded;
+  if (PlayResult loaded = loadSource(c, dib, rec->iUsageSrc, source); loaded != PlayResult::Ok) return loaded;
   source.Prepare(rec->xformSrc, rec->crBkColorSrc);
   switch (r.Type()) {
     case EMR_ALPHABLEND: {
@@ -215,8 +253,10 @@ PlayResult stretchDIBits(PlaybackContext& c, const RecordView& r) {
   if (rec->cbBmiSrc == 0)
     return Result(PatBlt(c.hdc, rec->xDest, rec->yDest, rec->cxDest, rec->cyDest, rec->dwRop));
   DibRef dib;
-  if (!ReadDib(r, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc, rec->cbBitsSrc, dib, rec->iUsageSrc))
-    return PlayResult::Malformed;
+  if (PlayResult read = Result(ReadDib(r, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc, rec->cbBitsSrc, dib,
+                                       rec->iUsageSrc));
+      read != PlayResult::Ok)
+    return read;
   int lines = StretchDIBits(c.hdc, rec->xDest, rec->yDest, rec->cxDest, rec->cyDest, rec->xSrc, rec->ySrc,
                             rec->cxSrc, rec->cySrc, dib.bits, dib.info, rec->iUsageSrc, rec->dwRop);
   return Result(lines != 0 && lines != int(GDI_ERROR));
@@ -226,8 +266,10 @@ PlayResult setDIBitsToDevice(PlaybackContext& c, const RecordView& r) {
   auto* rec = r.As<EMRSETDIBITSTODEVICE>();
   if (!rec) return PlayResult::Malformed;
   DibRef dib;
-  if (!ReadDib(r, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc, rec->cbBitsSrc, dib, rec->iUsageSrc))
-    return PlayResult::Malformed;
+  if (PlayResult read = Result(ReadDib(r, rec->offBmiSrc, rec->cbBmiSrc, rec->offBitsSrc, rec->cbBitsSrc, dib,
+                                       rec->iUsageSrc));
+      read != PlayResult::Ok)
+    return read;
   if (rec->cxSrc < 0 || rec->cySrc < 0) return PlayResult::Failed;
   int lines = SetDIBitsToDevice(c.hdc, rec->xDest, rec->yDest, DWORD(rec->cxSrc), DWORD(rec->cySrc), rec->xSrc,
                                 rec->ySrc, rec->iStartScan, rec->cScans, dib.bits, dib.info, rec->iUsageSrc);

@@ -43,7 +43,9 @@ PlayResult createMonoBrush(PlaybackContext& c, const RecordView& r) {
   auto* rec = r.As<EMRCREATEMONOBRUSH>();
   if (!rec) return PlayResult::Malformed;
   DibRef dib;
-  if (!ReadDib(r, rec->offBmi, rec->cbBmi, rec->offBits, rec->cbBits, dib, rec->iUsage)) return PlayResult::Malformed;
+  if (PlayResult read = Result(ReadDib(r, rec->offBmi, rec->cbBmi, rec->offBits, rec->cbBits, dib, rec->iUsage));
+      read != PlayResult::Ok)
+    return read;
   if (dib.bitCount != 1) return PlayResult::Failed;
   // A monochrome pattern takes the DC's text and background colours, so it
   // becomes a pattern brush over a monochrome bitmap.
@@ -61,7 +63,9 @@ PlayResult createDibBrush(PlaybackContext& c, const RecordView& r) {
   auto* rec = r.As<EMRCREATEDIBPATTERNBRUSHPT>();
   if (!rec) return PlayResult::Malformed;
   DibRef dib;
-  if (!ReadDib(r, rec->offBmi, rec->cbBmi, rec->offBits, rec->cbBits, dib, rec->iUsage)) return PlayResult::Malformed;
+  if (PlayResult read = Result(ReadDib(r, rec->offBmi, rec->cbBmi, rec->offBits, rec->cbBits, dib, rec->iUsage));
+      read != PlayResult::Ok)
+    return read;
   std::vector<BYTE> packed = packedDib(dib);
   return Result(StoreObject(c, rec->ihBrush, CreateDIBPatternBrushPt(packed.data(), rec->iUsage)));
 }
@@ -78,8 +82,9 @@ PlayResult extCreatePen(PlaybackContext& c, const RecordView& r) {
   if (elp.elpBrushStyle == BS_DIBPATTERN || elp.elpBrushStyle == BS_DIBPATTERNPT ||
       elp.elpBrushStyle == BS_PATTERN) {
     DibRef dib;
-    if (!ReadDib(r, rec->offBmi, rec->cbBmi, rec->offBits, rec->cbBits, dib, DIB_RGB_COLORS))
-      return PlayResult::Malformed;
+    if (PlayResult read = Result(ReadDib(r, rec->offBmi, rec->cbBmi, rec->offBits, rec->cbBits, dib, DIB_RGB_COLORS));
+        read != PlayResult::Ok)
+      return read;
     packed = packedDib(dib);
     lb.lbStyle = BS_DIBPATTERNPT;
     lb.lbColor = DIB_RGB_COLORS;

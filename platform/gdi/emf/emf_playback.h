@@ -79,5 +79,10 @@ bool StoreObject(PlaybackContext& context, DWORD index, HGDIOBJ object);
 HRGN MakeRegion(const RecordView& record, size_t offset, DWORD cbRgnData, const XFORM* xform, bool& malformed);
 
 inline PlayResult Result(BOOL ok) { return ok ? PlayResult::Ok : PlayResult::Failed; }
+// A record's bitmap as ReadDib found it: a refused header fails the record
+// alone, sizes that lie stop playback.
+inline PlayResult Result(DibRead read) {
+  return read == DibRead::Ok ? PlayResult::Ok : read == DibRead::Refused ? PlayResult::Failed : PlayResult::Malformed;
+}
 
 }  // namespace tw::emf

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 
+#include "../dibinfo.h"
+
 namespace tw::emf {
 namespace {
-
-
-
-
 
 bool fail(const char** why, const char* reason) {
   if (why) *why = reason;
@@ -102,144 +100,155 @@ size_t DibStride(LONG width, WORD bitCount) {
   return static_cast<size_t>(stride);
 }
 
-bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits, DWORD cbBits, DibRef& dib,
-             DWORD usage) {
-  dib = DibRef{};
-  if (cbBmi < 12 || !record.Contains(offBmi, cbBmi) || offBmi % 4 != 0) return false;
-  const BYTE* base = record.Data() + offBmi;
-  DWORD biSize = record.Read<DWORD>(offBmi);
+namespace {
 
-  BITMAPINFOHEADER bih{};
-  size_t tableOffset;  // from offBmi
-  size_t entrySize = usage == DIB_PAL_COLORS ? 2 : 4;
-  if (biSize == 12) {
-    // BITMAPCOREHEADER: 16-bit sizes and an RGBTRIPLE table.
-    WORD w, hgt, planes, bpp;
-    std::memcpy(&w, base + 4, 2);
-    std::memcpy(&hgt, base + 6, 2);
-    std::memcpy(&planes, base + 8, 2);
-    std::memcpy(&bpp, base + 10, 2);
-    bih.biSize = sizeof(BITMAPINFOHEADER);
-    bih.biWidth = w;
-    bih.biHeight = hgt;
-    bih.biPlanes = 1;
-    bih.biBitCount = bpp;
-    tableOffset = 12;
-    if (usage != DIB_PAL_COLORS) entrySize = 3;
-  } else {
-    if (biSize < sizeof(BITMAPINFOHEADER) || biSize > cbBmi) return false;
-    std::memcpy(&bih, base, sizeof(bih));
-    tableOffset = biSize;
+// The header fields of a record's DIB, whatever its header form.
+struct DibFields {
+  BITMAPINFOHEADER header{};  // biSize is the stored size
+  size_t tableOffset = 0;     // from the header's start
+  size_t entrySize = 4;       // colour table entry in the record: RGBTRIPLE, RGBQUAD or WORD
+};
+
+DibRead readFields(const BYTE* base, DWORD cbBmi, DWORD usage, DibFields& f) {
+  DWORD biSize;
+  std::memcpy(&biSize, base, 4);
+  f.entrySize = usage == DIB_PAL_COLORS ? 2 : 4;
+  if (biSize == sizeof(BITMAPCOREHEADER)) {
+    if (cbBmi < biSize) return DibRead::Malformed;
+    // 16-bit sizes, no compression field, an RGBTRIPLE table.
+    BITMAPCOREHEADER core;
+    std::memcpy(&core, base, sizeof(core));
+    f.header.biSize = biSize;
+    f.header.biWidth = core.bcWidth;
+    f.header.biHeight = core.bcHeight;
+    f.header.biPlanes = 1;
+    f.header.biBitCount = core.bcBitCount;
+    f.tableOffset = biSize;
+    if (usage != DIB_PAL_COLORS) f.entrySize = 3;
+    return DibRead::Ok;
   }
-  if (bih.biWidth <= 0 || bih.biHeight == 0 || bih.biHeight == std::numeric_limits<LONG>::min()) return false;
+  // BITMAPINFOHEADER and its longer versions (52, 56, 108, 124 bytes and
+  // the others GDI accepts); shorter forms (OS/2's 16 to 36 bytes) are not
+  // read by GDI.
+  if (biSize < sizeof(BITMAPINFOHEADER) || biSize > tw::gdi::kMaxDibHeaderSize) return DibRead::Refused;
+  if (cbBmi < biSize) return DibRead::Malformed;
+  std::memcpy(&f.header, base, sizeof(BITMAPINFOHEADER));
+  f.tableOffset = biSize;
+  return DibRead::Ok;
+}
+
+}  // namespace
+
+DibRead ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits, DWORD cbBits, DibRef& dib,
+                DWORD usage) {
+  dib = DibRef{};
+  if (cbBmi < 4 || !record.Contains(offBmi, cbBmi) || offBmi % 4 != 0) return DibRead::Malformed;
+  const BYTE* base = record.Data() + offBmi;
+  DibFields f;
+  if (DibRead read = readFields(base, cbBmi, usage, f); read != DibRead::Ok) return read;
+  BITMAPINFOHEADER bih = f.header;
+  if (bih.biWidth <= 0 || bih.biHeight == 0 || bih.biHeight == std::numeric_limits<LONG>::min())
+    return DibRead::Refused;
   const DWORD comp = bih.biCompression;
   const WORD bpp = bih.biBitCount;
-  bool compressedStream = comp == BI_RLE8 || comp == BI_RLE4 || comp == BI_JPEG || comp == BI_PNG;
   switch (comp) {
     case BI_RGB:
-      if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
+      if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return DibRead::Refused;
       break;
     case BI_RLE8:
-      if (bpp != 8 || bih.biHeight < 0) return false;
+      if (bpp != 8 || bih.biHeight < 0) return DibRead::Refused;
       break;
     case BI_RLE4:
-      if (bpp != 4 || bih.biHeight < 0) return false;
+      if (bpp != 4 || bih.biHeight < 0) return DibRead::Refused;
       break;
     case BI_BITFIELDS:
-      if (bpp != 16 && bpp != 32) return false;
+      if (bpp != 16 && bpp != 32) return DibRead::Refused;
       break;
     case BI_JPEG:
     case BI_PNG:
       break;
     default:
-      return false;
+      return DibRead::Refused;
   }
 
-  // Colour masks follow a 40-byte header for BI_BITFIELDS.
-  size_t maskBytes = (comp == BI_BITFIELDS && biSize == sizeof(BITMAPINFOHEADER)) ? 12 : 0;
   DWORD colors = 0;
   if (bpp <= 8 && bpp != 0) {
     DWORD full = 1u << bpp;
     colors = (bih.biClrUsed == 0 || bih.biClrUsed > full) ? full : bih.biClrUsed;
   }
-  size_t tableBytes = size_t(colors) * entrySize;
-  bool tableComplete = CheckedEnd(tableOffset, maskBytes + tableBytes, cbBmi);
+  const size_t outEntry = usage == DIB_PAL_COLORS ? 2 : 4;
+  const size_t maskBytes = comp == BI_BITFIELDS ? 12 : 0;
+  const size_t normalBytes = sizeof(BITMAPINFOHEADER) + maskBytes + size_t(colors) * outEntry;
 
-  // The header GDI will read: the record's own when it is complete and
-  // standard, otherwise a normalised copy with a zero-filled table.
-  bool needCopy = biSize == 12 || !tableComplete || bih.biClrUsed != colors || biSize != sizeof(BITMAPINFOHEADER);
-  if (bpp > 8 && bih.biClrUsed != 0) needCopy = true;
-  if (needCopy) {
-    bih.biSize = sizeof(BITMAPINFOHEADER);
-    bih.biClrUsed = colors;
-    size_t outEntry = usage == DIB_PAL_COLORS ? 2 : 4;
-    dib.infoCopy.assign(sizeof(BITMAPINFOHEADER) + maskBytes + size_t(colors) * outEntry + 4, 0);
-    std::memcpy(dib.infoCopy.data(), &bih, sizeof(bih));
-    BYTE* out = dib.infoCopy.data() + sizeof(BITMAPINFOHEADER);
-    size_t have = cbBmi > tableOffset ? cbBmi - tableOffset : 0;
-    if (maskBytes) {
-      std::memcpy(out, base + tableOffset, std::min(have, maskBytes));
-      out += maskBytes;
-    } else if (comp == BI_BITFIELDS && biSize >= 52) {
-      // V4/V5 headers carry their masks inside the header: keep them after the 40 bytes.
-      dib.infoCopy.resize(dib.infoCopy.size() + 12, 0);
-      std::memmove(out + 12, out, size_t(colors) * outEntry);
-      std::memcpy(out, base + 40, 12);
-      out = dib.infoCopy.data() + sizeof(BITMAPINFOHEADER) + 12;
-      reinterpret_cast<BITMAPINFOHEADER*>(dib.infoCopy.data())->biSize = sizeof(BITMAPINFOHEADER);
-    }
-    size_t tableHave = have > maskBytes ? have - maskBytes : 0;
-    const BYTE* table = base + tableOffset + maskBytes;
-    for (DWORD i = 0; i < colors && (size_t(i) + 1) * entrySize <= tableHave; ++i) {
-      if (entrySize == 3) {  // RGBTRIPLE -> RGBQUAD
-        out[i * 4] = table[i * 3];
-        out[i * 4 + 1] = table[i * 3 + 1];
-        out[i * 4 + 2] = table[i * 3 + 2];
+  // GDI reads the record's header as it is when it already has the normal
+  // form: 40 bytes, masks right after it, a complete table of `colors`.
+  bool normal = bih.biSize == sizeof(BITMAPINFOHEADER) && f.entrySize == outEntry && normalBytes <= cbBmi &&
+                bih.biClrUsed == (bpp <= 8 ? colors : 0);
+  if (normal) {
+    dib.info = reinterpret_cast<const BITMAPINFO*>(base);
+    dib.infoSize = cbBmi;
+  } else {
+    // The normal form in a copy of its final size (nothing points into it
+    // before it is complete). Masks sit at offset 40 in every header form;
+    // the table follows the stored header. What the record lacks stays zero.
+    dib.infoCopy.assign(normalBytes, 0);
+    BITMAPINFOHEADER out = bih;
+    out.biSize = sizeof(BITMAPINFOHEADER);
+    out.biClrUsed = bpp <= 8 ? colors : 0;
+    std::memcpy(dib.infoCopy.data(), &out, sizeof(out));
+    BYTE* dst = dib.infoCopy.data() + sizeof(BITMAPINFOHEADER);
+    if (maskBytes && cbBmi > sizeof(BITMAPINFOHEADER))
+      std::memcpy(dst, base + sizeof(BITMAPINFOHEADER), std::min<size_t>(maskBytes, cbBmi - sizeof(BITMAPINFOHEADER)));
+    dst += maskBytes;
+    size_t have = cbBmi > f.tableOffset ? (cbBmi - f.tableOffset) / f.entrySize : 0;
+    const BYTE* table = base + f.tableOffset;
+    for (size_t i = 0; i < std::min<size_t>(colors, have); ++i) {
+      if (f.entrySize == 3) {  // RGBTRIPLE -> RGBQUAD
+        std::memcpy(dst + i * 4, table + i * 3, 3);
       } else {
-        std::memcpy(out + i * outEntry, table + i * entrySize, entrySize);
+        std::memcpy(dst + i * outEntry, table + i * f.entrySize, outEntry);
       }
     }
     dib.info = reinterpret_cast<const BITMAPINFO*>(dib.infoCopy.data());
     dib.infoSize = static_cast<DWORD>(dib.infoCopy.size());
-  } else {
-    dib.info = reinterpret_cast<const BITMAPINFO*>(base);
-    dib.infoSize = cbBmi;
   }
+  dib.headerBytes = static_cast<DWORD>(normalBytes);
 
   // The bits: what the record holds, clamped to the record.
-  if (offBits >= record.Size()) return false;
+  if (offBits >= record.Size()) return DibRead::Malformed;
   size_t available = std::min<size_t>(cbBits, record.Size() - offBits);
   const BYTE* bits = record.Data() + offBits;
   LONG height = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
+  const bool compressedStream = comp == BI_RLE8 || comp == BI_RLE4 || comp == BI_JPEG || comp == BI_PNG;
   if (compressedStream) {
-    if (available == 0) return false;
+    if (available == 0) return DibRead::Refused;
     // The decoded image must be as plausible as an uncompressed one.
     size_t stride = DibStride(bih.biWidth, bpp ? bpp : 32);
-    if (stride == 0 || size_t(height) > kMaxDibBytes / stride) return false;
+    if (stride == 0 || size_t(height) > kMaxDibBytes / stride) return DibRead::Refused;
     // Decoders stop at biSizeImage: make it the bytes really present, and
     // end an RLE stream that lacks its end-of-bitmap mark.
     if (dib.infoCopy.empty()) {
-      dib.infoCopy.assign(reinterpret_cast<const BYTE*>(dib.info), reinterpret_cast<const BYTE*>(dib.info) + dib.infoSize);
+      dib.infoCopy.assign(base, base + normalBytes);
       dib.info = reinterpret_cast<const BITMAPINFO*>(dib.infoCopy.data());
+      dib.infoSize = static_cast<DWORD>(normalBytes);
     }
     auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(dib.infoCopy.data());
     if (comp == BI_RLE8 || comp == BI_RLE4) {
       dib.padded.assign(bits, bits + available);
       dib.padded.push_back(0);
       dib.padded.push_back(1);
-      hdr->biSizeImage = static_cast<DWORD>(dib.padded.size());
       dib.bits = dib.padded.data();
       dib.bitsSize = static_cast<DWORD>(dib.padded.size());
     } else {
-      hdr->biSizeImage = static_cast<DWORD>(available);
       dib.bits = bits;
       dib.bitsSize = static_cast<DWORD>(available);
     }
+    hdr->biSizeImage = dib.bitsSize;
   } else {
     size_t stride = DibStride(bih.biWidth, bpp);
-    if (stride == 0 || size_t(height) > kMaxDibBytes / stride) return false;
+    if (stride == 0 || size_t(height) > kMaxDibBytes / stride) return DibRead::Refused;
     size_t need = stride * size_t(height);
-    if (available < need && need > kMaxPaddedDibBytes) return false;  // mostly missing: damage, not a picture
+    if (available < need && need > kMaxPaddedDibBytes) return DibRead::Refused;  // mostly missing: damage, not a picture
     if (available >= need) {
       dib.bits = bits;
       dib.bitsSize = static_cast<DWORD>(need);
@@ -252,17 +261,12 @@ bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits,
       dib.bitsSize = static_cast<DWORD>(need);
     }
   }
-  {
-    const BITMAPINFOHEADER& h = dib.info->bmiHeader;
-    size_t masks = h.biCompression == BI_BITFIELDS ? 12 : 0;
-    dib.headerBytes = static_cast<DWORD>(h.biSize + masks + size_t(colors) * (usage == DIB_PAL_COLORS ? 2 : 4));
-  }
   dib.width = bih.biWidth;
   dib.height = bih.biHeight;
   dib.bitCount = bpp;
   dib.compression = comp;
   dib.colorsUsed = colors;
-  return true;
+  return DibRead::Ok;
 }
 
 bool ReadRegion(const RecordView& record, size_t offset, DWORD cbRgnData, const RGNDATAHEADER*& header,

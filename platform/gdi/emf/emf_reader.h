@@ -113,7 +113,10 @@ struct DibRef {
   DibRef(DibRef&&) = default;
   DibRef& operator=(DibRef&&) = default;
 
-  const BITMAPINFO* info = nullptr;  // points into the record
+  // A BITMAPINFOHEADER (40 bytes), the masks after it for BI_BITFIELDS and
+  // the whole colour table: the record's own bytes when they have that form,
+  // else `infoCopy`.
+  const BITMAPINFO* info = nullptr;
   DWORD infoSize = 0;
   DWORD headerBytes = 0;             // header + masks + colour table (where a packed DIB's bits start)
   const BYTE* bits = nullptr;        // points into the record (or `padded`)
@@ -123,8 +126,10 @@ struct DibRef {
   WORD bitCount = 0;
   DWORD compression = 0;
   DWORD colorsUsed = 0;              // entries in the colour table
-  std::vector<BYTE> infoCopy;        // normalised header + full colour table, when the record's is not
+  std::vector<BYTE> infoCopy;        // the normalised header, masks and table, when the record's differ
   std::vector<BYTE> padded;          // bits completed with zeros when the record has too few
+
+  bool Compressed() const { return compression != BI_RGB && compression != BI_BITFIELDS; }
 };
 
 // The largest uncompressed bitmap the player accepts (bytes of pixel data);
@@ -137,12 +142,20 @@ inline constexpr size_t kMaxPaddedDibBytes = size_t(128) << 20;
 // Bytes of one row of an uncompressed DIB, 0 when it overflows.
 size_t DibStride(LONG width, WORD bitCount);
 
-// Checks the DIB at (offBmi, cbBmi) / (offBits, cbBits) of a record. When
-// the bits are shorter than the image needs, a zero-padded copy is made (a
-// truncated picture still draws its top rows); false when the header is
-// unusable, offsets point outside the record, or the image is absurd.
-bool ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits, DWORD cbBits, DibRef& dib,
-             DWORD usage = 0);
+// What ReadDib made of a record's bitmap. Refused: a header GDI does not
+// accept (an unknown header size, depth or compression, a top-down RLE
+// image, an absurd size): that record fails and playback goes on.
+// Malformed: offsets or sizes that point outside the record.
+enum class DibRead { Ok, Refused, Malformed };
+
+// Checks the DIB at (offBmi, cbBmi) / (offBits, cbBits) of a record.
+// Header forms: BITMAPCOREHEADER (12 bytes) and BITMAPINFOHEADER and its
+// longer versions (40 bytes and more); BI_BITFIELDS masks are read at
+// offset 40 whatever the header's size, the colour table after the header.
+// When the bits are shorter than the image needs, a zero-padded copy is
+// made (a truncated picture still draws its top rows).
+DibRead ReadDib(const RecordView& record, DWORD offBmi, DWORD cbBmi, DWORD offBits, DWORD cbBits, DibRef& dib,
+                DWORD usage = 0);
 
 // A region stored in a record (RGNDATA: 32-byte header, then nCount RECTs),
 // checked against cbRgnData and the record.

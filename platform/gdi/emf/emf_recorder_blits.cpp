@@ -8,6 +8,7 @@
 #include <numbers>
 #include <type_traits>
 
+#include "../text_seam.h"
 #include "emf_recorder.h"
 #include "winerror.h"
 
@@ -438,6 +439,13 @@ void EmfRecorder::TextHead(Dc& dc, const RECTL& bounds, std::vector<BYTE>& head)
 
 namespace {
 
+// 8-bit glyph indices (or bytes) one for one as 16-bit units.
+std::u16string widenBytes(const char* bytes, size_t n) {
+  std::u16string wide(n, u'\0');
+  for (size_t i = 0; i < n; ++i) wide[i] = static_cast<unsigned char>(bytes[i]);
+  return wide;
+}
+
 // One EMRTEXT and its payload (string, advances) for a record whose items
 // start at `itemsEnd` bytes after the record start.
 struct TextPayload {
@@ -494,8 +502,10 @@ bool EmfRecorder::ExtTextOutW(Dc& dc, int x, int y, UINT options, const RECT* re
 bool EmfRecorder::ExtTextOutA(Dc& dc, int x, int y, UINT options, const RECT* rect, std::string_view text,
                               const INT* dx) {
   std::lock_guard lock(mutex_);
-  std::u16string wide(text.begin(), text.end());  // for measuring only
-  for (size_t i = 0; i < text.size(); ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  // Measured as drawn: in the code page of the font's character set
+  // (glyph indices as they are).
+  std::u16string wide = options & ETO_GLYPH_INDEX ? widenBytes(text.data(), text.size())
+                                                  : tw::gdi::text::WidenForMeasuring(dc, text);
   std::vector<TextPayload> items(1);
   TextPayload& p = items[0];
   p.dx = Advances(dc, wide, dx, options);
@@ -519,17 +529,17 @@ bool EmfRecorder::ExtTextOutA(Dc& dc, int x, int y, UINT options, const RECT* re
 
 namespace {
 
-// The payloads of a POLYTEXTOUT record's items, and their joint bounds.
-template <class Char, class Item, class AdvanceFn, class BoundsFn>
-std::vector<TextPayload> polyPayloads(std::span<const Item> list, AdvanceFn advances, BoundsFn boundsOf,
-                                      RECTL& bounds) {
+// The payloads of a POLYTEXTOUT record's items, and their joint bounds;
+// `widen` gives the characters an item's string is measured as.
+template <class Char, class Item, class WidenFn, class AdvanceFn, class BoundsFn>
+std::vector<TextPayload> polyPayloads(std::span<const Item> list, WidenFn widen, AdvanceFn advances,
+                                      BoundsFn boundsOf, RECTL& bounds) {
   BoundsBox box;
   std::vector<TextPayload> items(list.size());
   for (size_t i = 0; i < list.size(); ++i) {
     const Item& it = list[i];
     TextPayload& p = items[i];
-    std::u16string wide(it.n, u'\0');
-    for (UINT k = 0; k < it.n; ++k) wide[k] = static_cast<std::make_unsigned_t<Char>>(it.lpstr[k]);
+    std::u16string wide = widen(it);
     p.dx = advances(wide, it.pdx, it.uiFlags);
     p.string.resize(size_t(it.n) * sizeof(Char));
     if (it.n) std::memcpy(p.string.data(), it.lpstr, p.string.size());
@@ -549,7 +559,8 @@ bool EmfRecorder::PolyTextOutW(Dc& dc, std::span<const POLYTEXTW> list) {
   std::lock_guard lock(mutex_);
   RECTL raw;
   std::vector<TextPayload> items = polyPayloads<char16_t>(
-      list, [&](std::u16string_view t, const INT* dx, UINT o) { return Advances(dc, t, dx, o); },
+      list, [](const POLYTEXTW& it) { return std::u16string(reinterpret_cast<const char16_t*>(it.lpstr), it.n); },
+      [&](std::u16string_view t, const INT* dx, UINT o) { return Advances(dc, t, dx, o); },
       [&](const POLYTEXTW& it, std::span<const INT> adv) {
         return TextBounds(dc, it.x, it.y, it.uiFlags, &it.rcl, adv, it.n);
       },
@@ -573,7 +584,12 @@ bool EmfRecorder::PolyTextOutA(Dc& dc, std::span<const POLYTEXTA> list) {
   std::lock_guard lock(mutex_);
   RECTL raw;
   std::vector<TextPayload> items = polyPayloads<char>(
-      list, [&](std::u16string_view t, const INT* dx, UINT o) { return Advances(dc, t, dx, o); },
+      list,
+      [&](const POLYTEXTA& it) {
+        return it.uiFlags & ETO_GLYPH_INDEX ? widenBytes(it.lpstr, it.n)
+                                            : tw::gdi::text::WidenForMeasuring(dc, std::string_view(it.lpstr, it.n));
+      },
+      [&](std::u16string_view t, const INT* dx, UINT o) { return Advances(dc, t, dx, o); },
       [&](const POLYTEXTA& it, std::span<const INT> adv) {
         return TextBounds(dc, it.x, it.y, it.uiFlags, &it.rcl, adv, it.n);
       },

@@ -113,40 +113,65 @@ class Converter {
   std::array<std::pair<DWORD, DWORD>, 4096> cache_{};
 };
 
-// Fetches source rows once each (a small cache for sequential access).
+// Fetches source rows once each (a small cache for sequential access). RLE
+// rows are decoded here, one at a time; nothing holds the whole image.
 class SourceRows {
  public:
+  // Raw pixel values of one DIB row for columns [First(), ...), and which
+  // of them are drawn (null: all).
+  struct Row {
+    const DWORD* values = nullptr;
+    const BYTE* drawn = nullptr;
+    explicit operator bool() const { return values != nullptr; }
+    bool Drawn(int i) const { return !drawn || drawn[i]; }
+  };
+
   explicit SourceRows(const BlitSource& src) : src_(src) {
     x0_ = std::max(0, src.x);
     x1_ = std::min(src.dib->width, src.x + src.width);
   }
-  // Raw pixel values of DIB row y for columns [x0, x1); null when outside.
-  const DWORD* Row(int y) {
-    if (y < 0 || y >= src_.dib->height || x0_ >= x1_) return nullptr;
-    auto it = std::find_if(rows_.begin(), rows_.end(), [y](const Cached& c) { return c.y == y; });
-    if (it != rows_.end()) return it->values.data();
-    if (rows_.size() >= capacity_) rows_.erase(rows_.begin());
-    rows_.push_back({y, std::vector<DWORD>(static_cast<std::size_t>(x1_ - x0_))});
-    src_.dib->funcs->getPixels(*src_.dib, y, x0_, x1_ - x0_, rows_.back().values.data());
-    return rows_.back().values.data();
+  // Reads only columns [x0, x1) of the DIB from now on (what the visible
+  // part of the destination samples).
+  void Limit(int x0, int x1) {
+    x0_ = std::max(x0_, x0);
+    x1_ = std::min(x1_, x1);
   }
-  // Keeps at least n rows, so n row pointers taken in a row stay valid.
-  void Reserve(std::size_t n) { capacity_ = std::max(capacity_, n); }
+  Row Get(int y) {
+    if (y < 0 || y >= src_.dib->height || x0_ >= x1_) return {};
+    auto it = std::find_if(rows_.begin(), rows_.end(), [y](const Cached& c) { return c.y == y; });
+    if (it == rows_.end()) {
+      // The oldest slot is reused (its buffers too).
+      it = rows_.begin() + static_cast<std::ptrdiff_t>(next_);
+      next_ = (next_ + 1) % rows_.size();
+      std::size_t n = static_cast<std::size_t>(x1_ - x0_);
+      it->y = y;
+      it->values.resize(n);
+      if (src_.rle) {
+        it->drawn.resize(n);
+        src_.rle->DecodeRow(y, x0_, x1_, it->values.data(), it->drawn.data());
+      } else {
+        src_.dib->funcs->getPixels(*src_.dib, y, x0_, x1_ - x0_, it->values.data());
+      }
+    }
+    if (src_.drawn)
+      return {it->values.data(), src_.drawn->data() + static_cast<std::size_t>(y) * src_.dib->width + x0_};
+    // RLE pixels left unset are index 0 and drawn when the source says so.
+    bool gaps = src_.rle && !src_.rleUnsetIsZero;
+    return {it->values.data(), gaps ? it->drawn.data() : nullptr};
+  }
   bool Inside(int x) const { return x >= x0_ && x < x1_; }
   int First() const { return x0_; }
-  bool Defined(int x, int y) const {
-    return !src_.defined || (*src_.defined)[static_cast<std::size_t>(y) * src_.dib->width + x];
-  }
 
  private:
   struct Cached {
     int y;
     std::vector<DWORD> values;
+    std::vector<BYTE> drawn;
   };
   const BlitSource& src_;
   int x0_, x1_;
-  std::size_t capacity_ = 4;
-  std::vector<Cached> rows_;
+  std::array<Cached, 4> rows_{{{-1, {}, {}}, {-1, {}, {}}, {-1, {}, {}}, {-1, {}, {}}}};
+  std::size_t next_ = 0;
 };
 
 // Source index for destination step d of `count` over `srcCount` source
@@ -317,8 +342,8 @@ bool monoShrink(Dc& dc, Dib& dib, const RECT& dest, bool mirrorX, bool mirrorY, 
                 const BlitParams& params) {
   const Dib& s = *src->dib;
   long long dw = dest.right - dest.left, dh = dest.bottom - dest.top;
-  if (params.kind != BlitKind::Rop || ((params.rop >> 16) & 0xFF) != 0xCC || params.mask || src->defined ||
-      params.stretchMode != BLACKONWHITE || mirrorX || mirrorY || src->width % dw || src->height % dh ||
+  if (params.kind != BlitKind::Rop || ((params.rop >> 16) & 0xFF) != 0xCC || params.mask || src->rle ||
+      src->drawn || params.stretchMode != BLACKONWHITE || mirrorX || mirrorY || src->width % dw || src->height % dh ||
       src->x < 0 || src->y < 0 || src->x + src->width > s.width || src->y + src->height > s.height ||
       !blackAndWhite(s, src->monoDdb) || !blackAndWhite(dib, dc.SurfaceIsMonoDdb()))
     return false;
@@ -378,8 +403,8 @@ bool solidPatternFill(Dc& dc, Dib& dib, const RECT& dest, const BlitParams& para
 // unscaled): rows are copied as they are.
 bool sameFormatCopy(Dc& dc, Dib& dib, const RECT& dest, bool mirrorX, bool mirrorY, const BlitSource* src,
                     const BlitParams& params) {
-  if (params.kind != BlitKind::Rop || ((params.rop >> 16) & 0xFF) != 0xCC || params.mask || src->defined ||
-      mirrorX || mirrorY || dest.right - dest.left != src->width || dest.bottom - dest.top != src->height)
+  if (params.kind != BlitKind::Rop || ((params.rop >> 16) & 0xFF) != 0xCC || params.mask || src->rle ||
+      src->drawn || mirrorX || mirrorY || dest.right - dest.left != src->width || dest.bottom - dest.top != src->height)
     return false;
   const Dib& s = *src->dib;
   bool monoBoth = src->monoDdb && dc.SurfaceIsMonoDdb();
@@ -441,15 +466,42 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
   long long sw = src->width, sh = src->height;
   bool shrinkX = sw > dw, shrinkY = sh > dh;
   int mode = params.kind == BlitKind::Rop ? params.stretchMode : COLORONCOLOR;
+  // RLE sources are sampled, never combined: folding every pixel of a few
+  // runs that stand for millions of them would cost what decoding them
+  // whole saves.
   bool combine = (mode == BLACKONWHITE || mode == WHITEONBLACK || mode == HALFTONE) && (shrinkX || shrinkY) &&
-                 !params.mask && !src->defined;
+                 !params.mask && !src->HasGaps() && !src->rle;
   SourceRows& rows = *run.rows();
   Converter& conv = *run.converter();
+  // Source columns [first, last) that destination column x reads.
+  auto columns = [&](int x, int& first, int& last) {
+    long long rx = mirrorX ? dw - 1 - (x - dest.left) : x - dest.left;
+    if (combine && shrinkX) {
+      rangeOf(rx, dw, sw, first, last);
+    } else {
+      first = nearestIndex(rx, dw, sw);
+      last = first + 1;
+    }
+    first += src->x;
+    last += src->x;
+  };
+  {
+    // Only the columns the visible part of the destination reads are
+    // fetched (the mapping is monotonic, so its ends bound it).
+    RECT visible = dc.EffectiveClip().Intersect(dest).Bounds();
+    if (visible.right <= visible.left) return;
+    int a0, a1, b0, b1;
+    columns(visible.left, a0, a1);
+    columns(visible.right - 1, b0, b1);
+    rows.Limit(std::min(a0, b0), std::max(a1, b1));
+  }
   // Combining happens on destination values where their bits mean colour
   // channels (1, 16, 24, 32 bits), else on rgb.
   bool rgbSpace = mode == HALFTONE || (dib.bpp == 4 || dib.bpp == 8);
-  std::vector<DWORD> raw, values, acc;
+  std::vector<DWORD> raw, values;
   std::vector<BYTE> skip, maskBits;
+  std::vector<int> firsts, lasts;
+  std::vector<DWORD> folded;
   std::vector<long long> sums;
   clipRows(dc, dest, [&](int y, int x0, int x1) {
     int n = x1 - x0;
@@ -457,98 +509,94 @@ void axisAlignedBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* sr
     skip.assign(static_cast<std::size_t>(n), 0);
     if (!combine) {
       int sy = src->y + nearestIndex(ry, dh, sh);
-      const DWORD* row = rows.Row(sy);
+      SourceRows::Row row = rows.Get(sy);
       raw.assign(static_cast<std::size_t>(n), 0);
       if (params.mask) maskBits.assign(static_cast<std::size_t>(n), 0);
       for (int i = 0; i < n; ++i) {
-        long long rx2 = mirrorX ? dw - 1 - (x0 + i - dest.left) : x0 + i - dest.left;
-        int sx = src->x + nearestIndex(rx2, dw, sw);
-        if (!row || !rows.Inside(sx) || !rows.Defined(sx, sy)) {
+        int sx, unused;
+        columns(x0 + i, sx, unused);
+        if (!row || !rows.Inside(sx) || !row.Drawn(sx - rows.First())) {
           skip[static_cast<std::size_t>(i)] = 1;
           continue;
         }
-        raw[static_cast<std::size_t>(i)] = row[sx - rows.First()];
+        raw[static_cast<std::size_t>(i)] = row.values[sx - rows.First()];
         if (params.mask) maskBits[static_cast<std::size_t>(i)] = maskBit(params, sx, sy, *src);
       }
       run.Emit(y, x0, x1, raw.data(), nullptr, skip.data(), params.mask ? maskBits.data() : nullptr);
       return;
     }
     // Shrinking with BLACKONWHITE / WHITEONBLACK (AND / OR of every source
-    // pixel a destination pixel covers) or HALFTONE (their average).
+    // pixel a destination pixel covers) or HALFTONE (their average), folded
+    // in one source row at a time.
     int sy0, sy1;
     if (shrinkY) {
       rangeOf(ry, dh, sh, sy0, sy1);
-      // Only rows that exist in the source DIB take part.
-      sy0 = std::max(sy0, -src->y);
-      sy1 = std::min(sy1, src->dib->height - src->y);
     } else {
       sy0 = nearestIndex(ry, dh, sh);
       sy1 = sy0 + 1;
     }
-    values.assign(static_cast<std::size_t>(n), 0);
-    std::vector<const DWORD*> rowPtrs;
-    rows.Reserve(static_cast<std::size_t>(std::max(0, sy1 - sy0)) + 1);
-    for (int sy = sy0; sy < sy1; ++sy) rowPtrs.push_back(rows.Row(src->y + sy));
-    for (int i = 0; i < n; ++i) {
-      long long rx2 = mirrorX ? dw - 1 - (x0 + i - dest.left) : x0 + i - dest.left;
-      int sx0, sx1;
-      if (shrinkX) {
-        rangeOf(rx2, dw, sw, sx0, sx1);
-        sx0 = std::max(sx0, -src->x);
-        sx1 = std::min(sx1, src->dib->width - src->x);
-      } else {
-        sx0 = nearestIndex(rx2, dw, sw);
-        sx1 = sx0 + 1;
-      }
-      bool any = false;
-      DWORD result = mode == BLACKONWHITE ? 0xFFFFFFFF : 0;
-      long long r = 0, g = 0, b = 0, count = 0;
-      for (const DWORD* row : rowPtrs) {
-        if (!row) continue;
-        for (int sx = sx0; sx < sx1; ++sx) {
-          int ax = src->x + sx;
-          if (!rows.Inside(ax)) continue;
-          DWORD v = row[ax - rows.First()];
-          any = true;
+    firsts.resize(static_cast<std::size_t>(n));
+    lasts.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) columns(x0 + i, firsts[static_cast<std::size_t>(i)], lasts[static_cast<std::size_t>(i)]);
+    folded.assign(static_cast<std::size_t>(n), mode == BLACKONWHITE ? 0xFFFFFFFF : 0);
+    sums.assign(static_cast<std::size_t>(n) * 4, 0);  // r, g, b, count (HALFTONE)
+    std::fill(skip.begin(), skip.end(), 1);           // until a source pixel is found
+    for (int sy = std::max(sy0, -src->y); sy < std::min(sy1, src->dib->height - src->y); ++sy) {
+      SourceRows::Row row = rows.Get(src->y + sy);
+      if (!row) continue;
+      for (int i = 0; i < n; ++i) {
+        std::size_t k = static_cast<std::size_t>(i);
+        for (int sx = firsts[k]; sx < lasts[k]; ++sx) {
+          if (!rows.Inside(sx)) continue;
+          DWORD v = row.values[sx - rows.First()];
+          skip[k] = 0;
           if (mode == HALFTONE) {
             DWORD rgb = conv.ToRgb(v);
-            r += (rgb >> 16) & 0xFF;
-            g += (rgb >> 8) & 0xFF;
-            b += rgb & 0xFF;
-            ++count;
+            sums[k * 4] += (rgb >> 16) & 0xFF;
+            sums[k * 4 + 1] += (rgb >> 8) & 0xFF;
+            sums[k * 4 + 2] += rgb & 0xFF;
+            ++sums[k * 4 + 3];
           } else {
             DWORD c = rgbSpace ? (conv.ToRgb(v) & 0xFFFFFF) : conv.ToDest(v);
-            result = mode == BLACKONWHITE ? (result & c) : (result | c);
+            folded[k] = mode == BLACKONWHITE ? (folded[k] & c) : (folded[k] | c);
           }
         }
       }
-      if (!any) {
-        skip[static_cast<std::size_t>(i)] = 1;
-        continue;
-      }
+    }
+    values.assign(static_cast<std::size_t>(n), 0);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+      if (skip[k]) continue;
       if (mode == HALFTONE) {
-        DWORD rgb = static_cast<DWORD>(((r + count / 2) / count) << 16 | ((g + count / 2) / count) << 8 |
-                                       ((b + count / 2) / count));
-        values[static_cast<std::size_t>(i)] = conv.RgbToDest(rgb);
+        long long count = sums[k * 4 + 3];
+        auto average = [&](int c) { return static_cast<DWORD>((sums[k * 4 + c] + count / 2) / count); };
+        values[k] = conv.RgbToDest(average(0) << 16 | average(1) << 8 | average(2));
       } else {
-        values[static_cast<std::size_t>(i)] = rgbSpace ? conv.RgbToDest(result) : result;
+        values[k] = rgbSpace ? conv.RgbToDest(folded[k]) : folded[k];
       }
     }
     run.Emit(y, x0, x1, nullptr, values.data(), skip.data(), nullptr);
   });
 }
 
-void generalBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* src, const BlitParams& params) {
-  // Inverse map from device points to (u, v) in [0, 1) over the source.
-  Matrix toDevice{t.right.x - t.origin.x, t.right.y - t.origin.y, t.down.x - t.origin.x,
-                  t.down.y - t.origin.y, t.origin.x, t.origin.y};
-  Matrix toSource;
-  if (!toDevice.Invert(toSource)) return;
+// A general target as a map from (u, v) in [0, 1)^2 over the source to the
+// device, and the device box it covers.
+Matrix sourceToDevice(const BlitTarget& t) {
+  return {t.right.x - t.origin.x, t.right.y - t.origin.y, t.down.x - t.origin.x,
+          t.down.y - t.origin.y, t.origin.x, t.origin.y};
+}
+RECT targetBounds(const BlitTarget& t) {
   double xs[4] = {t.origin.x, t.right.x, t.down.x, t.right.x + t.down.x - t.origin.x};
   double ys[4] = {t.origin.y, t.right.y, t.down.y, t.right.y + t.down.y - t.origin.y};
   auto whole = [](double v) { return static_cast<LONG>(std::clamp(v, -1e9, 1e9)); };
-  RECT bounds{whole(std::floor(*std::min_element(xs, xs + 4))), whole(std::floor(*std::min_element(ys, ys + 4))),
-              whole(std::ceil(*std::max_element(xs, xs + 4))), whole(std::ceil(*std::max_element(ys, ys + 4)))};
+  return {whole(std::floor(*std::min_element(xs, xs + 4))), whole(std::floor(*std::min_element(ys, ys + 4))),
+          whole(std::ceil(*std::max_element(xs, xs + 4))), whole(std::ceil(*std::max_element(ys, ys + 4)))};
+}
+
+void generalBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* src, const BlitParams& params) {
+  // Inverse map from device points to (u, v) in [0, 1) over the source.
+  Matrix toSource;
+  if (!sourceToDevice(t).Invert(toSource)) return;
+  RECT bounds = targetBounds(t);
   BlitRun run(dc, dib, src, params);
   std::vector<DWORD> raw, none;
   std::vector<BYTE> skip, maskBits;
@@ -568,17 +616,87 @@ void generalBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource* src, c
       if (!src) continue;
       int sx = src->x + std::min(src->width - 1, static_cast<int>(u * src->width));
       int sy = src->y + std::min(src->height - 1, static_cast<int>(v * src->height));
-      const DWORD* row = run.rows()->Row(sy);
-      if (!row || !run.rows()->Inside(sx) || !run.rows()->Defined(sx, sy)) {
+      SourceRows& rows = *run.rows();
+      SourceRows::Row row = rows.Get(sy);
+      if (!row || !rows.Inside(sx) || !row.Drawn(sx - rows.First())) {
         skip[static_cast<std::size_t>(i)] = 1;
         continue;
       }
-      raw[static_cast<std::size_t>(i)] = row[sx - run.rows()->First()];
+      raw[static_cast<std::size_t>(i)] = row.values[sx - rows.First()];
       if (params.mask) maskBits[static_cast<std::size_t>(i)] = maskBit(params, sx, sy, *src);
     }
     run.Emit(y, x0, x1, src ? raw.data() : nullptr, src ? nullptr : none.data(), skip.data(),
              params.mask ? maskBits.data() : nullptr);
   });
+}
+
+// A turned or sheared blit of an RLE source, whose pixels the destination
+// samples in no row order: the part of the source the visible destination
+// can reach is decoded once, row by row, at no finer a resolution than the
+// destination's (one sample per cell of f x f pixels), into a plain image
+// with a mask of the pixels drawn, which is then blitted.
+void generalRleBlit(Dc& dc, Dib& dib, const BlitTarget& t, const BlitSource& src, const BlitParams& params) {
+  Matrix toDevice = sourceToDevice(t), toSource;
+  if (!toDevice.Invert(toSource)) return;
+  RECT box = dc.EffectiveClip().Intersect(targetBounds(t)).Bounds();
+  if (box.right <= box.left || box.bottom <= box.top) return;
+  // The source pixels the box's corners map to bound what it samples.
+  double u0 = 1e18, u1 = -1e18, v0 = 1e18, v1 = -1e18;
+  for (double x : {double(box.left), double(box.right)})
+    for (double y : {double(box.top), double(box.bottom)}) {
+      double u, v;
+      toSource.Apply(x, y, u, v);
+      u0 = std::min(u0, u), u1 = std::max(u1, u), v0 = std::min(v0, v), v1 = std::max(v1, v);
+    }
+  auto pixel = [](double f, int extent, int offset, int limit) {
+    return std::clamp(offset + static_cast<int>(std::floor(std::clamp(f, 0.0, 1.0) * extent)), 0, limit);
+  };
+  int rx0 = std::max(pixel(u0, src.width, src.x, src.dib->width), src.x);
+  int rx1 = std::min(pixel(u1, src.width, src.x, src.dib->width) + 1, std::min(src.x + src.width, src.dib->width));
+  int ry0 = std::max(pixel(v0, src.height, src.y, src.dib->height), src.y);
+  int ry1 = std::min(pixel(v1, src.height, src.y, src.dib->height) + 1, std::min(src.y + src.height, src.dib->height));
+  if (rx1 <= rx0 || ry1 <= ry0) return;
+  long long rw = rx1 - rx0, rh = ry1 - ry0;
+  double budget = std::max(1.0, double(box.right - box.left) * double(box.bottom - box.top));
+  int f = std::max(1, static_cast<int>(std::ceil(std::sqrt(double(rw) * double(rh) / budget))));
+  int sw = static_cast<int>((rw + f - 1) / f), sh = static_cast<int>((rh + f - 1) / f);
+
+  Dib sampled = *src.dib;
+  std::vector<BYTE> pixels(Dib::StrideFor(sw, 8) * static_cast<std::size_t>(sh));
+  std::vector<BYTE> drawn(static_cast<std::size_t>(sw) * sh, 1);
+  sampled.width = sw;
+  sampled.height = sh;
+  sampled.top = pixels.data();
+  sampled.pitch = static_cast<std::ptrdiff_t>(Dib::StrideFor(sw, 8));
+  std::vector<DWORD> values(static_cast<std::size_t>(rw)), row(static_cast<std::size_t>(sw));
+  std::vector<BYTE> set(static_cast<std::size_t>(rw));
+  for (int j = 0; j < sh; ++j) {
+    int sy = std::min(ry0 + j * f + f / 2, ry1 - 1);
+    src.rle->DecodeRow(sy, rx0, rx1, values.data(), set.data());
+    for (int i = 0; i < sw; ++i) {
+      std::size_t k = static_cast<std::size_t>(std::min(i * f + f / 2, static_cast<int>(rw) - 1));
+      row[static_cast<std::size_t>(i)] = values[k];
+      if (!src.rleUnsetIsZero) drawn[static_cast<std::size_t>(j) * sw + i] = set[k];
+    }
+    sampled.funcs->putPixels(sampled, j, 0, sw, row.data());
+  }
+  // The part of the target the decoded rectangle covers.
+  auto at = [&](double u, double v) {
+    double x, y;
+    toDevice.Apply(u, v, x, y);
+    return PointF{x, y};
+  };
+  double a0 = double(rx0 - src.x) / src.width, a1 = double(rx1 - src.x) / src.width;
+  double b0 = double(ry0 - src.y) / src.height, b1 = double(ry1 - src.y) / src.height;
+  BlitTarget part{at(a0, b0), at(a1, b0), at(a0, b1)};
+  BlitSource plain = src;
+  plain.rle = nullptr;
+  plain.dib = &sampled;
+  plain.drawn = src.rleUnsetIsZero ? nullptr : &drawn;
+  plain.x = plain.y = 0;
+  plain.width = sw;
+  plain.height = sh;
+  generalBlit(dc, dib, part, &plain, params);
 }
 
 }  // namespace
@@ -589,6 +707,8 @@ void Blit(Dc& dc, const BlitTarget& target, const BlitSource* source, const Blit
   if (source && (!source->dib || source->width <= 0 || source->height <= 0)) return;
   if (isAxisAligned(target)) {
     axisAlignedBlit(dc, *dib, target, source, params);
+  } else if (source && source->rle) {
+    generalRleBlit(dc, *dib, target, *source, params);
   } else {
     generalBlit(dc, *dib, target, source, params);
   }

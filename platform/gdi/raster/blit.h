@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../dc.h"
+#include "../rle.h"
 #include "scan.h"
 
 namespace tw::gdi {
@@ -24,9 +25,18 @@ struct BlitSource {
   // The source DC's background colour as rgb: a colour source becomes 1
   // (white) on a monochrome bitmap where it has this colour, else 0.
   DWORD bkRgb = 0xFFFFFF;
-  // RLE sources: one byte per DIB pixel, 0 where the stream set nothing
-  // (the destination keeps its pixel there).
-  const std::vector<BYTE>* defined = nullptr;
+  // RLE sources are read row by row from their stream (`dib` then only
+  // gives the format: 8-bit indices and the colour table). Pixels the
+  // stream leaves unset are not drawn (the destination keeps its pixel),
+  // unless `rleUnsetIsZero`: then they are index 0, as in a bitmap made
+  // from the DIB.
+  const RleImage* rle = nullptr;
+  bool rleUnsetIsZero = false;
+  // A plain source's pixels that are drawn: one byte per DIB pixel, 0 where
+  // the destination keeps its pixel (null: all are drawn).
+  const std::vector<BYTE>* drawn = nullptr;
+  // Whether some source pixels are not to be drawn.
+  bool HasGaps() const { return (rle && !rleUnsetIsZero) || drawn; }
   // The source rectangle in DIB pixels, rows counted from the top; it may
   // reach outside the DIB (those parts draw nothing).
   int x = 0, y = 0, width = 0, height = 0;

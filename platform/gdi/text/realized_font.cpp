@@ -60,6 +60,27 @@ FontCache& fontCache() {
 
 int roundInt(double v) { return int(std::lround(v)); }
 
+// The 'gasp' table's word at the font's pixel size: ranges in ascending
+// order of their largest size; a size beyond the last takes the last. No
+// table (or a damaged one) leaves greyscale on.
+bool gaspAllowsGrey(FT_Face face, int ppem) {
+  constexpr FT_ULong kGasp = FT_MAKE_TAG('g', 'a', 's', 'p');
+  constexpr unsigned kDoGray = 0x0002;
+  FT_ULong length = 0;
+  if (FT_Load_Sfnt_Table(face, kGasp, 0, nullptr, &length) || length < 8) return true;
+  std::vector<BYTE> table(length);
+  if (FT_Load_Sfnt_Table(face, kGasp, 0, table.data(), &length)) return true;
+  auto word = [&](std::size_t at) { return unsigned(table[at] << 8 | table[at + 1]); };
+  unsigned version = word(0), ranges = word(2);
+  if (version > 1 || ranges == 0 || 4 + std::size_t(ranges) * 4 > length) return true;
+  unsigned flags = 0;
+  for (unsigned i = 0; i < ranges; ++i) {
+    flags = word(4 + 4 * i + 2);
+    if (unsigned(ppem) <= word(4 + 4 * i)) break;
+  }
+  return flags & kDoGray;
+}
+
 }  // namespace
 
 CompatibleTextScope::CompatibleTextScope() { ++compatibleTextDepth; }
@@ -133,6 +154,7 @@ bool RealizedFont::Init(const LOGFONTW& lf, const Matrix& t, int dpiY) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
   }
+  smoothed_ = match_.synthBold || match_.synthItalic || gaspAllowsGrey(face_, emDev_);
   double perUnit = double(emDev_) / unitsPerEm_;
   ascentDev_ = roundInt(winAscent * perUnit);
   descentDev_ = roundInt(winDescent * perUnit);
@@ -258,7 +280,10 @@ std::shared_ptr<const GlyphBitmap> RealizedFont::Render(WORD glyph, bool mono) c
   unsigned key = glyph | (mono ? 0x10000u : 0u);
   if (auto it = glyphs_.find(key); it != glyphs_.end()) return it->second;
   std::shared_ptr<GlyphBitmap> out;
-  if (!FT_Load_Glyph(face_, glyph, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) &&
+  // Outlines are hinted, as GDI draws TrueType glyphs (for the target they
+  // are rendered to); advances stay the unhinted widths measured above.
+  FT_Int32 target = mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL;
+  if (!FT_Load_Glyph(face_, glyph, target | FT_LOAD_NO_BITMAP) &&
       face_->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
     FT_GlyphSlot slot = face_->glyph;
     if (match_.synthBold) FT_Outline_Embolden(&slot->outline, std::max<FT_Pos>(32, FT_Pos(emDev_) * 64 / 32));

@@ -70,6 +70,11 @@ class RealizedFont {
   int AdvanceDev(WORD glyph) const;
   // A, B and C widths of a glyph in device pixels.
   void AbcDev(WORD glyph, int& a, int& b, int& c) const;
+  // Whether greyscale (antialiased) glyphs are drawn at this size: the
+  // font's 'gasp' table can ask for aliased glyphs at some sizes (small
+  // Liberation sizes, for one), as GDI honours; synthetic bold and italic
+  // faces are always smoothed.
+  bool Smoothed() const { return smoothed_; }
   // The glyph's coverage mask for a surface (mono: 0 or 255 only); null
   // for glyphs without ink.
   std::shared_ptr<const GlyphBitmap> Render(WORD glyph, bool mono) const;
@@ -97,6 +102,7 @@ class RealizedFont {
   int underlinePos_ = 0, underlineSize_ = 1, strikeoutPos_ = 0, strikeoutSize_ = 1;
   int weight_ = FW_NORMAL;
   bool italic_ = false;
+  bool smoothed_ = true;
   BYTE pitchAndFamily_ = 0;
   WCHAR firstChar_ = 0x1E, lastChar_ = 0xFFFC;
   mutable std::vector<int> advances_;  // -1: not measured yet

@@ -66,15 +66,43 @@ void blendGlyph(Dib& dib, const RegionData& clip, int x, int y, const GlyphBitma
   }
 }
 
-std::u16string ansiToWide(const RealizedFont& font, std::string_view text) {
+// The code page GDI reads 8-bit text in for a font of this character set:
+// the machine's ANSI code page for ANSI_CHARSET and DEFAULT_CHARSET, the
+// OEM code page for OEM_CHARSET, a character set's own code page where the
+// layer has it, else the ANSI code page.
+UINT codePageOf(BYTE charset) {
+  UINT cp;
+  switch (charset) {
+    case EASTEUROPE_CHARSET: cp = 1250; break;
+    case RUSSIAN_CHARSET: cp = 1251; break;
+    case GREEK_CHARSET: cp = 1253; break;
+    case TURKISH_CHARSET: cp = 1254; break;
+    case HEBREW_CHARSET: cp = 1255; break;
+    case ARABIC_CHARSET: cp = 1256; break;
+    case BALTIC_CHARSET: cp = 1257; break;
+    case VIETNAMESE_CHARSET: cp = 1258; break;
+    case THAI_CHARSET: cp = 874; break;
+    case SHIFTJIS_CHARSET: cp = 932; break;
+    case GB2312_CHARSET: cp = 936; break;
+    case HANGUL_CHARSET: cp = 949; break;
+    case CHINESEBIG5_CHARSET: cp = 950; break;
+    case JOHAB_CHARSET: cp = 1361; break;
+    case MAC_CHARSET: cp = 10000; break;
+    case OEM_CHARSET: return GetOEMCP();
+    default: return GetACP();  // ANSI_CHARSET, DEFAULT_CHARSET and unknown ones
+  }
+  return IsValidCodePage(cp) ? cp : GetACP();
+}
+
+std::u16string ansiToWide(BYTE charset, std::string_view text) {
   std::u16string wide(text.size(), u'\0');
-  if (font.Logfont().lfCharSet == SYMBOL_CHARSET) {  // symbol fonts take the bytes as they are
+  if (charset == SYMBOL_CHARSET) {  // symbol fonts take the bytes as they are
     for (std::size_t i = 0; i < text.size(); ++i) wide[i] = static_cast<unsigned char>(text[i]);
     return wide;
   }
   int n = text.empty() ? 0
-                       : MultiByteToWideChar(1252, 0, text.data(), int(text.size()), reinterpret_cast<LPWSTR>(wide.data()),
-                                             int(wide.size()));
+                       : MultiByteToWideChar(codePageOf(charset), 0, text.data(), int(text.size()),
+                                             reinterpret_cast<LPWSTR>(wide.data()), int(wide.size()));
   wide.resize(std::size_t(std::max(n, 0)));
   return wide;
 }
@@ -106,7 +134,7 @@ BOOL ExtTextOutW(Dc& dc, int x, int y, UINT options, const RECT* rect, std::u16s
     layout.CellToDevice(px, py);
     fillQuad(dc, *dib, clip, px, py, s.bkColor);
   }
-  bool mono = dib->bpp == 1 || font->Logfont().lfQuality == NONANTIALIASED_QUALITY;
+  bool mono = dib->bpp == 1 || font->Logfont().lfQuality == NONANTIALIASED_QUALITY || !font->Smoothed();
   DWORD rgb = ResolveColor(dc, s.textColor);
   // Glyphs that cannot reach the clip box are not rendered (text drawn far
   // off the page in large sizes costs nothing).
@@ -137,9 +165,18 @@ BOOL ExtTextOutA(Dc& dc, int x, int y, UINT options, const RECT* rect, std::stri
     for (std::size_t i = 0; i < text.size(); ++i) glyphs[i] = static_cast<unsigned char>(text[i]);
     return ExtTextOutW(dc, x, y, options, rect, glyphs, dx);
   }
-  std::u16string wide = ansiToWide(*font, text);
+  std::u16string wide = ansiToWide(font->Logfont().lfCharSet, text);
   if (wide.size() != text.size()) dx = nullptr;  // only single-byte code pages keep one advance per byte
   return ExtTextOutW(dc, x, y, options, rect, wide, dx);
+}
+
+std::u16string WidenForMeasuring(Dc& dc, std::string_view text) {
+  std::u16string wide = ansiToWide(dc.State().font ? dc.State().font->logfont.lfCharSet : BYTE(DEFAULT_CHARSET), text);
+  if (wide.size() == text.size()) return wide;
+  // A multi-byte code page: one character per byte still measures each byte.
+  wide.assign(text.size(), u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  return wide;
 }
 
 BOOL GetTextExtentPoint(Dc& dc, std::u16string_view text, LPSIZE size) {
@@ -289,6 +326,6 @@ HANDLE AddFontMemResource(PVOID data, DWORD size, DWORD* count) {
 
 BOOL RemoveFontMemResource(HANDLE handle) { return RemovePrivateFonts(handle) ? TRUE : FALSE; }
 
-std::u16string WidenAnsiText(const RealizedFont& font, std::string_view text) { return ansiToWide(font, text); }
+std::u16string WidenAnsiText(const RealizedFont& font, std::string_view text) { return ansiToWide(font.Logfont().lfCharSet, text); }
 
 }  // namespace tw::gdi::text

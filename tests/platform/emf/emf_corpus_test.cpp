@@ -1,6 +1,7 @@
 // The shared metafile corpus: damaged files never crash, hang or leak, and
 // the rendering of the real-world files does not fall behind its baseline
-// (tests/platform/emf/corpus_baseline.tsv, checked by the emfcompare tool).
+// (tests/platform/emf/corpus_baseline.tsv, checked by the emfcompare tool);
+// the repository's text pages likewise (text-corpus, text-corpus-300).
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -88,18 +89,19 @@ TEST(EmfCorpus, DamagedFilesNeverCrashHangOrLeak) {
   EXPECT_GT(played, 0);
 }
 
-TEST(EmfCorpus, RenderingsKeepTheirBaseline) {
-  fs::path shared = twtest::SharedDir();
-  if (shared.empty()) GTEST_SKIP() << "no shared corpus beside the checkout (../shared): corpus comparison skipped";
+namespace {
+
+// Runs emfcompare --check on a corpus against a baseline of this folder.
+void checkCorpus(const fs::path& corpus, const char* baselineName) {
   // The tools are built beside the test executables (bin/).
   fs::path bin = twtest::BinDir();
   if (bin.empty()) bin = fs::read_symlink("/proc/self/exe").parent_path();
   fs::path tool = bin / "emfcompare";
   ASSERT_TRUE(fs::exists(tool)) << tool << " is missing: build the emfcompare target";
-  fs::path baseline = twtest::SourcePath("tests/platform/emf") / "corpus_baseline.tsv";
+  fs::path baseline = twtest::SourcePath("tests/platform/emf") / baselineName;
   ASSERT_TRUE(fs::exists(baseline)) << baseline;
   fs::path logFile = fs::temp_directory_path() / ("emfcompare-" + std::to_string(getpid()) + ".log");
-  std::string command = "'" + tool.string() + "' --corpus '" + (shared / "corpus").string() + "' --baseline '" +
+  std::string command = "'" + tool.string() + "' --corpus '" + corpus.string() + "' --baseline '" +
                         baseline.string() + "' --check > '" + logFile.string() + "' 2>&1";
   int status = std::system(command.c_str());
   std::ifstream log(logFile);
@@ -108,4 +110,23 @@ TEST(EmfCorpus, RenderingsKeepTheirBaseline) {
   fs::remove(logFile, ec);
   ASSERT_TRUE(WIFEXITED(status)) << text;
   EXPECT_EQ(WEXITSTATUS(status), 0) << text;
+}
+
+}  // namespace
+
+TEST(EmfCorpus, RenderingsKeepTheirBaseline) {
+  fs::path shared = twtest::SharedDir();
+  if (shared.empty()) GTEST_SKIP() << "no shared corpus beside the checkout (../shared): corpus comparison skipped";
+  checkCorpus(shared / "corpus", "corpus_baseline.tsv");
+}
+
+// Text pages of real documents (plain text, headings, a table) as an
+// office application prints them, 8-bit text in four character sets and
+// one 10-point line, with references of the reference GDI at 150 and 300
+// DPI (tests/platform/emf/text-corpus*): every page within the tolerance,
+// and as close to its reference as its baseline says (greyscale text as
+// light as GDI draws it, 8-bit text in the font's code page).
+TEST(EmfCorpus, TextPagesStayWithinToleranceOfTheirReferences) {
+  checkCorpus(twtest::SourcePath("tests/platform/emf/text-corpus"), "text_corpus_baseline.tsv");
+  checkCorpus(twtest::SourcePath("tests/platform/emf/text-corpus-300"), "text_corpus_300_baseline.tsv");
 }

@@ -5,6 +5,7 @@
 #include "../../../platform/gdi/emf/emf_reader.h"
 #include "emf_bytes.h"
 
+using tw::emf::DibRead;
 using tw::emf::DibRef;
 using tw::emf::HeaderInfo;
 using tw::emf::ReadDib;
@@ -217,7 +218,7 @@ TEST(EmfDib, CompleteDibPointsIntoTheRecord) {
   auto rec = dibRecord(10, 3, 8, 2, 2, 12 * 3);
   RecordView view(rec.data(), static_cast<DWORD>(rec.size()));
   DibRef dib;
-  ASSERT_TRUE(ReadDib(view, 20, 48, 68, 36, dib));
+  ASSERT_EQ(DibRead::Ok, ReadDib(view, 20, 48, 68, 36, dib));
   EXPECT_EQ(reinterpret_cast<const BYTE*>(dib.info), rec.data() + 20);
   EXPECT_EQ(dib.bits, rec.data() + 68);
   EXPECT_EQ(dib.colorsUsed, 2u);
@@ -228,7 +229,7 @@ TEST(EmfDib, ShortBitsArePaddedWithZeros) {
   auto rec = dibRecord(10, 3, 24, 0, 0, 40);  // needs 32 x 3 = 96 bytes
   RecordView view(rec.data(), static_cast<DWORD>(rec.size()));
   DibRef dib;
-  ASSERT_TRUE(ReadDib(view, 20, 40, 60, 96, dib));  // cbBits claims more than the record holds
+  ASSERT_EQ(DibRead::Ok, ReadDib(view, 20, 40, 60, 96, dib));  // cbBits claims more than the record holds
   ASSERT_EQ(dib.bitsSize, 96u);
   EXPECT_EQ(dib.bits[39], 0xAB);
   EXPECT_EQ(dib.bits[40], 0);
@@ -240,7 +241,7 @@ TEST(EmfDib, ShortColourTableIsCompletedInACopy) {
   auto rec = dibRecord(4, 1, 4, 0, 3, 4);
   RecordView view(rec.data(), static_cast<DWORD>(rec.size()));
   DibRef dib;
-  ASSERT_TRUE(ReadDib(view, 20, 52, 72, 4, dib));
+  ASSERT_EQ(DibRead::Ok, ReadDib(view, 20, 52, 72, 4, dib));
   ASSERT_FALSE(dib.infoCopy.empty());
   EXPECT_GE(dib.infoSize, 40u + 16 * 4);
   EXPECT_EQ(dib.info->bmiHeader.biClrUsed, 16u);
@@ -252,7 +253,7 @@ TEST(EmfDib, HugeClrUsedIsClamped) {
   auto rec = dibRecord(8, 1, 1, 0xFFFFFFFF, 2, 4);
   RecordView view(rec.data(), static_cast<DWORD>(rec.size()));
   DibRef dib;
-  ASSERT_TRUE(ReadDib(view, 20, 48, 68, 4, dib));
+  ASSERT_EQ(DibRead::Ok, ReadDib(view, 20, 48, 68, 4, dib));
   EXPECT_EQ(dib.info->bmiHeader.biClrUsed, 2u);
 }
 
@@ -264,7 +265,7 @@ TEST(EmfDib, CoreHeaderIsConverted) {
   std::memcpy(rec.data() + 32, table, 6);
   RecordView view(rec.data(), static_cast<DWORD>(rec.size()));
   DibRef dib;
-  ASSERT_TRUE(ReadDib(view, 20, 18, 40, 4, dib));
+  ASSERT_EQ(DibRead::Ok, ReadDib(view, 20, 18, 40, 4, dib));
   EXPECT_EQ(dib.info->bmiHeader.biSize, 40u);
   EXPECT_EQ(dib.info->bmiHeader.biWidth, 3);
   EXPECT_EQ(dib.info->bmiColors[1].rgbBlue, 4);
@@ -275,18 +276,21 @@ TEST(EmfDib, RejectsDibsThatCannotBeRead) {
   DibRef dib;
   auto rec = dibRecord(10, 3, 8, 0, 256, 40);
   RecordView view(rec.data(), static_cast<DWORD>(rec.size()));
-  EXPECT_FALSE(ReadDib(view, 20, 0x1000, 60, 40, dib));        // header beyond the record
-  EXPECT_FALSE(ReadDib(view, 0xFFFFFFF0, 40, 60, 40, dib));    // offset wraps
-  EXPECT_FALSE(ReadDib(view, 20, 1064, 0x7FFFFFFF, 40, dib));  // bits beyond the record
+  // Sizes that point outside the record: malformed (playback stops).
+  EXPECT_EQ(DibRead::Malformed, ReadDib(view, 20, 0x1000, 60, 40, dib));        // header beyond the record
+  EXPECT_EQ(DibRead::Malformed, ReadDib(view, 0xFFFFFFF0, 40, 60, 40, dib));    // offset wraps
+  EXPECT_EQ(DibRead::Malformed, ReadDib(view, 20, 1064, 0x7FFFFFFF, 40, dib));  // bits beyond the record
+  EXPECT_EQ(DibRead::Malformed, ReadDib(view, 20, 36, 60, 40, dib));            // header longer than cbBmi
+  // Headers GDI does not draw: the record is refused, playback goes on.
   auto huge = dibRecord(0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, 16);
   RecordView hv(huge.data(), static_cast<DWORD>(huge.size()));
-  EXPECT_FALSE(ReadDib(hv, 20, 40, 60, 16, dib));  // absurd size, not padded
+  EXPECT_EQ(DibRead::Refused, ReadDib(hv, 20, 40, 60, 16, dib));  // absurd size, not padded
   auto zeroWidth = dibRecord(0, 3, 24, 0, 0, 16);
   RecordView zv(zeroWidth.data(), static_cast<DWORD>(zeroWidth.size()));
-  EXPECT_FALSE(ReadDib(zv, 20, 40, 60, 16, dib));
+  EXPECT_EQ(DibRead::Refused, ReadDib(zv, 20, 40, 60, 16, dib));
   auto badDepth = dibRecord(4, 4, 7, 0, 0, 16);
   RecordView bv(badDepth.data(), static_cast<DWORD>(badDepth.size()));
-  EXPECT_FALSE(ReadDib(bv, 20, 40, 60, 16, dib));
+  EXPECT_EQ(DibRead::Refused, ReadDib(bv, 20, 40, 60, 16, dib));
 }
 
 TEST(EmfDib, RleStreamGetsAnEndMark) {
@@ -294,7 +298,7 @@ TEST(EmfDib, RleStreamGetsAnEndMark) {
   std::memcpy(rec.data() + 20 + 40 + 1024, "\x02\x05\x00\x00", 4);  // run, end of line; no end of bitmap
   RecordView view(rec.data(), static_cast<DWORD>(rec.size()));
   DibRef dib;
-  ASSERT_TRUE(ReadDib(view, 20, 1064, 1084, 4, dib));
+  ASSERT_EQ(DibRead::Ok, ReadDib(view, 20, 1064, 1084, 4, dib));
   ASSERT_EQ(dib.bitsSize, 6u);
   EXPECT_EQ(dib.bits[4], 0);
   EXPECT_EQ(dib.bits[5], 1);

@@ -1,6 +1,9 @@
 // Text: argument checks in front of the font engine, the ETO_OPAQUE box, and
-// the glyph primitive blending coverage per pixel format.
+// the glyph primitive blending coverage per pixel format with GDI's rule for
+// greyscale text.
 #include <windows.h>
+
+#include <memory>
 
 #include "../../../platform/gdi/draw.h"
 #include "gdi_test_util.h"
@@ -43,14 +46,50 @@ TEST(GdiGlyphs, CoverageMaskBlendsPerFormatAndClearsAlpha) {
     EXPECT_FALSE(c.Black(1, 0)) << bpp;
     EXPECT_TRUE(c.Black(3, 0)) << bpp;
     EXPECT_FALSE(c.Black(3, 1)) << bpp;
-    if (bpp == 24) {
-      EXPECT_EQ(c.Pixel(2, 0), 0x7F7F7Fu);  // half covered: half way to black
-    }
     if (bpp == 32) {
       EXPECT_EQ(c.Alpha(1, 0), 0xFFu);  // untouched
       EXPECT_EQ(c.Alpha(2, 0), 0u);
       EXPECT_EQ(c.Alpha(3, 0), 0u);
     }
+  }
+}
+
+TEST(GdiGlyphs, GreyscaleTextIsAsLightAsGdiDrawsIt) {
+  // Coverage becomes one of 17 levels (coverage x 17 / 256). Levels 0 and
+  // 1 leave the pixel, 16 is the text colour, and in between black text on
+  // white takes the value of GDI's ramp for 16 - level, white text on black
+  // the value for the level: 0x4D 0x68 0x7C 0x8C 0x9A 0xA7 0xB2 0xBD 0xC7
+  // 0xD0 0xD9 0xE1 0xE9 0xF0 0xF8 for levels 1 to 15.
+  const BYTE mask[6] = {0, 30, 31, 128, 240, 255};  // levels 0, 1, 2, 8, 15, 16
+  auto draw = [&](COLORREF ground, COLORREF text) {
+    auto canvas = std::make_unique<Canvas>(6, 1, 24);
+    HBRUSH brush = CreateSolidBrush(ground);
+    RECT all{0, 0, 6, 1};
+    FillRect(canvas->dc(), &all, brush);
+    DeleteObject(brush);
+    tw::gdi::DrawCoverageMask(*tw::gdi::LookupDc(canvas->dc()), 0, 0, 6, 1, mask, 6, text);
+    GdiFlush();
+    return canvas;
+  };
+  auto grey = [](DWORD v) { return v << 16 | v << 8 | v; };
+  auto onWhite = draw(RGB(255, 255, 255), RGB(0, 0, 0));
+  const DWORD blackOnWhite[6] = {0xFF, 0xFF, 0xF0, 0xBD, 0x4D, 0x00};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(onWhite->Pixel(x, 0), grey(blackOnWhite[x])) << x;
+  auto onBlack = draw(RGB(0, 0, 0), RGB(255, 255, 255));
+  const DWORD whiteOnBlack[6] = {0x00, 0x00, 0x68, 0xBD, 0xF8, 0xFF};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(onBlack->Pixel(x, 0), grey(whiteOnBlack[x])) << x;
+  // Other grounds go the same share of the way: half-covered black text on
+  // grey 0x80 comes to 0x80 x 0xBD / 0xFF; a channel equal to the text's
+  // stays.
+  auto onGrey = draw(RGB(0x80, 0x80, 0xFF), RGB(0, 0, 0xFF));
+  EXPECT_EQ(onGrey->Pixel(3, 0), DWORD(0x5E5EFF));
+  // A 16-bit surface keeps the rule, in its 5-bit channels.
+  Canvas sixteen(6, 1, 16);
+  PatBlt(sixteen.dc(), 0, 0, 6, 1, WHITENESS);
+  tw::gdi::DrawCoverageMask(*tw::gdi::LookupDc(sixteen.dc()), 0, 0, 6, 1, mask, 6, RGB(0, 0, 0));
+  for (int x = 0; x < 6; ++x) {
+    COLORREF c = GetPixel(sixteen.dc(), x, 0);
+    EXPECT_NEAR(int(GetRValue(c)), int(blackOnWhite[x]), 8) << x;
   }
 }
 

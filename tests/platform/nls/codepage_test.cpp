@@ -166,6 +166,29 @@ TEST(CodePageConfig, AnsiCodePageComesFromTheMachineConfiguration) {
   EXPECT_EQ(toWide(850, "\x82\x9B"), u"\u00E9\u00F8");
 }
 
+TEST(CodePageGdiCharsets, EuropeanPagesAreWindowsTables) {
+  // Letters of each page (the 0xC0-0xFF rows 8-bit text uses most).
+  EXPECT_EQ(toWide(1250, "\x8A\xC8\xD8\xE8\xF9"), u"\u0160\u010C\u0158\u010D\u016F");
+  EXPECT_EQ(toWide(1251, "\xC0\xDF\xE0\xFF\xA8\xB8"), u"\u0410\u042F\u0430\u044F\u0401\u0451");
+  EXPECT_EQ(toWide(1253, "\xC1\xD9\xE1\xF9\xA2"), u"\u0391\u03A9\u03B1\u03C9\u0386");
+  EXPECT_EQ(toWide(1254, "\xD0\xDD\xDE\xF0\xFD\xFE"), u"\u011E\u0130\u015E\u011F\u0131\u015F");
+  EXPECT_EQ(toWide(1257, "\xC0\xD0\xE0\xF0"), u"\u0104\u0160\u0105\u0161");
+  // Bytes without a character in the published tables map as Windows maps
+  // them, so no byte is invalid.
+  EXPECT_EQ(toWide(1250, "\x81\x98", MB_ERR_INVALID_CHARS), u"\u0081\u0098");
+  EXPECT_EQ(toWide(1253, "\xAA\xD2\xFF", MB_ERR_INVALID_CHARS), u"\uF8F9\uF8FA\uF8FB");
+  EXPECT_EQ(toWide(1257, "\xA1\xA5", MB_ERR_INVALID_CHARS), u"\uF8FC\uF8FD");
+  // Every byte comes back from its character.
+  for (UINT cp : {1250u, 1251u, 1253u, 1254u, 1257u}) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    BOOL usedDefault = FALSE;
+    EXPECT_EQ(toBytes(cp, toWide(cp, all), 0, nullptr, &usedDefault), all) << cp;
+    EXPECT_FALSE(usedDefault) << cp;
+    EXPECT_TRUE(IsValidCodePage(cp));
+  }
+}
+
 TEST(CodePageOem, Page437AndItsGlyphs) {
   EXPECT_EQ(toWide(437, "\x82\xB0\xE1\xFE"), u"\u00E9\u2591\u00DF\u25A0");
   EXPECT_EQ(toWide(437, "\x01\x7F"), u"\u0001\u007F");

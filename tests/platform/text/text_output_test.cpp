@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "../emf/emf_canvas.h"
+#include "../nls/root_guard.h"
 #include "text_test_util.h"
+#include "tw/root.h"
 #include "tw_test.h"
 
 using twtest::Canvas;
@@ -187,6 +189,28 @@ TEST(TextQuality, AliasedOnOneBitAndOnRequest) {
   for (int y = 0; y < 50; ++y) EXPECT_EQ(mono.Text(y), aliased.Text(y)) << y;
 }
 
+TEST(TextQuality, TheFontsGaspTableDecidesGreyscaleBySize) {
+  // Liberation Sans asks for aliased glyphs from 9 to 17 pixels per em and
+  // for greyscale above; DejaVu Sans for greyscale from 9 pixels on.
+  auto greys = [](const char16_t* face, LONG em) {
+    Canvas c(160, 40);
+    Font f(c.Dc(), -em, face, FW_NORMAL, 0, ANTIALIASED_QUALITY);
+    TextOutW(c.Dc(), 2, 2, u"Grey or not", 11);
+    int n = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 160; ++x) {
+        COLORREF p = c.Color(x, y);
+        n += p != RGB(0, 0, 0) && p != RGB(255, 255, 255);
+      }
+    EXPECT_GT(c.CountBlack(0, 0, 160, 40), 20) << em;
+    return n;
+  };
+  EXPECT_EQ(greys(u"Liberation Sans", 12), 0);
+  EXPECT_EQ(greys(u"Liberation Sans", 17), 0);
+  EXPECT_GT(greys(u"Liberation Sans", 18), 20);
+  EXPECT_GT(greys(u"DejaVu Sans", 12), 20);
+}
+
 TEST(TextClipping, ClippedRectangleAndOpaqueBox) {
   Canvas c(200, 60);
   Font font(c.Dc(), -40, u"Liberation Sans");
@@ -345,4 +369,148 @@ TEST(TextRecording, CompatibleModeTextInAYUpMappingPlaysUpright) {
   EXPECT_GT(rowInk(ink.bottom), 2 * rowInk(ink.top));
   EXPECT_GE(ink.top, 20);
   DeleteEnhMetaFile(h);
+}
+
+namespace {
+
+// A font of `charset` on a canvas, and what 8-bit text draws with it next
+// to the same text given as characters.
+struct CharsetCase {
+  BYTE charset;
+  std::u16string expected;  // the characters bytes 0xC0-0xFF stand for
+};
+
+LOGFONTW logfontWithCharset(BYTE charset) {
+  LOGFONTW lf = texttest::MakeLogfont(-20, u"Liberation Sans");
+  lf.lfCharSet = charset;
+  return lf;
+}
+
+std::string highBytes() {
+  std::string bytes;
+  for (int b = 0xC0; b <= 0xFF; ++b) bytes += static_cast<char>(b);
+  return bytes;
+}
+
+std::u16string range(char16_t first) {
+  std::u16string s;
+  for (int i = 0; i < 64; ++i) s += static_cast<char16_t>(first + i);
+  return s;
+}
+
+// Four lines of 16 characters each, as ExtTextOutA (or W) draws them.
+void drawLines(HDC dc, const std::string* bytes, const std::u16string* wide) {
+  for (int line = 0; line < 4; ++line) {
+    if (bytes) ExtTextOutA(dc, 5, 5 + 24 * line, 0, nullptr, bytes->data() + 16 * line, 16, nullptr);
+    if (wide) ExtTextOutW(dc, 5, 5 + 24 * line, 0, nullptr, wide->data() + 16 * line, 16, nullptr);
+  }
+}
+
+}  // namespace
+
+TEST(TextCharsets, EightBitTextIsReadInTheCodePageOfTheFontsCharset) {
+  std::u16string latin1 = range(0xC0);
+  const CharsetCase cases[] = {
+      {RUSSIAN_CHARSET, range(0x0410)},  // А..я
+      {EASTEUROPE_CHARSET, [] {           // 1250's upper row
+         char16_t row[64];
+         MultiByteToWideChar(1250, 0, highBytes().data(), 64, reinterpret_cast<LPWSTR>(row), 64);
+         return std::u16string(row, 64);
+       }()},
+      {ANSI_CHARSET, latin1},    // the machine's ANSI code page, 1252
+      {DEFAULT_CHARSET, latin1},
+  };
+  std::string bytes = highBytes();
+  for (const CharsetCase& c : cases) {
+    SCOPED_TRACE(int(c.charset));
+    LOGFONTW lf = logfontWithCharset(c.charset);
+    Canvas asBytes(360, 110), asText(360, 110), asLatin1(360, 110);
+    {
+      Font f(asBytes.Dc(), lf);
+      drawLines(asBytes.Dc(), &bytes, nullptr);
+    }
+    {
+      Font f(asText.Dc(), lf);
+      drawLines(asText.Dc(), nullptr, &c.expected);
+    }
+    {
+      Font f(asLatin1.Dc(), lf);
+      drawLines(asLatin1.Dc(), nullptr, &latin1);
+    }
+    EXPECT_GT(asBytes.CountBlack(0, 0, 360, 110), 200);
+    EXPECT_TRUE(asBytes.SamePixels(asText));
+    if (c.expected != latin1) {
+      EXPECT_FALSE(asBytes.SamePixels(asLatin1));
+    }
+
+    // Through a metafile: the record keeps the bytes; the advances recorded
+    // with them are those of the characters drawn, so playback draws the
+    // same pixels.
+    Recording rec;
+    {
+      Font f(rec.Dc(), lf);
+      drawLines(rec.Dc(), &bytes, nullptr);
+      POLYTEXTA items[2] = {{5, 110, 16, bytes.data(), 0, {}, nullptr}, {200, 110, 16, bytes.data() + 48, 0, {}, nullptr}};
+      ASSERT_TRUE(PolyTextOutA(rec.Dc(), items, 2));
+    }
+    HENHMETAFILE h = rec.Close();
+    ASSERT_NE(h, nullptr);
+    Canvas played(200, 150), direct(200, 150);
+    {
+      Font f(direct.Dc(), lf);
+      drawLines(direct.Dc(), nullptr, &c.expected);
+      ExtTextOutW(direct.Dc(), 5, 110, 0, nullptr, c.expected.data(), 16, nullptr);
+      ExtTextOutW(direct.Dc(), 200, 110, 0, nullptr, c.expected.data() + 48, 16, nullptr);
+    }
+    RECT page = Recording::kPage;
+    ASSERT_TRUE(PlayEnhMetaFile(played.Dc(), h, &page));
+    EXPECT_TRUE(played.SamePixels(direct));
+    DeleteEnhMetaFile(h);
+  }
+}
+
+TEST(TextCharsets, SymbolFontsTakeTheBytesAndAnsiFollowsTheMachine) {
+  // SYMBOL_CHARSET: bytes are taken as they are (a symbol font finds byte
+  // b at U+F000 + b), not read in a code page: 0x80-0xBF are not 1252's.
+  std::string bytes;
+  for (int b = 0x80; b < 0xC0; ++b) bytes += static_cast<char>(b);
+  std::u16string asIs = range(0x0080), in1252(64, u'\0');
+  MultiByteToWideChar(1252, 0, bytes.data(), 64, reinterpret_cast<LPWSTR>(in1252.data()), 64);
+  LOGFONTW symbol = logfontWithCharset(SYMBOL_CHARSET);
+  Canvas asBytes(360, 110), asText(360, 110), asAnsi(360, 110);
+  {
+    Font f(asBytes.Dc(), symbol);
+    drawLines(asBytes.Dc(), &bytes, nullptr);
+  }
+  {
+    Font f(asText.Dc(), symbol);
+    drawLines(asText.Dc(), nullptr, &asIs);
+  }
+  {
+    Font f(asAnsi.Dc(), symbol);
+    drawLines(asAnsi.Dc(), nullptr, &in1252);
+  }
+  EXPECT_TRUE(asBytes.SamePixels(asText));
+  EXPECT_FALSE(asBytes.SamePixels(asAnsi));
+  bytes = highBytes();
+
+  // ANSI_CHARSET reads the machine's ANSI code page: 1251 on a Cyrillic
+  // machine.
+  twtest::RootGuard keep;
+  twtest::TempRoot root;
+  tw::config::Machine m = *tw::config::Get();
+  m.ansiCodePage = 1251;
+  ASSERT_TRUE(tw::config::Save(m));
+  LOGFONTW ansi = logfontWithCharset(ANSI_CHARSET);
+  std::u16string cyrillic = range(0x0410);
+  Canvas machine(360, 110), cyrillicText(360, 110);
+  {
+    Font f(machine.Dc(), ansi);
+    drawLines(machine.Dc(), &bytes, nullptr);
+  }
+  {
+    Font f(cyrillicText.Dc(), ansi);
+    drawLines(cyrillicText.Dc(), nullptr, &cyrillic);
+  }
+  EXPECT_TRUE(machine.SamePixels(cyrillicText));
 }
