@@ -363,4 +363,52 @@ TEST(CairoDc, PageReferenceDcsHaveTheirPageExactly) {
   EXPECT_EQ(tw::gdi::CreateCairoDC(vector.cr(), noFonts), nullptr);
 }
 
+
+// An RLE8 image: a run of index 1 in every row, index 0 elsewhere.
+std::vector<BYTE> rle8Image(int width, int height, std::vector<BYTE>& info) {
+  info.assign(sizeof(BITMAPINFOHEADER) + 2 * sizeof(RGBQUAD), 0);
+  auto* h = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
+  h->biSize = sizeof(BITMAPINFOHEADER);
+  h->biWidth = width;
+  h->biHeight = height;
+  h->biPlanes = 1;
+  h->biBitCount = 8;
+  h->biCompression = BI_RLE8;
+  h->biClrUsed = 2;
+  auto* colors = reinterpret_cast<RGBQUAD*>(info.data() + sizeof(BITMAPINFOHEADER));
+  colors[0] = {255, 255, 255, 0};
+  colors[1] = {0, 0, 200, 0};
+  std::vector<BYTE> bits;
+  for (int y = 0; y < std::min(height, 64); ++y) {
+    int run = std::min(width, 200);
+    for (int left = run; left > 0; left -= 255) bits.insert(bits.end(), {BYTE(std::min(left, 255)), 1});
+    bits.insert(bits.end(), {0, 0});  // end of line
+  }
+  bits.insert(bits.end(), {0, 1});  // end of bitmap
+  h->biSizeImage = static_cast<DWORD>(bits.size());
+  return bits;
+}
+
+TEST(CairoDc, RleImagesDrawWhereTheyAreReadAndHugeOnesFallBack) {
+  std::vector<BYTE> info;
+  std::vector<BYTE> bits = rle8Image(200, 64, info);
+  double m = drawBoth([&](HDC dc) {
+    StretchDIBits(dc, 20, 20, 200, 64, 0, 0, 200, 64, bits.data(), reinterpret_cast<BITMAPINFO*>(info.data()),
+                  DIB_RGB_COLORS, SRCCOPY);
+  });
+  EXPECT_LT(m, 0.02);
+
+  // 16000 x 16000 in a few hundred bytes: never decoded whole into the page.
+  std::vector<BYTE> hugeInfo;
+  std::vector<BYTE> huge = rle8Image(16000, 16000, hugeInfo);
+  CairoCanvas vector;
+  EXPECT_GT(StretchDIBits(vector.dc(), 0, 0, 100, 100, 0, 0, 16000, 16000, huge.data(),
+                          reinterpret_cast<BITMAPINFO*>(hugeInfo.data()), DIB_RGB_COLORS, SRCCOPY),
+            0);
+  RECT box;
+  ASSERT_TRUE(tw::gdi::TakeFallbackRegion(vector.dc(), box));
+  EXPECT_EQ(box.right - box.left, 100);
+  EXPECT_EQ(box.bottom - box.top, 100);
+}
+
 }  // namespace
