@@ -29,6 +29,31 @@ struct FaxCoding {
   bool rtc = false;       // Group 3: RTC (six EOLs) after the last row
 };
 
+// Codes go out MSB first through a 64-bit accumulator whose whole bytes
+// Flush stores, eight bytes at a time without a branch (the bytes past the
+// whole ones are stored again later). The coding loops work on a local copy,
+// which the compiler keeps in registers.
+struct FaxBitWriter {
+  std::uint64_t acc = 0;  // pending bits from the top down; the rest zero
+  unsigned bits = 0;      // pending bits: below 8 after Flush
+  BYTE* at = nullptr;     // at least 8 writable bytes
+  // 1 <= length, bits + length <= 63
+  void Put(std::uint32_t code, unsigned length) {
+    acc |= std::uint64_t(code) << (64 - bits - length);
+    bits += length;
+  }
+  void Flush() {
+    std::uint64_t bytes = __builtin_bswap64(acc);
+    __builtin_memcpy(at, &bytes, 8);
+    unsigned whole = bits >> 3;
+    at += whole;
+    acc <<= whole * 8;
+    bits &= 7;
+  }
+  // Zero bits up to the next byte boundary.
+  void PadToByte() { bits = (bits + 7) & ~7u; }
+};
+
 class FaxCoder {
  public:
   // Throws std::bad_alloc when the row buffers cannot be had.
@@ -42,29 +67,19 @@ class FaxCoder {
   void EndStrip();
 
   // The whole bytes coded and not yet taken; Take() forgets them.
-  std::span<BYTE> Bytes() { return {out_.data(), used_}; }
-  void Take() { used_ = 0; }
+  std::span<BYTE> Bytes() { return {out_.data(), static_cast<std::size_t>(writer_.at - out_.data())}; }
+  void Take() { writer_.at = out_.data(); }
 
  private:
-  // Colour changes of the row in line_ into changes; returns their number.
+  // Colour changes of a padded row into `changes`; returns their number.
   std::size_t FindChanges(const BYTE* line, std::int32_t* changes) const;
   void Code1D(const std::int32_t* changes, std::size_t count);
   void Code2D(const std::int32_t* changes, const std::int32_t* reference);
-  void PutRun(const std::uint32_t* table, std::uint32_t run);
-  void PutOnes(std::size_t count);
-  void Put(std::uint32_t code, unsigned length) {
-    acc_ = (acc_ << length) | code;
-    bits_ += length;
-    if (bits_ >= 32) {
-      bits_ -= 32;
-      std::uint32_t word = __builtin_bswap32(static_cast<std::uint32_t>(acc_ >> bits_));
-      __builtin_memcpy(out_.data() + used_, &word, 4);
-      used_ += 4;
-    }
-  }
   void PutEol(bool oneD);
-  void PadToByte();
   void Reserve(std::size_t bytes);
+  // The changes of row buffer k: index -1 is a slot, the end is repeated kEnds times.
+  std::int32_t* Changes(int k) { return changes_[k].data() + 1; }
+  static constexpr std::size_t kEnds = 5;
 
   std::uint32_t width_;
   FaxCoding coding_;
@@ -77,9 +92,7 @@ class FaxCoder {
   std::uint32_t row_ = 0;  // rows coded in this strip
 
   std::vector<BYTE> out_;
-  std::size_t used_ = 0;
-  std::uint64_t acc_ = 0;
-  unsigned bits_ = 0;  // pending bits in the low end of acc_ (< 32)
+  FaxBitWriter writer_;
 };
 
 }  // namespace twtiff
