@@ -14,3 +14,6 @@ ctest --test-dir build/asan --output-on-failure -j "$(nproc)" --timeout 600
 # the parser (its own small clang build of the target and the platform).
 scripts/fuzz.sh writeport 60 >build/fuzz-writeport.log 2>&1 || { tail -40 build/fuzz-writeport.log; exit 1; }
 tail -3 build/fuzz-writeport.log
+# Malformed TIFF files must fail cleanly in the watermark loader's reader.
+scripts/fuzz.sh tiff 60 >build/fuzz-tiff.log 2>&1 || { tail -40 build/fuzz-tiff.log; exit 1; }
+tail -3 build/fuzz-tiff.log
