@@ -119,8 +119,8 @@ std::size_t RowBits(std::uint32_t width) {
          (std::size_t(width) / 2560 + 2) * 12 + 2 * (kEol.length + 1) + 16;
 }
 
-// A run's code: at most 25 bits, and a flush before each 2560 make-up of a
-// longer run (bits + 25 stays below 64 for the two runs of horizontal mode).
+// A run's code: at most 25 bits once the 2560 make-ups of a longer run are
+// out (each flushed), so the two runs of horizontal mode fit the accumulator.
 inline void PutRun(FaxBitWriter& w, const std::uint32_t* table, std::uint32_t run) {
   for (; run >= kTableRuns; run -= 2560) {
     w.Put(kMakeUp2560.bits, kMakeUp2560.length);

@@ -1,7 +1,8 @@
 // Group 3 and Group 4 fax coding (ITU-T T.4 and T.6) of bilevel rows,
 // written for speed: a row's colour changes are found a 64-bit word at a
-// time, run lengths become code words through one table look-up, and codes
-// go out through a 64-bit accumulator four bytes at a time.
+// time, run lengths become code words through one table look-up, changes the
+// row shares with the one above are compared four at a time, and codes go
+// out through a 64-bit accumulator.
 //
 // The coding is the one the recommendations fix (pass mode when b2 < a1,
 // vertical mode when |a1 - b1| <= 3, else horizontal mode), so the data is

@@ -333,6 +333,15 @@ TEST_P(FaxCoderTest, AdversarialAndRandomPagesDecodeExactlyAndNoLarger) {
   for (const Page& page : AdversarialPages()) Check(page);
 }
 
+// Coded data over a megabyte reaches libtiff in pieces appended to the strip.
+TEST_P(FaxCoderTest, LargeCodedStripsArriveWhole) {
+  std::mt19937 rng(3);
+  Image noise = Pattern(3000, 2000, [&](std::uint32_t, std::uint32_t) { return rng() % 2 == 0; });
+  Coded ours = Ours(noise, GetParam());
+  EXPECT_GT(ours.bytes, 1u << 20);  // the pieces are 1 MB
+  EXPECT_TRUE(SameRows(ours.decoded, noise));
+}
+
 TEST_P(FaxCoderTest, TextPageDecodesExactlyAndNoLarger) {
   static const Image text = TextPage();
   // The page holds text: ink on about 66 x 30 of its rows.
