@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a fuzzer for a bounded time.
-#   scripts/fuzz.sh [emf|writeport] [SECONDS [LIBFUZZER-OPTION...]]   default emf, 60 s;
+#   scripts/fuzz.sh [emf|writeport|tiff] [SECONDS [LIBFUZZER-OPTION...]]   default emf, 60 s;
 #   exit status 0 = no finding
 # emf: the metafile reader, player and recorder, seeded with the shared
 # corpus and the DIB header cases of the metafile tests
@@ -9,6 +9,8 @@
 # TW_DIB_CASES_DIR=DIR build/asan/bin/test_platform_emf --gtest_filter='EmfDibHeaders.*');
 # writeport: the driver's command stream parser (CTWJob::WritePort), seeded
 # with the small streams in tools/fuzz/seeds/writeport (written with twdriver).
+# tiff: the TIFF reader of TwTiff.dll (LoadTiffIntoDIBW), seeded with the
+# small files in tools/fuzz/seeds/tiff (written by the library).
 # (extra options go to libFuzzer, e.g. -fork=2 -ignore_timeouts=1 to look
 # past slow inputs while triaging)
 # Builds build/fuzz with clang-14 (-fsanitize=fuzzer,address,undefined): only
@@ -20,9 +22,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=emf_fuzz
+seeds=()
 case "${1:-}" in
   emf) target=emf_fuzz; shift ;;
-  writeport) target=write_port_fuzz; shift ;;
+  writeport) target=write_port_fuzz; seeds=(tools/fuzz/seeds/writeport); shift ;;
+  tiff) target=tiff_fuzz; seeds=(tools/fuzz/seeds/tiff); shift ;;
 esac
 seconds=${1:-60}
 shift || true
@@ -42,11 +46,8 @@ corpus=build/fuzz/corpus
 findings=build/fuzz/findings
 [[ $target == emf_fuzz ]] || { corpus=build/fuzz/corpus-$target; findings=build/fuzz/findings-$target; }
 mkdir -p "$corpus" "$findings"
-seeds=()
 shared=${TW_SHARED_DIR:-../shared}
-if [[ $target != emf_fuzz ]]; then
-  seeds+=(tools/fuzz/seeds/writeport)
-else
+if [[ $target == emf_fuzz ]]; then
   dibs=build/fuzz/seeds-emf-dib-headers
   rm -rf "$dibs" && mkdir -p "$dibs" && tar -xzf tools/fuzz/seeds/emf-dib-headers.tar.gz -C "$dibs"
   seeds+=("$dibs")

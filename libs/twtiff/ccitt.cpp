@@ -1,10 +1,12 @@
-// libtiff's fax coders write the strip of a one-strip image in a private
-// buffer; the strip's bytes are the raw CCITT data.
+// The rows are coded in memory and written in one piece, so nothing reaches
+// the file when a row cannot be had.
 #include "ccitt.h"
 
 #include <new>
 #include <vector>
 
+#include "fax_coder.h"
+#include "page_dib.h"
 #include "tiff_errors.h"
 #include "tw_tiff_api.h"
 #include "win_io.h"
@@ -19,45 +21,39 @@ bool EncodeCcitt(HANDLE file, DWORD width, DWORD height, DWORD mode, const RowSo
       (group == TW_CCITT_GROUP3 && twoD && noEol))
     return Fail(TW_TIFF_ERROR_ARGUMENT, "CCITT mode 0x%x", mode);
   if (!file || file == INVALID_HANDLE_VALUE) return Fail(TW_TIFF_ERROR_ARGUMENT, "no file handle");
+  if (width == 0 || height == 0) return Fail(TW_TIFF_ERROR_DEFINITION, "an image of %u x %u pixels", width, height);
+  if (width > kMaxImageSide || height > kMaxImageSide || std::uint64_t(width) * height > tw::codec::kMaxPixels)
+    return Fail(TW_TIFF_ERROR_DEFINITION, "the image (%u x %u) is too large", width, height);
 
-  enum : WORD { kShort = 3, kLong = 4 };
-  std::uint16_t compression = group == TW_CCITT_GROUP4 ? COMPRESSION_CCITTFAX4
-                              : noEol                  ? COMPRESSION_CCITTRLE
-                                                       : COMPRESSION_CCITTFAX3;
-  ImageDef def;
-  bool ok = def.SetValue(TIFFTAG_IMAGEWIDTH, kLong, width) && def.SetValue(TIFFTAG_IMAGELENGTH, kLong, height) &&
-            def.SetValue(TIFFTAG_BITSPERSAMPLE, kShort, 1) && def.SetValue(TIFFTAG_SAMPLESPERPIXEL, kShort, 1) &&
-            def.SetValue(TIFFTAG_PHOTOMETRIC, kShort, PHOTOMETRIC_MINISWHITE) &&
-            def.SetValue(TIFFTAG_COMPRESSION, kShort, compression) &&
-            def.SetValue(TIFFTAG_ROWSPERSTRIP, kLong, height) &&
-            // libtiff's 2-D coder takes K from the vertical resolution: fine (> 150 dpi) gives K = 4.
-            def.SetValue(TIFFTAG_YRESOLUTION, kLong, 196) && def.SetValue(TIFFTAG_XRESOLUTION, kLong, 204);
-  if (compression == COMPRESSION_CCITTFAX3)
-    ok = ok && def.SetValue(TIFFTAG_GROUP3OPTIONS, kLong, twoD ? GROUP3OPT_2DENCODING : 0);
-  if (!ok) return Fail(TW_TIFF_ERROR_ARGUMENT, "image %u x %u", width, height);
-
-  VectorStream buffer;
-  EncodeOptions options;
-  // Group 3 streams end with RTC; FAXMODE_CLASSIC keeps it (TIFF leaves it out).
-  if (compression == COMPRESSION_CCITTFAX3) options.faxMode = FAXMODE_CLASSIC;
-  if (!EncodeImage(buffer, def, rows, "CCITT data", options)) return false;
-
-  LibTiff lib(buffer, "r", "CCITT data");
-  TIFF* t = lib.Get();
-  std::uint64_t* counts = nullptr;
-  if (!t || !TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts)
-    return Fail(TW_TIFF_ERROR_ENCODE, "the coded strip cannot be read back");
-  std::vector<BYTE> strip;
-  try {
-    strip.resize(static_cast<std::size_t>(counts[0]));
-  } catch (const std::bad_alloc&) {
-    return Fail(TW_TIFF_ERROR_MEMORY, "no memory for %llu coded bytes", static_cast<unsigned long long>(counts[0]));
+  // Group 3 streams end with RTC. 2-D rows take K = 4 (fine resolution).
+  FaxCoding coding;
+  if (group == TW_CCITT_GROUP4) {
+    coding.scheme = FaxCoding::Scheme::Group4;
+  } else if (noEol) {
+    coding.scheme = FaxCoding::Scheme::ModifiedHuffman;
+  } else {
+    coding.scheme = FaxCoding::Scheme::Group3;
+    coding.twoD = twoD;
+    coding.k = 4;
+    coding.rtc = true;
   }
-  if (!strip.empty() && TIFFReadRawStrip(t, 0, strip.data(), static_cast<tmsize_t>(strip.size())) !=
-                            static_cast<tmsize_t>(strip.size()))
-    return Fail(TW_TIFF_ERROR_ENCODE, "the coded strip cannot be read back");
-  if (!tw::codec::WriteAll(file, strip.data(), strip.size()))
-    return Fail(TW_TIFF_ERROR_WRITE, "writing %zu coded bytes (Win32 error %u)", strip.size(), GetLastError());
+  try {
+    std::vector<BYTE> row(RowBufferBytes(width, 1), 0);
+    FaxCoder coder(width, coding);
+    coder.BeginStrip();
+    for (DWORD r = 0; r < height; ++r) {
+      int rc = rows(row.data(), r);
+      if (rc == kRowFailureReported) return false;
+      if (rc != 0) return Fail(TW_TIFF_ERROR_ROW_SOURCE, "it returned %d for row %u", rc, r);
+      coder.AddRow(row.data());
+    }
+    coder.EndStrip();
+    std::span<BYTE> data = coder.Bytes();
+    if (!tw::codec::WriteAll(file, data.data(), data.size()))
+      return Fail(TW_TIFF_ERROR_WRITE, "writing %zu coded bytes (Win32 error %u)", data.size(), GetLastError());
+  } catch (const std::bad_alloc&) {
+    return Fail(TW_TIFF_ERROR_MEMORY, "no memory to code %u x %u pixels", width, height);
+  }
   return true;
 }
 

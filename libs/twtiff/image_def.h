@@ -38,8 +38,10 @@ class ImageDef {
   std::map<WORD, TagValue> tags_;
 };
 
+// The largest image side the library writes (pixels).
+inline constexpr std::uint32_t kMaxImageSide = 1u << 20;
+
 struct EncodeOptions {
-  int faxMode = -1;  // TIFFTAG_FAXMODE when not negative
   int jpegQuality = 75;
 };
 

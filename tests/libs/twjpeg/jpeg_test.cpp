@@ -111,12 +111,14 @@ class JpegTest : public ::testing::Test {
   SetTiffDllName_PROC setTiff_ = module_.Proc<SetTiffDllName_PROC>("SetTiffDllName");
 };
 
-TEST_F(JpegTest, ExportsAndTheBuildWithoutSave) {
-  codectest::Module lacking(u"TwJpegNoSave.dll");
+TEST_F(JpegTest, ExportsAndTheBuildsWithoutASave) {
+  codectest::Module lacking(u"TwJpegNoSave.dll"), lackingEx(u"TwJpegNoSaveEx.dll");
   ASSERT_NE(lacking.Get(), nullptr);
+  ASSERT_NE(lackingEx.Get(), nullptr);
   for (const char* name : {"SetTiffDllName", "SaveDIBInJPEGFileW", "SaveDIBInJPEGFileExW", "LoadJPEGIntoDIBW"}) {
     EXPECT_NE(GetProcAddress(module_.Get(), name), nullptr) << name;
     EXPECT_EQ(GetProcAddress(lacking.Get(), name) == nullptr, std::string(name) == "SaveDIBInJPEGFileW") << name;
+    EXPECT_EQ(GetProcAddress(lackingEx.Get(), name) == nullptr, std::string(name) == "SaveDIBInJPEGFileExW") << name;
   }
 }
 
