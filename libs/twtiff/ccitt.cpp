@@ -12,13 +12,21 @@
 namespace twtiff {
 
 bool EncodeCcitt(HANDLE file, DWORD width, DWORD height, DWORD mode, const RowSource& rows) {
+  if (!file || file == INVALID_HANDLE_VALUE) return Fail(TW_TIFF_ERROR_ARGUMENT, "no file handle");
+  std::vector<BYTE> strip;
+  if (!EncodeCcittData(width, height, mode, rows, strip)) return false;
+  if (!tw::codec::WriteAll(file, strip.data(), strip.size()))
+    return Fail(TW_TIFF_ERROR_WRITE, "writing %zu coded bytes (Win32 error %u)", strip.size(), GetLastError());
+  return true;
+}
+
+bool EncodeCcittData(DWORD width, DWORD height, DWORD mode, const RowSource& rows, std::vector<BYTE>& strip) {
   DWORD group = mode & 0xFFFF;
   DWORD flags = mode & ~DWORD(0xFFFF);
   bool twoD = flags & TW_CCITT_2D, noEol = flags & TW_CCITT_NO_EOL;
   if ((group != TW_CCITT_GROUP3 && group != TW_CCITT_GROUP4) || (flags & ~DWORD(TW_CCITT_2D | TW_CCITT_NO_EOL)) ||
       (group == TW_CCITT_GROUP3 && twoD && noEol))
     return Fail(TW_TIFF_ERROR_ARGUMENT, "CCITT mode 0x%x", mode);
-  if (!file || file == INVALID_HANDLE_VALUE) return Fail(TW_TIFF_ERROR_ARGUMENT, "no file handle");
 
   enum : WORD { kShort = 3, kLong = 4 };
   std::uint16_t compression = group == TW_CCITT_GROUP4 ? COMPRESSION_CCITTFAX4
@@ -47,7 +55,6 @@ bool EncodeCcitt(HANDLE file, DWORD width, DWORD height, DWORD mode, const RowSo
   std::uint64_t* counts = nullptr;
   if (!t || !TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts)
     return Fail(TW_TIFF_ERROR_ENCODE, "the coded strip cannot be read back");
-  std::vector<BYTE> strip;
   try {
     strip.resize(static_cast<std::size_t>(counts[0]));
   } catch (const std::bad_alloc&) {
@@ -56,8 +63,6 @@ bool EncodeCcitt(HANDLE file, DWORD width, DWORD height, DWORD mode, const RowSo
   if (!strip.empty() && TIFFReadRawStrip(t, 0, strip.data(), static_cast<tmsize_t>(strip.size())) !=
                             static_cast<tmsize_t>(strip.size()))
     return Fail(TW_TIFF_ERROR_ENCODE, "the coded strip cannot be read back");
-  if (!tw::codec::WriteAll(file, strip.data(), strip.size()))
-    return Fail(TW_TIFF_ERROR_WRITE, "writing %zu coded bytes (Win32 error %u)", strip.size(), GetLastError());
   return true;
 }
 
