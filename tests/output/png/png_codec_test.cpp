@@ -152,6 +152,13 @@ TEST_F(PngTest, FailuresLeaveTheirErrorAndNoFile) {
   EXPECT_EQ(GetPNGLastError(nullptr), TW_PNG_ERROR_WRITE);
   EXPECT_FALSE(LastErrorText().empty());
   EXPECT_FALSE(std::filesystem::exists(Host(u"C:\\Out\\full.png")));
+  // Pixels that index past the DIB's three colours: libpng refuses the palette index.
+  Image shortTable = codectest::RandomImage(16, 4, 8, 1, 3);
+  for (auto& row : shortTable.rows) row.assign(row.size(), 200);
+  EXPECT_FALSE(Save(u"C:\\Out\\short.png", shortTable));
+  EXPECT_EQ(GetPNGLastError(nullptr), TW_PNG_ERROR_WRITE);
+  EXPECT_NE(LastErrorText().find("palette"), std::string::npos) << LastErrorText();
+  EXPECT_FALSE(std::filesystem::exists(Host(u"C:\\Out\\short.png")));
   // An existing file is replaced by a good page.
   EXPECT_TRUE(Save(u"C:\\Out\\keep.png", img));
   ExpectPixels(u"C:\\Out\\keep.png", img);
