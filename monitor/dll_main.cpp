@@ -8,10 +8,9 @@
 #include "core/log/tw_log.h"
 #include "monitor/monitor_globals.h"
 #include "core/thread_state.h"
+#include "output/gif/gif_writer.h"
+#include "output/png/png_codec.h"
 #include "tw/modulekit.h"
-
-BOOL TwGIFMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
-BOOL TwPNGMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
 
 TW_RESOURCES(EventMessageTable(),
              tw::res::Strings({{tw::monitor::IDS_MONITOR_NAME_PDF, u"Tarnwick Port Monitor"}}),
@@ -24,9 +23,9 @@ TW_RESOURCES(EventMessageTable(),
 
 using tw::monitor::Globals;
 
-TW_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  if (!TwGIFMain(instance, reason, reserved)) LogInstall(u"DllMain: ERROR: TwGIFMain failed!");
-  if (!TwPNGMain(instance, reason, reserved)) LogInstall(u"DllMain: ERROR: TwPNGMain failed!");
+TW_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (!TwGIFMain(instance, reason)) LogInstall(u"DllMain: ERROR: TwGIFMain failed!");
+  if (!TwPNGMain(reason)) LogInstall(u"DllMain: ERROR: TwPNGMain failed!");
   auto& g = Globals();
   switch (reason) {
     case DLL_PROCESS_ATTACH:

@@ -21,6 +21,9 @@ packages=(
   # independent checks of the codec libraries' output (tiffinfo, tiffdump,
   # tiffcp, fax2tiff; djpeg; jpeginfo)
   libtiff-tools libjpeg-turbo-progs jpeginfo
+  # and of the PNG and GIF encoders (pngcheck; pngtopam, giftopnm, pnmtopng,
+  # pamtopng; gifsicle; giftext)
+  pngcheck netpbm gifsicle giflib-tools
   # time zones the time tests switch between (TZ=America/New_York ...)
   tzdata
   # fonts metric-compatible with the faces printed documents ask for

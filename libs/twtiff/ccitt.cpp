@@ -14,13 +14,21 @@
 namespace twtiff {
 
 bool EncodeCcitt(HANDLE file, DWORD width, DWORD height, DWORD mode, const RowSource& rows) {
+  if (!file || file == INVALID_HANDLE_VALUE) return Fail(TW_TIFF_ERROR_ARGUMENT, "no file handle");
+  std::vector<BYTE> strip;
+  if (!EncodeCcittData(width, height, mode, rows, strip)) return false;
+  if (!tw::codec::WriteAll(file, strip.data(), strip.size()))
+    return Fail(TW_TIFF_ERROR_WRITE, "writing %zu coded bytes (Win32 error %u)", strip.size(), GetLastError());
+  return true;
+}
+
+bool EncodeCcittData(DWORD width, DWORD height, DWORD mode, const RowSource& rows, std::vector<BYTE>& strip) {
   DWORD group = mode & 0xFFFF;
   DWORD flags = mode & ~DWORD(0xFFFF);
   bool twoD = flags & TW_CCITT_2D, noEol = flags & TW_CCITT_NO_EOL;
   if ((group != TW_CCITT_GROUP3 && group != TW_CCITT_GROUP4) || (flags & ~DWORD(TW_CCITT_2D | TW_CCITT_NO_EOL)) ||
       (group == TW_CCITT_GROUP3 && twoD && noEol))
     return Fail(TW_TIFF_ERROR_ARGUMENT, "CCITT mode 0x%x", mode);
-  if (!file || file == INVALID_HANDLE_VALUE) return Fail(TW_TIFF_ERROR_ARGUMENT, "no file handle");
   if (width == 0 || height == 0) return Fail(TW_TIFF_ERROR_DEFINITION, "an image of %u x %u pixels", width, height);
   if (width > kMaxImageSide || height > kMaxImageSide || std::uint64_t(width) * height > tw::codec::kMaxPixels)
     return Fail(TW_TIFF_ERROR_DEFINITION, "the image (%u x %u) is too large", width, height);
@@ -49,8 +57,7 @@ bool EncodeCcitt(HANDLE file, DWORD width, DWORD height, DWORD mode, const RowSo
     }
     coder.EndStrip();
     std::span<BYTE> data = coder.Bytes();
-    if (!tw::codec::WriteAll(file, data.data(), data.size()))
-      return Fail(TW_TIFF_ERROR_WRITE, "writing %zu coded bytes (Win32 error %u)", data.size(), GetLastError());
+    strip.assign(data.begin(), data.end());
   } catch (const std::bad_alloc&) {
     return Fail(TW_TIFF_ERROR_MEMORY, "no memory to code %u x %u pixels", width, height);
   }

@@ -7,6 +7,7 @@
 #include "ccitt.h"
 #include "cisco.h"
 #include "dib_tiff.h"
+#include "modca_file.h"
 #include "tiff_errors.h"
 #include "tiff_file.h"
 #include "tw/modulekit.h"
@@ -158,16 +159,21 @@ TW_EXPORT BOOL WINAPI EncodeCcittImage(HANDLE file, DWORD width, DWORD height, D
   });
 }
 
-TW_EXPORT int WINAPI SaveDIBInIOCAFormatW(LPCWSTR, HGLOBAL, int, int) {
-  twtiff::BeginOperation();
-  Fail(TW_TIFF_ERROR_NOT_AVAILABLE, "IOCA output is not built in this library");
-  return TW_TIFF_ERROR_NOT_AVAILABLE;
+// 0 on success, else the error code the thread's error holds.
+TW_EXPORT int WINAPI SaveDIBInIOCAFormatW(LPCWSTR fileName, HGLOBAL dib, int compression, int quality) {
+  BOOL ok = Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    if (!fileName) return Fail(TW_TIFF_ERROR_ARGUMENT, "no file name");
+    return twtiff::modca::SaveIocaFile(fileName, dib, compression, quality);
+  });
+  return ok ? TW_TIFF_ERROR_NONE : twtiff::LastError();
 }
 
-TW_EXPORT int WINAPI InsertMODCAPageW(LPCWSTR, int, HGLOBAL, int, int) {
-  twtiff::BeginOperation();
-  Fail(TW_TIFF_ERROR_NOT_AVAILABLE, "MO:DCA output is not built in this library");
-  return TW_TIFF_ERROR_NOT_AVAILABLE;
+TW_EXPORT int WINAPI InsertMODCAPageW(LPCWSTR fileName, int position, HGLOBAL dib, int compression, int quality) {
+  BOOL ok = Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    if (!fileName) return Fail(TW_TIFF_ERROR_ARGUMENT, "no file name");
+    return twtiff::modca::InsertModcaPage(fileName, position, dib, compression, quality);
+  });
+  return ok ? TW_TIFF_ERROR_NONE : twtiff::LastError();
 }
 
 TW_EXPORT HGLOBAL WINAPI LoadTiffIntoDIBW(LPCWSTR path, int image, DWORD flags) {

@@ -37,6 +37,7 @@ const char* CodeText(int code) {
     case TW_TIFF_ERROR_DIB: return "Invalid page bitmap";
     case TW_TIFF_ERROR_NOT_AVAILABLE: return "Operation not available in this library";
     case TW_TIFF_ERROR_ROW_SOURCE: return "The row function failed";
+    case TW_TIFF_ERROR_NOT_MODCA: return "Not a MO:DCA document the library can add to";
   }
   return "Unknown TIFF library error";
 }

@@ -84,6 +84,7 @@ static_assert(offsetof(TW_TIFF_FILE_INFO, dwImageCount) == 264);
 #define TW_TIFF_ERROR_DIB 12            // the page DIB is invalid
 #define TW_TIFF_ERROR_NOT_AVAILABLE 13  // the operation is not built in this library
 #define TW_TIFF_ERROR_ROW_SOURCE 14     // the row function reported a failure
+#define TW_TIFF_ERROR_NOT_MODCA 15      // the file is not a MO:DCA document InsertMODCAPageW can add to
 #define TW_TIFF_ERROR_TEXT_SIZE 1024    // TiffErrorString's buffer
 
 // Schemes of SaveDIBInTiffFileW. 1-bit pages are bilevel (grey tables) or
@@ -157,9 +158,28 @@ typedef BOOL(WINAPI* MoveLastImageFast_PROC)(HTWTIFF tiff, int position, DWORD r
 // Writes CCITT-coded rows at the file handle's position (see the modes above).
 typedef BOOL(WINAPI* EncodeCcittImage_PROC)(HANDLE file, DWORD width, DWORD height, DWORD mode, LPVOID context,
                                             TW_TIFF_ROW_PROC rowProc);
-// Not built in this library yet: both return TW_TIFF_ERROR_NOT_AVAILABLE
-// (0 would be success) and leave that code and its text.
+// IOCA and MO:DCA pages. Both files are MO:DCA documents (0x5A before each
+// structured field) with one page per image; each page holds one IOCA image
+// object whose segment carries the page (docs/codecs.md has the layout).
+// 1-bit pages are bilevel (a set point is the darker table colour), pages of
+// up to 8 bits with a grey table are 8-bit grey (0 black), the rest 24-bit
+// RGB; pages are at most 32767 points each way. `compression` is
+// TW_IOCA_COMPRESSION_DEFAULT (Group 4 for bilevel pages, JPEG for grey and
+// colour) or an IOCA compression id below; `quality` (1 to 100) is the JPEG
+// quality. Both return 0 on success, else the error code (also TiffError).
+#define TW_IOCA_COMPRESSION_DEFAULT 0
+#define TW_IOCA_COMPRESSION_NONE 0x03  // rows padded to whole bytes
+#define TW_IOCA_COMPRESSION_G4 0x82    // bilevel pages only (T.6 MMR)
+#define TW_IOCA_COMPRESSION_JPEG 0x83  // grey and colour pages only
+#define TW_MODCA_AFTER_LAST_PAGE (-1)
+// Writes the page as a one-page document, replacing the file; a failed save
+// leaves no file.
 typedef int(WINAPI* SaveDIBInIOCAFormatW_PROC)(LPCWSTR fileName, HGLOBAL dib, int compression, int quality);
+// Adds the page after the last page of the document in the file (`position`
+// TW_MODCA_AFTER_LAST_PAGE, or the number of pages already there; other
+// positions are refused); a missing or empty file starts a new document. The
+// whole document is checked first (TW_TIFF_ERROR_NOT_MODCA, file untouched);
+// a failed write leaves the document as it was.
 typedef int(WINAPI* InsertMODCAPageW_PROC)(LPCWSTR fileName, int position, HGLOBAL dib, int compression,
                                            int quality);
 // Reads image `image` (0 = the first) of a TIFF file into a new page DIB
