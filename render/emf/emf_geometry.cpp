@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "job/devmode/devmode_access.h"
@@ -92,6 +93,12 @@ std::optional<TargetSize> ComputeTargetSize(const TargetSizeInputs& in) {
   out.paperWidth = TruncToLong(static_cast<double>(in.reference.cx) / e * 254 + 0.5);
   out.paperLength = TruncToLong(static_cast<double>(in.reference.cy) / d * 254 + 0.5);
   return out;
+}
+
+bool ScaledRendering(LONG xDpi, LONG yDpi, bool faxOutput, DWORD faxMode, bool separatorOrCover) {
+  bool scale = std::abs(xDpi - yDpi) > 10;
+  if (faxOutput) scale = (scale && faxMode == 3) || faxMode == 4;
+  return scale || separatorOrCover;
 }
 
 LONG BitmapGeometry::XPelsPerMeter() const { return PelsPerMeter(xDpi); }

@@ -51,6 +51,12 @@ struct TargetSize {
 // job's resolution; empty when the reference size is not positive.
 std::optional<TargetSize> ComputeTargetSize(const TargetSizeInputs& in);
 
+// Whether a metafile page is drawn at the metafile's own resolution and
+// stretched onto the page: when the two resolutions differ by more than 10
+// (with fax output only in FaxMode 3, and always in FaxMode 4), and always
+// for the barcode separator page and cover pages.
+bool ScaledRendering(LONG xDpi, LONG yDpi, bool faxOutput, DWORD faxMode, bool separatorOrCover);
+
 // The render bitmap of a page.
 struct BitmapGeometry {
   LONG width = 0;

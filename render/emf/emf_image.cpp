@@ -61,8 +61,8 @@ void ClearRowPadding(BYTE* row, std::size_t stride, LONG width, WORD bits) {
 
 PageSettings ReadPageSettings(CTWJob& job, const TarnwickDEVMODE* dm) {
   PageSettings s;
-  auto scope = job.SettingsScope();
-  st::EffectiveContext ctx{scope, dm, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE};
+  s.scope = job.SettingsScope();
+  st::EffectiveContext ctx{s.scope, dm, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE};
   s.roles = GetPageRoles(job);
   s.format = st::EffectiveFileFormat(ctx);
   s.vectorFormat = s.format >= 36 && s.format <= 41;
@@ -95,11 +95,10 @@ PageSettings ReadPageSettings(CTWJob& job, const TarnwickDEVMODE* dm) {
   return s;
 }
 
-DcPtr CreatePrinterDC(CTWJob& job, TarnwickDEVMODE* dm, bool keepInterfaceId) {
+DcPtr CreatePrinterDC(CTWJob& job, TarnwickDEVMODE* dm, const st::SettingsScope& scope, bool keepInterfaceId) {
   std::optional<TarnwickDEVMODE> copy;
   if (dm) copy = *dm;
   std::optional<DWORD> interfaceId;
-  auto scope = job.SettingsScope();
   if (keepInterfaceId) interfaceId = st::Read(scope, st::MessagingInterfaceId);
   DcPtr dc(CreateDCW(u"WINSPOOL", job.m_szPrinterName, nullptr,
                      copy ? reinterpret_cast<const DEVMODEW*>(&*copy) : nullptr));
@@ -415,7 +414,7 @@ BOOL CEMFImage::RenderMetaFile(HENHMETAFILE emf, TarnwickDEVMODE* pDevMode, cons
                                const BoundsTrim& trim, SIZE scaled, LONG referencePpm, BOOL bCompanion,
                                BOOL bRegisterFonts, BOOL bNoText) {
   CTWJob& job = *m_pJob;
-  DcPtr printer = CreatePrinterDC(job, pDevMode, settings.useWindowsSessionId);
+  DcPtr printer = CreatePrinterDC(job, pDevMode, settings.scope, settings.useWindowsSessionId);
   if (!printer) return FALSE;
   DcPtr memory(CreateCompatibleDC(printer.get()));
   if (!memory) return FALSE;
@@ -429,14 +428,10 @@ BOOL CEMFImage::RenderMetaFile(HENHMETAFILE emf, TarnwickDEVMODE* pDevMode, cons
 
   // Pages whose two resolutions differ are drawn at the metafile's own
   // resolution and stretched onto the page.
-  const LONG X = dmns::GetXDPI(pDevMode), Y = dmns::GetYDPI(pDevMode);
-  bool scale = std::abs(X - Y) > 10;
-  if (pDevMode && (pDevMode->Flags & dmns::flags::FaxOutput)) {
-    DWORD faxMode = dmns::GetFaxMode(pDevMode);
-    scale = (scale && faxMode == 3) || faxMode == 4;
-  }
   const PageRoles& roles = settings.roles;
-  if (roles.barcodeSeparator || roles.cover) scale = true;
+  bool scale = ScaledRendering(dmns::GetXDPI(pDevMode), dmns::GetYDPI(pDevMode),
+                               pDevMode && (pDevMode->Flags & dmns::flags::FaxOutput), dmns::GetFaxMode(pDevMode),
+                               roles.barcodeSeparator || roles.cover);
   DcPtr scaleDc;
   BitmapPtr scaledBitmap;
   if (scale) {

@@ -191,7 +191,7 @@ BOOL IsBlankPage(HGLOBAL hData, CTWJob* pJob, BOOL bRaw) {
   if (BoundsEmpty(bounds)) return TRUE;
   if (!pJob) return FALSE;
   TarnwickDEVMODE copy = pJob->m_DevMode;
-  DcPtr printer = CreatePrinterDC(*pJob, &copy, false);
+  DcPtr printer = CreatePrinterDC(*pJob, &copy, pJob->SettingsScope(), false);
   DcPtr memory(CreateCompatibleDC(nullptr));
   HeaderPtr header(CEMFImage::FillBITMAPINFO2(nullptr, &pJob->m_DevMode, size.cx, size.cy, ppm, ppm));
   if (!printer || !memory || !header) return FALSE;

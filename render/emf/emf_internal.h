@@ -68,6 +68,7 @@ class GdiMutexScope {
 
 // What one page reads from the settings, afresh for every page.
 struct PageSettings {
+  tw::settings::SettingsScope scope;  // the job's settings, as the page found them
   PageRoles roles;
   DWORD format = 4;
   bool vectorFormat = false;
@@ -91,8 +92,10 @@ struct PageSettings {
 PageSettings ReadPageSettings(CTWJob& job, const TarnwickDEVMODE* dm);
 
 // The job's printer context on a copy of the record, with the messaging
-// interface ID kept when the Windows session ID is in use. Null: none.
-DcPtr CreatePrinterDC(CTWJob& job, TarnwickDEVMODE* dm, bool keepInterfaceId);
+// interface ID (of `scope`) kept when the Windows session ID is in use.
+// Null: none.
+DcPtr CreatePrinterDC(CTWJob& job, TarnwickDEVMODE* dm, const tw::settings::SettingsScope& scope,
+                      bool keepInterfaceId);
 
 // The shortest metafile header (without its pixel-format and micrometre fields).
 inline constexpr std::size_t kMinEmfHeaderSize = 88;

@@ -36,7 +36,7 @@ BOOL CEMFImage::CreateFromRawData(HGLOBAL hData, TarnwickDEVMODE* pDevMode, CTWJ
 
 BOOL CEMFImage::RenderRawBands(HGLOBAL hData, TarnwickDEVMODE* pDevMode, const PageSettings& settings) {
   CTWJob& job = *m_pJob;
-  DcPtr printer = CreatePrinterDC(job, pDevMode, settings.useWindowsSessionId);
+  DcPtr printer = CreatePrinterDC(job, pDevMode, settings.scope, settings.useWindowsSessionId);
   if (!printer) return FALSE;
   DcPtr memory(CreateCompatibleDC(printer.get()));
   if (!memory) return FALSE;
@@ -72,13 +72,6 @@ BOOL CEMFImage::RenderRawBands(HGLOBAL hData, TarnwickDEVMODE* pDevMode, const P
   const DWORD barcodeFlags = pDevMode ? pDevMode->BarcodeFlags : 0;
   HDC dc = memory.get();
   for (LONG offset = 0; offset < pageHeight; offset += band) {
-    const LONG rows = std::min(band, pageHeight - offset);
-    // The raw rows that make these page rows, counted from the raw page's
-    // top (StretchDIBits counts a bottom-up DIB's rows from its bottom).
-    const LONG srcTop = static_cast<LONG>(std::int64_t{offset} * rawHeight / pageHeight);
-    LONG srcEnd = static_cast<LONG>((std::int64_t{offset} + rows) * rawHeight / pageHeight);
-    srcEnd = std::clamp(srcEnd, srcTop + 1, rawHeight);
-    const LONG srcTopClamped = std::min(srcTop, srcEnd - 1);
     {
       SelectGuard brush(dc, GetStockObject(WHITE_BRUSH));
       SelectGuard bitmap(dc, render);
@@ -90,10 +83,12 @@ BOOL CEMFImage::RenderRawBands(HGLOBAL hData, TarnwickDEVMODE* pDevMode, const P
       }
       SetWindowOrgEx(dc, 0, 0, nullptr);
       SetStretchBltMode(dc, BLACKONWHITE);
+      // The band takes its rows of one stretch of the whole raw page onto
+      // the whole page, so that the bands meet exactly whatever the sizes.
       if (roles.barcodeSeparator) {
         PatBlt(dc, 0, 0, width, band, PATCOPY);
-      } else if (!StretchDIBits(dc, 0, 0, width, rows, 0, layout->topDown ? srcTopClamped : rawHeight - srcEnd,
-                                layout->width, srcEnd - srcTopClamped, rawBits, rawInfo, DIB_RGB_COLORS, SRCCOPY)) {
+      } else if (!StretchDIBits(dc, 0, -offset, width, pageHeight, 0, 0, layout->width, rawHeight, rawBits, rawInfo,
+                                DIB_RGB_COLORS, SRCCOPY)) {
         Trace(u"CEMFImage::CreateFromRawData: StretchDIBits FAILED (%d)", GetLastError());
       }
       SetWindowOrgEx(dc, 0, offset, nullptr);

@@ -74,7 +74,8 @@ HENHMETAFILE CEMFImage::ReadMetaFileFromRawData(HGLOBAL hData, TarnwickDEVMODE* 
     return nullptr;
   }
   auto scope = pJob->SettingsScope();
-  DcPtr printer = CreatePrinterDC(*pJob, pDevMode, tw::settings::Read(scope, tw::settings::MessagingUseWindowsSessionId));
+  DcPtr printer =
+      CreatePrinterDC(*pJob, pDevMode, scope, tw::settings::Read(scope, tw::settings::MessagingUseWindowsSessionId));
   if (!printer) return nullptr;
   RECT frame{0, 0, GetDeviceCaps(printer.get(), HORZSIZE) * 100, GetDeviceCaps(printer.get(), VERTSIZE) * 100};
   HDC meta = CreateEnhMetaFileW(printer.get(), nullptr, &frame, nullptr);
