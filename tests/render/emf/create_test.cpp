@@ -120,4 +120,20 @@ TEST_F(CreateTest, SameBytesOnEveryRunWithTheRenderBitmapKept) {
   EXPECT_FALSE(Black(*dib, 0, 0));
 }
 
+TEST_F(CreateTest, NoHandleOrBlockOutlivesThePage) {
+  TarnwickDEVMODE dm = Record();
+  auto page = TextPage(dm);
+  Render(page, dm);  // first use of the settings store and the font caches
+  ReleaseRenderBitmapCache();
+  twtest::LeakGuard guard;
+  for (DWORD mode : {0u, 1u, 3u}) {
+    TarnwickDEVMODE each = Record(300, 300, mode);
+    EXPECT_TRUE(Render(page, each));
+    Block raw(twtest::DibBytes(100, 50, 24).bytes);
+    CEMFImage image;
+    EXPECT_TRUE(image.CreateFromRawData(raw.get(), &each, job_.get()));
+  }
+  ReleaseRenderBitmapCache();
+}
+
 }  // namespace
