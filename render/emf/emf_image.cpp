@@ -14,6 +14,7 @@
 #include "render/emf/emf_internal.h"
 #include "render/render_setup.h"
 #include "tw/packed_dib.h"
+#include "tw/wingdi_emf.h"
 
 namespace st = tw::settings;
 namespace dmns = tw::devmode;
@@ -140,8 +141,6 @@ void CallEnableEudc() {
   FreeLibrary(gdi);
 }
 
-bool IsFontRecordProc(const ENHMETARECORD* r) { return r->iType == EMR_EXTCREATEFONTINDIRECTW; }
-
 struct FontCheck {
   CTWJob* job;
   HDC printer;
@@ -154,10 +153,10 @@ int CALLBACK FontFoundProc(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM fo
 
 // Every face of the page that the printer does not know is reported.
 int CALLBACK FontCheckProc(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPARAM param) {
-  if (!IsFontRecordProc(record) || record->nSize < 12 + sizeof(LOGFONTW)) return 1;
+  if (record->iType != EMR_EXTCREATEFONTINDIRECTW || record->nSize < EMR_EXTCREATEFONTINDIRECTW_MIN_SIZE) return 1;
   auto& check = *reinterpret_cast<FontCheck*>(param);
   LOGFONTW lf;
-  std::memcpy(&lf, reinterpret_cast<const BYTE*>(record) + 12, sizeof lf);
+  std::memcpy(&lf, reinterpret_cast<const BYTE*>(record) + offsetof(EMREXTCREATEFONTINDIRECTW, elfw), sizeof lf);
   WCHAR face[LF_FACESIZE + 1] = {};
   std::memcpy(face, lf.lfFaceName, sizeof lf.lfFaceName);
   if (_wcsnicmp(face, u"system", 6) == 0) return 1;
