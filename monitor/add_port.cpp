@@ -40,8 +40,8 @@ INT_PTR CALLBACK AddPortDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }  // namespace
 
 BOOL devAddPort(LPCWSTR callerName) {
-  CPortList& list = PortList();
-  list.Lock();
+  // The name is asked for before the list is locked: a dialog nobody answers
+  // must not hold up every spooler thread's EnumPorts and OpenPort.
   LogInstall(u"AddPort called (Port name: %s)", callerName ? callerName : u"");
   WCHAR name[kNameUnits] = {};
   GetPrivateProfileStringW(u"PortName", u"PortName", u"", name, kNameUnits, u"TwMonitor.ini");
@@ -52,12 +52,13 @@ BOOL devAddPort(LPCWSTR callerName) {
     // An empty name is no port name either (the registry would take it as
     // the key's default value).
     if (answer == 0 || name[0] == 0) {
-      list.Unlock();
       LogInstall(u"! Error: Could not read port name from TwMonitor.ini!");
       LogInstall(u"AddPort failed (return FALSE)");
       return FALSE;
     }
   }
+  CPortList& list = PortList();
+  list.Lock();
   if (list.TW_GetPortInfo(name)) {
     list.Unlock();
     MessageBoxW(nullptr, u"Cannot add port! The specified port already exists.", u"Message", MB_OK);

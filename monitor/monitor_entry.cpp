@@ -98,6 +98,9 @@ BOOL WINAPI devReadPort(HANDLE hPort, LPBYTE, DWORD, LPDWORD) {
 }
 
 BOOL WINAPI devEndDocPort(HANDLE hPort) {
+  // A header cut off at the end of the document must not stay with the
+  // thread (nor be put in front of another port's next block).
+  tw::core::ClearCommandHeader();
   if (!hPort) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -112,9 +115,22 @@ BOOL WINAPI TW_XcvOpenPort(HANDLE, LPCWSTR pszObject, ACCESS_MASK, PHANDLE phXcv
   if (!xcv) return FALSE;
   xcv->pszObject = reinterpret_cast<LPWSTR>(xcv + 1);
   std::memcpy(xcv->pszObject, pszObject, 2 * (len + 1));
-  xcv->pPortInfo = PortList().TW_GetPortInfo(pszObject);
+  // The handle counts its port, so that the port is not deleted under it.
+  CPortList& list = PortList();
+  list.Lock();
+  xcv->pPortInfo = list.TW_GetPortInfo(pszObject);
+  if (xcv->pPortInfo) xcv->pPortInfo->Open();
+  list.Unlock();
   *phXcv = xcv;
   return TRUE;
+}
+
+// Moves the handle's count from its port to `port` (caller holds the lock).
+void SetXcvPort(TW_XCV_HANDLE* xcv, CTWPortInfo* port) {
+  if (xcv->pPortInfo == port) return;
+  if (xcv->pPortInfo) xcv->pPortInfo->Close();
+  xcv->pPortInfo = port;
+  if (port) port->Open();
 }
 
 // Input data of an Xcv request as a string: bounded by its size, terminated.
@@ -132,10 +148,14 @@ DWORD WINAPI TW_XcvDataPort(HANDLE hXcv, LPCWSTR pszDataName, PBYTE pInputData, 
   auto* xcv = static_cast<TW_XCV_HANDLE*>(hXcv);
   std::u16string input = XcvString(pInputData, cbInputData);
   LPCWSTR name = pInputData ? input.c_str() : nullptr;
+  CPortList& list = PortList();
   if (wcscmp(pszDataName, u"AddPort") == 0) {
     if (tw::monitor::devAddPort(name)) {
-      xcv->pPortInfo = PortList().TW_GetPortInfo(name);
-      if (xcv->pPortInfo) {
+      list.Lock();
+      SetXcvPort(xcv, list.TW_GetPortInfo(name));
+      const bool found = xcv->pPortInfo != nullptr;
+      list.Unlock();
+      if (found) {
         LogInstall(u"XcvDataPort/AddPort succeeded");
       } else {
         LogInstall(u"! Error: TW_GetPortInfo returned NULL!");
@@ -145,7 +165,15 @@ DWORD WINAPI TW_XcvDataPort(HANDLE hXcv, LPCWSTR pszDataName, PBYTE pInputData, 
     return ERROR_SUCCESS;
   }
   if (wcscmp(pszDataName, u"DeletePort") == 0) {
-    if (PortList().DeletePort(name)) xcv->pPortInfo = nullptr;
+    // This handle's own count does not keep its port; once the port is gone
+    // the handle refers to nothing. Another port it refers to stays counted.
+    const bool own = name && xcv->pPortInfo && wcscmp(xcv->pPortInfo->m_pszPortName.get(), name) == 0;
+    SetLastError(ERROR_SUCCESS);
+    if (list.DeletePort(name, xcv->pPortInfo)) {
+      if (own) xcv->pPortInfo = nullptr;
+    } else if (GetLastError() == ERROR_BUSY) {
+      return ERROR_BUSY;
+    }
     return ERROR_SUCCESS;
   }
   if (wcscmp(pszDataName, u"MonitorUI") == 0) return ERROR_ACCESS_DENIED;

@@ -24,17 +24,6 @@ std::unique_ptr<WCHAR[]> CopyString(LPCWSTR text) {
   return copy;
 }
 
-// JOB_INFO_1 of a job: size query, then the call. Empty when not read.
-std::vector<BYTE> QueryJobInfo1(HANDLE printer, DWORD jobId, bool onlyAfterShortBuffer) {
-  DWORD needed = 0;
-  BOOL ok = GetJobW(printer, jobId, 1, nullptr, 0, &needed);
-  if (ok || needed == 0) return {};
-  if (onlyAfterShortBuffer && GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
-  std::vector<BYTE> info(needed, 0);
-  if (!GetJobW(printer, jobId, 1, info.data(), needed, &needed)) return {};
-  return info;
-}
-
 }  // namespace
 
 CTWPortInfo::CTWPortInfo() { wcscpy_s(m_szDescription, tw::monitor::kPortDescription); }
@@ -54,6 +43,8 @@ BOOL CTWPortInfo::Open() {
 }
 
 BOOL CTWPortInfo::Close() {
+  // A close without an open must not wrap the count and keep the port busy.
+  if (m_wOpenCount == 0) return TRUE;
   if (m_wOpenCount == 1) m_wPortState &= ~PORT_STATE_OPEN;
   --m_wOpenCount;
   return TRUE;
@@ -82,10 +73,9 @@ BOOL CTWPortInfo::StartDocPort(LPCWSTR printerName, DWORD jobId, DWORD, LPBYTE d
     std::memcpy(&name, docInfo, sizeof name);
     m_pCurrentJob->SetDocumentName(name);
   }
-  if (!printerName || !OpenPrinterW(const_cast<LPWSTR>(printerName), &m_hPrinter, nullptr))
-    m_hPrinter = INVALID_HANDLE_VALUE;
-  if (m_hPrinter != INVALID_HANDLE_VALUE) {
-    std::vector<BYTE> info = QueryJobInfo1(m_hPrinter, jobId, false);
+  m_hPrinter = tw::core::PrinterHandle(printerName);
+  if (m_hPrinter) {
+    std::vector<BYTE> info = m_hPrinter.QueryJob(jobId, 1);
     if (!info.empty()) {
       const auto* job = reinterpret_cast<const JOB_INFO_1W*>(info.data());
       // The spooler's document name wins over the one of the document info.
@@ -107,8 +97,13 @@ BOOL CTWPortInfo::WritePort(LPBYTE buffer, DWORD count, LPDWORD written) {
   }
   if (!m_pCurrentJob) return FALSE;
   DWORD consumed = 0;
-  if (!m_pCurrentJob->WritePort(buffer, count, &consumed) && m_hPrinter != INVALID_HANDLE_VALUE)
-    SetJobW(m_hPrinter, m_dwPortJobId, 0, nullptr, JOB_CONTROL_CANCEL);
+  const bool failedBefore = m_pCurrentJob->Document().Failed();
+  if (!m_pCurrentJob->WritePort(buffer, count, &consumed)) {
+    if (!failedBefore)
+      LogMessageCapture(TWLOG_ERROR, u"! Error: Job %u of printer %s failed during WritePort: the job is cancelled",
+                        m_dwPortJobId, m_pCurrentJob->PrinterName());
+    if (m_hPrinter) m_hPrinter.ControlJob(m_dwPortJobId, JOB_CONTROL_CANCEL);
+  }
   // The spooler always sees the whole block accepted.
   if (written) *written = count;
   return TRUE;
@@ -116,20 +111,29 @@ BOOL CTWPortInfo::WritePort(LPBYTE buffer, DWORD count, LPDWORD written) {
 
 BOOL CTWPortInfo::EndDocPort() {
   Trace(u"> CTWPortInfo::EndDocPort");
-  if (m_hPrinter != INVALID_HANDLE_VALUE) {
-    std::vector<BYTE> info = QueryJobInfo1(m_hPrinter, m_dwPortJobId, true);
-    const auto* job = info.empty() ? nullptr : reinterpret_cast<const JOB_INFO_1W*>(info.data());
-    if (job && (job->Status & JOB_STATUS_DELETING) && m_pCurrentJob) {
-      // The user deleted the job while it was being written.
+  std::vector<BYTE> info;
+  if (m_hPrinter) info = m_hPrinter.QueryJob(m_dwPortJobId, 1);
+  const auto* job = info.empty() ? nullptr : reinterpret_cast<const JOB_INFO_1W*>(info.data());
+  if (m_pCurrentJob) {
+    const tw::job::DocumentState& document = m_pCurrentJob->Document();
+    const bool deleted = job && (job->Status & JOB_STATUS_DELETING);
+    // A document that failed during WritePort ends here too, with the abort
+    // (its own cancel may have marked the job deleted); one that has ended
+    // was reported finished and is not aborted after that.
+    if ((deleted || document.Failed()) && !document.Ended()) {
+      LogMessageCapture(TWLOG_ERROR, u"! Error: Job %u of printer %s aborted: %s", m_dwPortJobId,
+                        m_pCurrentJob->PrinterName(),
+                        document.Failed() ? u"failed during WritePort" : u"deleted in the queue");
       if (m_pCurrentJob->GroupFilesEnabled()) m_pCurrentJob->WritePrintStatus(u"Print job was aborted");
       m_pCurrentJob->AbortDoc();
       SendMessageToClients(*m_pCurrentJob, 5, u"Print job was aborted");
     }
+  }
+  if (m_hPrinter) {
     // The job always leaves the queue when its document ends.
-    SetJobW(m_hPrinter, m_dwPortJobId, 0, nullptr, JOB_CONTROL_CANCEL);
+    m_hPrinter.ControlJob(m_dwPortJobId, JOB_CONTROL_CANCEL);
     if (m_pCurrentJob) SendStatistics(*m_pCurrentJob, job);
-    ClosePrinter(m_hPrinter);
-    m_hPrinter = INVALID_HANDLE_VALUE;
+    m_hPrinter.Close();
   }
   m_wPortState &= ~PORT_STATE_DOC_STARTED;
   m_pCurrentJob.reset();

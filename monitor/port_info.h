@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "core/printer_handle.h"
 #include "monitor/monitor_globals.h"
 
 class CTWJob;
@@ -31,13 +32,18 @@ class CTWPortInfo final {
 
   // Copies the name and the path (the registry value's data); FALSE when out of memory.
   BOOL InitializePort(LPCWSTR name, LPCWSTR path);
+  // Something still refers to the port: an open handle (the spooler's or an
+  // Xcv handle) beyond `ownHandles` of the asker, or a document.
+  bool InUse(WORD ownHandles = 0) const {
+    return m_wOpenCount > ownHandles || (m_wPortState & PORT_STATE_DOC_STARTED) || m_pCurrentJob;
+  }
 
   WCHAR m_szMonitorName[tw::monitor::kMonitorNameUnits] = {};
   std::unique_ptr<WCHAR[]> m_pszPortName;
   std::unique_ptr<CTWJob> m_pCurrentJob;
   WORD m_wPortState = 0;
   CTWPortInfo* m_pNext = nullptr;
-  HANDLE m_hPrinter = INVALID_HANDLE_VALUE;
+  tw::core::PrinterHandle m_hPrinter;  // open from StartDocPort to EndDocPort
   WCHAR m_szDescription[64] = {};
   WORD m_wOpenCount = 0;
   DWORD m_dwPortJobId = 0;

@@ -227,6 +227,13 @@ BOOL CPortList::ForceRightsAndCreate(LPCWSTR name) {
   return TRUE;
 }
 
+CTWPortInfo* CPortList::FindExact(LPCWSTR name) {
+  if (!name) return nullptr;
+  for (CTWPortInfo* port = m_pFirstPort; port; port = port->m_pNext)
+    if (port->m_pszPortName && wcscmp(port->m_pszPortName.get(), name) == 0) return port;
+  return nullptr;
+}
+
 BOOL CPortList::DeletePortFromRegistry(LPCWSTR name) {
   CTWPortInfo** link = &m_pFirstPort;
   for (CTWPortInfo* port = m_pFirstPort; port; link = &port->m_pNext, port = port->m_pNext) {
@@ -240,17 +247,28 @@ BOOL CPortList::DeletePortFromRegistry(LPCWSTR name) {
   return FALSE;
 }
 
-BOOL CPortList::DeletePort(LPCWSTR name) {
+BOOL CPortList::DeletePort(LPCWSTR name, const CTWPortInfo* requester) {
   Lock();
   BOOL result = FALSE;
+  DWORD error = ERROR_SUCCESS;
   if (name) {
+    // Handles, a document or other Xcv handles still point at a port in use:
+    // freeing it would leave them dangling.
+    const CTWPortInfo* port = FindExact(name);
+    const bool busy = port && port->InUse(port == requester ? 1 : 0);
     MonitorKey key;
-    if (CreatePortListKey(key) == ERROR_SUCCESS) {
+    if (busy) {
+      error = ERROR_BUSY;
+    } else if (CreatePortListKey(key) == ERROR_SUCCESS) {
       RegDeleteValueW(static_cast<HKEY>(key.Get()), name);
       result = DeletePortFromRegistry(name);
     }
   }
   Unlock();
+  if (error != ERROR_SUCCESS) {
+    LogInstall(u"! Error: Cannot delete port %s: it is in use", name);
+    SetLastError(error);
+  }
   return result;
 }
 

@@ -22,13 +22,17 @@ class CPortList {
   BOOL CreatePortListFromRegistry();
   // Writes the port's registry value, forcing rights on the root if needed.
   BOOL AddPortToRegistry(LPCWSTR name);
-  // Removes the registry value and the port of exactly that name.
-  BOOL DeletePort(LPCWSTR name);
+  // Removes the registry value and the port of exactly that name. A port
+  // still in use stays, with its value: FALSE and ERROR_BUSY. `requester` is
+  // the Xcv handle's port, whose own count does not keep it.
+  BOOL DeletePort(LPCWSTR name, const CTWPortInfo* requester = nullptr);
   // The port's close operation under the lock.
   BOOL ClosePort(CTWPortInfo* port);
   // devEnumPorts' work (caller holds the lock).
   BOOL EnumPorts(LPCWSTR serverName, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned);
 
+  // The port of exactly that name (letter case included); null when none.
+  CTWPortInfo* FindExact(LPCWSTR name);
   BOOL AddTWPortInfo(CTWPortInfo* port);
   BOOL DeletePortFromRegistry(LPCWSTR name);
   WORD Count() const { return m_wPortCount; }

@@ -13,6 +13,9 @@ packages=(
   libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # independent checks of the codec libraries' output (tiffinfo, tiffdump,
+  # tiffcp, fax2tiff; djpeg; jpeginfo)
+  libtiff-tools libjpeg-turbo-progs jpeginfo
   # time zones the time tests switch between (TZ=America/New_York ...)
   tzdata
   # fonts metric-compatible with the faces printed documents ask for

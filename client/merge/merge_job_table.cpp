@@ -2,6 +2,8 @@
 
 namespace tw::merge {
 
+BOOL MergeHandShakeAvailable() { return FALSE; }
+
 BOOL WaitForTurn(std::u16string_view /*baseName*/, DWORD /*jobId*/, MergeTurn& turn) {
   turn = MergeTurn{};
   return FALSE;

@@ -42,10 +42,14 @@ struct MergeTurn {
   BOOL cancelled = FALSE;         // the user cancelled the job in the utility
 };
 
+// Whether jobs can take part in a merge group. Until the hand-shake is built
+// the answer is no: a job then prints without merging, as when no merge
+// utility is installed.
+BOOL MergeHandShakeAvailable();
+
 // One look at the merge utility's table of the block `baseName` for `jobId`
 // (CMergeJobTable::WaitForTurn): TRUE when the job has its turn.
-// Seam until the hand-shake is built: no table, so no record for any job
-// (found stays FALSE) and no turn.
+// Not reached until the hand-shake is built (MergeHandShakeAvailable).
 BOOL WaitForTurn(std::u16string_view baseName, DWORD jobId, MergeTurn& turn);
 
 }  // namespace tw::merge

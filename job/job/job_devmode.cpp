@@ -38,31 +38,6 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-struct PrinterCloser {
-  void operator()(HANDLE h) const {
-    if (h) ClosePrinter(h);
-  }
-};
-using UniquePrinter = std::unique_ptr<void, PrinterCloser>;
-
-UniquePrinter OpenJobPrinter(const WCHAR* name) {
-  HANDLE printer = nullptr;
-  if (!OpenPrinterW(const_cast<LPWSTR>(name), &printer, nullptr)) return UniquePrinter(nullptr);
-  return UniquePrinter(printer);
-}
-
-// A GetPrinter or GetJob answer in a buffer of its own; empty on failure
-// (the last error says why).
-template <typename Query>
-std::vector<BYTE> QueryInfo(Query query) {
-  DWORD needed = 0;
-  query(nullptr, 0, &needed);
-  if (needed == 0) return {};
-  std::vector<BYTE> info(needed);
-  if (!query(info.data(), needed, &needed)) return {};
-  return info;
-}
-
 // The whole record a PRINTER_INFO_8/9 points at, only when the answer holds
 // all its bytes and it is of this driver's size.
 const TarnwickDEVMODE* WholeRecord(const std::vector<BYTE>& info, const DEVMODEW* devMode) {
@@ -75,14 +50,13 @@ const TarnwickDEVMODE* WholeRecord(const std::vector<BYTE>& info, const DEVMODEW
 }
 
 // A printer's default record (level 8 global, level 9 per user), copied.
-std::optional<TarnwickDEVMODE> PrinterDefaultRecord(const WCHAR* printerName, DWORD level, const WCHAR* caller) {
-  UniquePrinter printer = OpenJobPrinter(printerName);
+std::optional<TarnwickDEVMODE> PrinterDefaultRecord(const tw::core::PrinterHandle& printer, DWORD level,
+                                                    const WCHAR* caller) {
   if (!printer) {
     Trace(u"%s: OpenPrinter failed. Error: %d", caller, GetLastError());
     return std::nullopt;
   }
-  std::vector<BYTE> info = QueryInfo(
-      [&](BYTE* buffer, DWORD size, DWORD* needed) { return GetPrinterW(printer.get(), level, buffer, size, needed); });
+  std::vector<BYTE> info = printer.QueryPrinter(level);
   if (info.empty()) {
     Trace(u"%s: GetPrinter failed. Error: %d", caller, GetLastError());
     return std::nullopt;
@@ -97,14 +71,12 @@ std::optional<TarnwickDEVMODE> PrinterDefaultRecord(const WCHAR* printerName, DW
 }
 
 // The spooler's user and machine names of a job (GetJob level 2).
-std::optional<st::SpoolerJobNames> SpoolerJobNames(const WCHAR* printerName, DWORD jobId) {
-  UniquePrinter printer = OpenJobPrinter(printerName);
+std::optional<st::SpoolerJobNames> SpoolerJobNames(const tw::core::PrinterHandle& printer, DWORD jobId) {
   if (!printer) {
     Trace(u"CTWJob: OpenPrinter failed. Error: %d", GetLastError());
     return std::nullopt;
   }
-  std::vector<BYTE> info = QueryInfo(
-      [&](BYTE* buffer, DWORD size, DWORD* needed) { return GetJobW(printer.get(), jobId, 2, buffer, size, needed); });
+  std::vector<BYTE> info = printer.QueryJob(jobId, 2);
   if (info.empty()) {
     Trace(u"CTWJob: GetJob failed. Error: %d", GetLastError());
     return std::nullopt;
@@ -189,7 +161,7 @@ BOOL CTWJob::SetDevMode(const BYTE* record, BOOL first) {
   m_bDevModeTaken = TRUE;
 
   if (!tw::devmode::HasConsistentSize(m_DevMode)) {
-    std::optional<TarnwickDEVMODE> userDefault = PrinterDefaultRecord(m_szPrinterName, 9, u"CTWJob::SetDevMode");
+    std::optional<TarnwickDEVMODE> userDefault = PrinterDefaultRecord(Printer(), 9, u"CTWJob::SetDevMode");
     st::ReplaceInconsistentRecord(m_DevMode, userDefault ? &*userDefault : nullptr);
   }
 
@@ -249,7 +221,7 @@ BOOL CTWJob::SetDevMode(const BYTE* record, BOOL first) {
 
   ctx.tiffViewer = m_bTiffViewer != FALSE;
   if (first && st::EffectiveStartsApplication(ctx) && (m_DevMode.StartAppFlags & tw::devmode::startapp::ForMessaging))
-    StartForMessaging();
+    StartApplicationAndWait(TRUE);
 
   SendDEVMODEPipeMessage(*this, m_DevMode, first);
 
@@ -302,7 +274,11 @@ void CTWJob::EnterMergeMode(const st::EffectiveContext& ctx) {
   try {
     std::u16string utility = st::Read(ctx.scope, st::NamingMergeUtility);
     DWORD attributes = utility.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(utility.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    const bool installed = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // Without the utility's hand-shake the job could never get a turn: it
+    // prints without merging, as when no utility is installed.
+    if (!installed || !tw::merge::MergeHandShakeAvailable()) {
+      if (installed) Trace(u"> CTWJob::SetDevMode merge hand-shake not available");
       Trace(u"> CTWJob::SetDevMode Disable Merge window (3)");
       m_DevMode.Flags2 = m_DevMode.Flags2 & ~tw::devmode::flags2::MergeWindow;
       return;
@@ -343,7 +319,7 @@ void CTWJob::TakeOutputSwitches() {
   m_bNoFileOutput = output.noFileOutput;
 }
 
-void CTWJob::StartForMessaging() {
+void CTWJob::StartApplicationAndWait(BOOL forMessaging) {
   const bool ownProcess = (m_DevMode.StartAppFlags & tw::devmode::startapp::InSpoolerContext) != 0;
   UniqueHandle ready;
   if (!ownProcess) {
@@ -353,7 +329,7 @@ void CTWJob::StartForMessaging() {
     ready.reset(CreateEventW(nullptr, TRUE, FALSE, name));
     if (!ready) Trace(u"Error creating the mutex");
   }
-  if (!m_DevMode.ApplicationPath.Empty()) StartApplication(*this, TRUE, TRUE);
+  if (!m_DevMode.ApplicationPath.Empty()) StartApplication(*this, TRUE, forMessaging);
   // The application signals the event when it is ready for the exchange.
   if (ready) WaitForSingleObject(ready.get(), m_dwStartApplicationTimeout);
 }
@@ -405,20 +381,19 @@ void CTWJob::SwapLandscapeWidthHeight(TarnwickDEVMODE& devMode) {
 }
 
 BOOL CTWJob::IsSharedPrinter(const TarnwickDEVMODE* devMode) {
-  UniquePrinter printer = OpenJobPrinter(m_szPrinterName);
+  const tw::core::PrinterHandle& printer = Printer();
   if (!printer) {
     Trace(u"CTWJob::IsSharedPrinter: OpenPrinter failed. Error: %d", GetLastError());
     return FALSE;
   }
-  std::vector<BYTE> info = QueryInfo(
-      [&](BYTE* buffer, DWORD size, DWORD* needed) { return GetPrinterW(printer.get(), 2, buffer, size, needed); });
+  std::vector<BYTE> info = printer.QueryPrinter(2);
   if (info.empty()) {
     Trace(u"CTWJob::IsSharedPrinter: GetPrinter failed. Error: %d", GetLastError());
     return FALSE;
   }
   DWORD attributes = reinterpret_cast<const PRINTER_INFO_2W*>(info.data())->Attributes;
   if (!(attributes & st::kPrinterAttributeShared)) return FALSE;
-  std::optional<st::SpoolerJobNames> names = SpoolerJobNames(m_szPrinterName, m_dwJobID);
+  std::optional<st::SpoolerJobNames> names = SpoolerJobNames(printer, m_dwJobID);
   std::optional<std::u16string_view> machine;
   if (names && !names->machineName.empty()) machine = st::AfterLastBackslash(names->machineName);
   return st::IsSharedPrinter(attributes, machine, devMode, LocalComputerName());
@@ -427,7 +402,7 @@ BOOL CTWJob::IsSharedPrinter(const TarnwickDEVMODE* devMode) {
 void CTWJob::CopySettingsForSharedPrinter(TarnwickDEVMODE& devMode, BOOL ignoreStandard, BOOL ignoreExtended) {
   // Without the server's record (traced) nothing is copied.
   std::optional<TarnwickDEVMODE> server =
-      PrinterDefaultRecord(m_szPrinterName, 8, u"CTWJob::CopySettingsForSharedPrinter");
+      PrinterDefaultRecord(Printer(), 8, u"CTWJob::CopySettingsForSharedPrinter");
   if (!server) return;
   st::SettingsScope scope = SettingsScope();
   bool clientDirectory = st::Read(scope, st::NamingUseOutputDirectoryFromClient);
@@ -436,7 +411,7 @@ void CTWJob::CopySettingsForSharedPrinter(TarnwickDEVMODE& devMode, BOOL ignoreS
 
 void CTWJob::GetEnvironmentVariables() {
   std::optional<st::SpoolerJobNames> names;
-  if (m_bSharedPrinter) names = SpoolerJobNames(m_szPrinterName, m_dwJobID);
+  if (m_bSharedPrinter) names = SpoolerJobNames(Printer(), m_dwJobID);
   m_Environment = st::GetEnvironmentVariables(SettingsScope(), m_bDevModeTaken ? &m_DevMode : nullptr,
                                               m_bSharedPrinter != FALSE, names);
 }

@@ -1,7 +1,6 @@
 // The job's event reports and error handlers: thin calls over the reporters
 // of core/log/job_report.h with what the job knows of itself.
 #include <cstdarg>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "client/messaging/messaging.h"
 #include "job/job/tw_job.h"
 #include "core/impersonation.h"
+#include "core/printer_handle.h"
 #include "core/log/event_log.h"
 #include "core/log/job_report.h"
 #include "core/log/tw_log.h"
@@ -20,15 +20,9 @@ namespace {
 // The owner of the job in the spooler queue; empty when the spooler does not
 // know the job.
 std::u16string SpoolerJobUser(const CTWJob& job) {
-  HANDLE printer = nullptr;
-  if (!job.m_szPrinterName[0] || !OpenPrinterW(const_cast<LPWSTR>(job.m_szPrinterName), &printer, nullptr))
-    return {};
-  std::unique_ptr<void, BOOL (*)(HANDLE)> close(printer, &ClosePrinter);
-  DWORD needed = 0;
-  GetJobW(printer, job.m_dwJobID, 1, nullptr, 0, &needed);
-  if (needed < sizeof(JOB_INFO_1W)) return {};
-  std::vector<BYTE> info(needed);
-  if (!GetJobW(printer, job.m_dwJobID, 1, info.data(), needed, &needed)) return {};
+  if (!job.m_szPrinterName[0]) return {};
+  std::vector<BYTE> info = tw::core::PrinterHandle(job.m_szPrinterName).QueryJob(job.m_dwJobID, 1);
+  if (info.size() < sizeof(JOB_INFO_1W)) return {};
   const auto* record = reinterpret_cast<const JOB_INFO_1W*>(info.data());
   return record->pUserName ? std::u16string(record->pUserName) : std::u16string();
 }

@@ -9,6 +9,18 @@
 #include "job/job/port_job.h"
 #include "core/log/tw_log.h"
 
+const WCHAR* PortCommandName(DWORD commandType) {
+  switch (commandType) {
+    case PORT_CMD_START_DOC: return u"PORT_CMD_START_DOC";
+    case PORT_CMD_START_PAGE: return u"PORT_CMD_START_PAGE";
+    case PORT_CMD_END_PAGE: return u"PORT_CMD_END_PAGE";
+    case PORT_CMD_END_DOC: return u"PORT_CMD_END_DOC";
+    case PORT_CMD_WRITE_TEXT_OUT: return u"PORT_CMD_WRITE_TEXT_OUT";
+    case PORT_CMD_END_PAGE_RAW: return u"PORT_CMD_END_PAGE_RAW";
+    default: return u"PORT_CMD_UNKNOWN";
+  }
+}
+
 std::unique_ptr<CPortCmd> CPortCmd::CreateCmd(const PORT_COMMAND* header) {
   if (!header) return nullptr;
   PORT_COMMAND h;
@@ -49,7 +61,7 @@ DWORD CPortCmd::AddPayload(const BYTE* data, DWORD count) {
     if (m_sCommand.dwDataSize <= cap) m_hData = GlobalAlloc(GHND, m_sCommand.dwDataSize);
     if (!m_hData) {
       m_bDropped = true;
-      Trace(u"CPortCmd: payload of %u bytes not stored", m_sCommand.dwDataSize);
+      LogMessageCapture(TWLOG_ERROR, u"! Error: %s: payload of %u bytes dropped", Name(), m_sCommand.dwDataSize);
     }
   }
   if (m_hData) {
@@ -65,9 +77,20 @@ DWORD CPortCmd::AddPayload(const BYTE* data, DWORD count) {
 bool CPortCmd::HasDevModePayload() const {
   if (m_sCommand.dwDataSize != kDevModePayload) {
     Trace(u"INVALID DEVMODE SIZE!!!");
+    LogMessageCapture(TWLOG_ERROR, u"! Error: %s: INVALID DEVMODE SIZE %u (a DEVMODE has %u bytes)", Name(),
+                      m_sCommand.dwDataSize, kDevModePayload);
     return false;
   }
   return m_hData != nullptr;
+}
+
+bool CPortCmd::Admitted(CPortJob* job) const {
+  if (!job) return false;
+  const tw::job::DocumentState& document = job->Document();
+  if (document.Admits(m_sCommand.dwCommandType)) return true;
+  LogMessageCapture(TWLOG_ERROR, u"! Error: %s out of order (document %s): not run", Name(),
+                    tw::job::PhaseName(document.phase));
+  return false;
 }
 
 namespace {
@@ -87,34 +110,34 @@ BOOL WithDevMode(HGLOBAL block, void*& locked, CPortJob* job, BOOL startOfDocume
 }  // namespace
 
 BOOL CPortCmdStartDoc::UpdateJob(CPortJob* job) {
-  if (!job || !HasDevModePayload()) return FALSE;
+  if (!Admitted(job) || !HasDevModePayload()) return FALSE;
   return WithDevMode(m_hData, m_pData, job, TRUE, [job] { return job->StartDoc(); });
 }
 
 BOOL CPortCmdStartPage::UpdateJob(CPortJob* job) {
-  if (!job || !HasDevModePayload()) return FALSE;
+  if (!Admitted(job) || !HasDevModePayload()) return FALSE;
   return WithDevMode(m_hData, m_pData, job, FALSE, [job] { return job->StartPage(); });
 }
 
 BOOL CPortCmdEndPage::UpdateJob(CPortJob* job) {
-  if (!job || !m_hData) return FALSE;
+  if (!Admitted(job) || !m_hData) return FALSE;
   job->SetPageDataSize(m_sCommand.dwDataSize);
   return job->EndPage(m_hData);
 }
 
 BOOL CPortCmdEndPageRaw::UpdateJob(CPortJob* job) {
-  if (!job || !m_hData) return FALSE;
+  if (!Admitted(job) || !m_hData) return FALSE;
   job->SetPageDataSize(m_sCommand.dwDataSize);
   return job->EndPageRaw(m_hData);
 }
 
 BOOL CPortCmdEndDoc::UpdateJob(CPortJob* job) {
-  if (!job) return FALSE;
+  if (!Admitted(job)) return FALSE;
   return job->EndDoc();
 }
 
 BOOL CPortCmdWriteText::UpdateJob(CPortJob* job) {
-  if (!job || !m_hData) return FALSE;
+  if (!Admitted(job) || !m_hData) return FALSE;
   DWORD size = m_sCommand.dwDataSize;
   // Too short for the two coordinates: the format does not allow it.
   if (size < 8) return FALSE;

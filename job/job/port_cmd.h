@@ -35,6 +35,9 @@ inline constexpr DWORD kDevModePayload = 6879;
 
 class CPortJob;
 
+// "PORT_CMD_START_DOC" and so on; "PORT_CMD_UNKNOWN" for other codes.
+const WCHAR* PortCommandName(DWORD commandType);
+
 class CPortCmd {
  public:
   // A new command for a valid header, null otherwise.
@@ -55,8 +58,12 @@ class CPortCmd {
   bool ExpectsPayload() const { return m_dwReceived < m_sCommand.dwDataSize; }
   const PORT_COMMAND& Header() const { return m_sCommand; }
   HGLOBAL Data() const { return m_hData; }
+  const WCHAR* Name() const { return PortCommandName(m_sCommand.dwCommandType); }
 
  protected:
+  // There is a job and its document takes this command now; a command out of
+  // order leaves an error line and does not run.
+  bool Admitted(CPortJob* job) const;
   // The payload is a complete DEVMODE record; traces when the size is wrong.
   bool HasDevModePayload() const;
 

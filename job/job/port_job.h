@@ -1,6 +1,7 @@
 // The job interface the command stream drives (slot order as the port sees it).
 #pragma once
 
+#include "job/job/document_state.h"
 #include "tw/wintypes.h"
 
 class CPortJob {
@@ -16,6 +17,8 @@ class CPortJob {
   virtual BOOL AbortDoc() = 0;
 
   // Used by the command classes.
+  // Where the document stands; a command out of order does not run.
+  virtual tw::job::DocumentState& Document() = 0;
   virtual void SetPageDataSize(DWORD size) = 0;
   // Adds a text item at (x, y) to the job's text collector.
   virtual BOOL AddText(LONG x, LONG y, const WCHAR* text) = 0;

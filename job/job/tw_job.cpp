@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "client/forward/forwarding.h"
 #include "client/handoff/handoff.h"
 #include "client/messaging/messaging.h"
 #include "client/status/job_status.h"
 #include "job/devmode/devmode_access.h"
+#include "job/job/end_doc_handoffs.h"
 #include "job/job/job_observer.h"
+#include "job/settings/effective.h"
 #include "job/settings/registry_key.h"
+#include "job/settings/save_as.h"
 #include "job/settings/settings_store.h"
 #include "core/impersonation.h"
 #include "core/log/tw_log.h"
@@ -21,6 +26,14 @@ namespace dmf = tw::devmode::flags;
 namespace {
 
 st::SettingsScope ScopeOf(const CTWJob& job) { return job.SettingsScope(); }
+
+// Cover pages go in front of the document: made before printing ("Start
+// Before Printing") or at its end.
+enum class CoverPages { None, BeforePrinting, AtEnd };
+CoverPages CoverPagesOf(const CTWJob& job) {
+  if (job.m_szCoverPage.empty()) return CoverPages::None;
+  return st::Read(ScopeOf(job), st::CoverStartBeforePrinting) ? CoverPages::BeforePrinting : CoverPages::AtEnd;
+}
 
 // The plug-in sees landscape pages with width and height swapped; the swap
 // is undone after the call.
@@ -62,15 +75,23 @@ BOOL CTWJob::AcquireGdiMutex() {
 BOOL CTWJob::WritePort(const BYTE* buffer, DWORD count, DWORD* consumed) {
   DWORD used = 0;
   if (consumed) *consumed = 0;
-  BOOL result = TRUE;
+  // A failure fails the document: the rest of the block is taken without
+  // running, and so is every later block.
+  auto fail = [&] {
+    m_Document.Fail();
+    m_pActCmd.reset();
+    if (consumed) *consumed = count;
+    return FALSE;
+  };
+  if (m_Document.Failed()) return fail();
   while (used < count) {
     if (!m_pActCmd) {
       THREAD_STATE* state = tw::core::GetThreadState();
-      if (!state) return FALSE;
+      if (!state) return fail();
       if (!state->pCmdHeader) {
         state->pCmdHeader = static_cast<BYTE*>(GlobalAlloc(GMEM_FIXED, sizeof(PORT_COMMAND)));
         state->dwCmdHeaderFill = 0;
-        if (!state->pCmdHeader) return FALSE;
+        if (!state->pCmdHeader) return fail();
       }
       DWORD n = std::min<DWORD>(count - used, sizeof(PORT_COMMAND) - state->dwCmdHeaderFill);
       std::memcpy(state->pCmdHeader + state->dwCmdHeaderFill, buffer + used, n);
@@ -94,14 +115,19 @@ BOOL CTWJob::WritePort(const BYTE* buffer, DWORD count, DWORD* consumed) {
       if (consumed) *consumed = used;
       // Bytes that cannot be stored fail the job at once rather than when
       // (if ever) the announced size has arrived.
-      if (m_pActCmd->PayloadDropped()) result = FALSE;
+      if (m_pActCmd->PayloadDropped()) return fail();
     }
     if (m_pActCmd->ExpectsPayload()) continue;
     // Destroy the command (and its payload block) as soon as it has run.
     std::unique_ptr<CPortCmd> cmd = std::move(m_pActCmd);
-    result = cmd->UpdateJob(this);
+    if (!cmd->UpdateJob(this)) {
+      LogMessageCapture(TWLOG_ERROR, u"! Error: Job %u: %s failed; the rest of the document is not run", m_dwJobID,
+                        cmd->Name());
+      return fail();
+    }
+    m_Document.Ran(cmd->Header().dwCommandType);
   }
-  return result;
+  return TRUE;
 }
 
 BOOL CTWJob::LoadPlugin() {
@@ -111,7 +137,9 @@ BOOL CTWJob::LoadPlugin() {
   if (m_hPlugin) return TRUE;
   m_hPlugin = LoadLibraryW(plugin.c_str());
   if (!m_hPlugin) {
-    Trace(u"CTWJob::StartDoc: plug-in %s not loaded (%d)", plugin.c_str(), GetLastError());
+    // Most printers have no plug-in: an information line, not an error.
+    LogMessageCapture(TWLOG_INFO, u"Plug-in %s not loaded (error %d)", plugin.c_str(),
+                      static_cast<int>(GetLastError()));
     return FALSE;
   }
   m_fnTwStartDoc = reinterpret_cast<PFN_TwStartDoc>(GetProcAddress(m_hPlugin, "TwStartDoc"));
@@ -141,22 +169,37 @@ void CTWJob::CallPluginAbort() {
 }
 
 void CTWJob::CountDocument() {
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, kDocCounterMutexName);
-  // A wait that times out goes on unguarded.
-  DWORD wait = mutex ? WaitForSingleObject(mutex, kDocCounterWait) : WAIT_FAILED;
+  std::unique_ptr<void, BOOL (*)(HANDLE)> mutex(CreateMutexW(nullptr, FALSE, kDocCounterMutexName), &CloseHandle);
+  DWORD wait = mutex ? WaitForSingleObject(mutex.get(), kDocCounterWait) : WAIT_FAILED;
+  const bool locked = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
   auto scope = ScopeOf(*this);
   m_dwDocumentNumber = st::Read(scope, st::LastDocNumber) + 1;
   if (!st::Write(scope, st::LastDocNumber, m_dwDocumentNumber))
     Trace(u"CTWJob::StartDoc: LastDocNumber not written (%d)", GetLastError());
-  if (mutex) {
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(mutex);
-    CloseHandle(mutex);
-  }
+  if (locked) ReleaseMutex(mutex.get());
+  // A counter held that long belongs to a job that hangs: go on without it,
+  // but say that two documents may have got the same number.
+  if (wait == WAIT_TIMEOUT)
+    ReportJobWarning(u"The document counter was not free within %d seconds; document number %u was counted "
+                     u"without it and may repeat.",
+                     static_cast<int>(kDocCounterWait / 1000), m_dwDocumentNumber);
+}
+
+BOOL CTWJob::DropOutputIfPreviewAborted() {
+  if (!PreviewAbortEventExists(*this)) return FALSE;
+  m_bPreviewAborted = TRUE;
+  m_pOutputFile.reset();
+  DeleteOutputFiles();
+  return TRUE;
 }
 
 BOOL CTWJob::IsCancelledBeforeFirstPage() {
-  // The preview's abort event and the Save-As dialog come with their areas.
-  return st::Read(ScopeOf(*this), st::JobAbortJob) != 0;
+  auto scope = ScopeOf(*this);
+  if (st::Read(scope, st::JobAbortJob) != 0) return TRUE;
+  if (DropOutputIfPreviewAborted()) return TRUE;
+  st::EffectiveContext ctx{scope, &m_DevMode, MergeStateForSettings(), m_bTiffViewer != FALSE};
+  std::optional<DWORD> cancel = st::EffectiveSaveAs(ctx, st::SaveAsDword::CancelWasPressed);
+  return cancel && *cancel == 1;
 }
 
 void CTWJob::ReadDocumentSwitches() {
@@ -210,11 +253,23 @@ BOOL CTWJob::StartDoc() {
     m_bAbortPrinting = TRUE;
     return TRUE;
   }
-  m_dwActPage = 1;
+  auto scope = ScopeOf(*this);
+  // The document's pages are numbered after the cover pages EndDoc puts in front.
+  m_dwActPage = 1 + (CoverPagesOf(*this) == CoverPages::AtEnd ? CountCoverPages() : 0);
   CountDocument();
   if (!GenerateFilenames(TRUE)) return FALSE;
   --m_dwActPage;
   m_bCancelledBeforeFirstPage = IsCancelledBeforeFirstPage();
+  // A PDF cover page starts the output file; the pages are added behind it.
+  if (m_bPdfCoverPage && !m_szCoverPage.empty() && m_szActFileName[0] && !m_bCancelledBeforeFirstPage &&
+      !CopyFileW(m_szCoverPage.c_str(), m_szActFileName, FALSE))
+    Trace(u"CTWJob::StartDoc: cover page %s not copied (%d)", m_szCoverPage.c_str(), GetLastError());
+
+  st::EffectiveContext ctx{scope, &m_DevMode, MergeStateForSettings(), m_bTiffViewer != FALSE};
+  const DWORD startApp = m_DevMode.StartAppFlags;
+  if (st::EffectiveStartsApplication(ctx) && (startApp & tw::devmode::startapp::BeforePrinting) &&
+      !(startApp & tw::devmode::startapp::ForMessaging))
+    StartApplicationAndWait(FALSE);
 
   ReadDocumentSwitches();
   if (m_dwStartDocDelay) Sleep(m_dwStartDocDelay);
@@ -226,21 +281,19 @@ BOOL CTWJob::StartDoc() {
   m_pOutputFile = CTWFile::CreateTWFileObject(m_DevMode.FileFormat);
   if (!m_pOutputFile) return FALSE;
   m_pOutputFile->SetJob(this);
-  if (!m_bNoFileOutput && (m_DevMode.Flags & dmf::Multipage) && !m_pOutputFile->OpenDocument(m_szActFileName))
-    return FALSE;
+  if (!m_bNoFileOutput && !OpenOutputFile()) return FALSE;
   // Record the group file in the group INI, under the printer's name.
-  std::u16string groupIni = st::Read(ScopeOf(*this), st::IniGroupIniFile, MAX_PATH);
+  std::u16string groupIni = st::Read(scope, st::IniGroupIniFile, MAX_PATH);
   if (!WritePrivateProfileStringW(m_szPrinterName, u"Group File", m_szGroupFileName, groupIni.c_str()))
     Trace(u"CTWJob::StartDoc: group INI %s not written (%d)", groupIni.c_str(), GetLastError());
+  if (m_bGenerateInMemory) FreeInMemoryOutput();
 
   WriteStartDocHandOffKeys(*this);
   SendMessageToClients(*this, 1, m_szGroupFileName);
+  if (!m_bCancelledBeforeFirstPage && m_bPreviewWindow) SendPreviewOverlay(*this);
+  if (st::Effective(ctx, st::OcrEnabled) && !OpenOcrOutput()) Trace(u"CTWJob::StartDoc: OCR output not opened");
+  if (CoverPagesOf(*this) == CoverPages::BeforePrinting && !AddCoverPagesBeforePrinting()) return FALSE;
   return TRUE;
-}
-
-BOOL CTWJob::CloseOutputFile() {
-  if (m_bNoFileOutput || !m_pOutputFile || !(m_DevMode.Flags & dmf::Multipage)) return TRUE;
-  return m_pOutputFile->CloseDocument();
 }
 
 void CTWJob::DeletePerJobKey() {
@@ -283,13 +336,24 @@ void CTWJob::PrintEmptyPage() {
 BOOL CTWJob::EndDoc() {
   Trace(u"> CTWJob::EndDoc");
   tw::job::NotifyOperation(u"EndDoc", 0);
-  if (m_bDocumentBlank) ReportJobWarning(u"The printed document was blank.");
   auto scope = ScopeOf(*this);
-  // A document without pages still produces one (empty) page.
-  if (m_dwActPage == 0 && !st::Read(scope, st::PageRemoveBlankPages)) PrintEmptyPage();
+  st::EffectiveContext ctx{scope, &m_DevMode, MergeStateForSettings(), m_bTiffViewer != FALSE};
+  if (m_bDocumentBlank) ReportJobWarning(u"The printed document was blank.");
+  const CoverPages coverPages = CoverPagesOf(*this);
+  if (coverPages == CoverPages::AtEnd && !AddCoverPagesAtEnd()) return FALSE;
+  // A document without pages still produces one (empty) page, unless it
+  // merges with others.
+  const bool merging = m_bMergeActive && !m_bMergeOff;
+  if (m_dwActPage == 0 && !st::Read(scope, st::PageRemoveBlankPages) && !merging) PrintEmptyPage();
+  // Makes the merge end itself when the sheet cannot be saved.
+  if (!FinishPagesPerSheet()) return FALSE;
   st::Write(scope, st::TroubleReadEmfData, u"");
-  if (!CloseOutputFile()) {
+  UpdateBatesNumber();
+  const bool ocr = st::Effective(ctx, st::OcrEnabled) != 0;
+  if (ocr) CloseOcrOutput();
+  if (!m_bNoFileOutput && !CloseOutputFile()) {
     DeletePerJobKey();
+    EndMerge(FALSE);
     return FALSE;
   }
   ReleaseFile();
@@ -297,31 +361,54 @@ BOOL CTWJob::EndDoc() {
     m_szPrintStatus = u"Printing finished successfully";
     WritePrintStatus(m_szPrintStatus.c_str());
   }
+  if (m_DevMode.FileFormat >= 31 && m_DevMode.FileFormat <= 35) GenerateXmlSummary();
+  const tw::job::EndDocHandOffs handOffs =
+      tw::job::DecideEndDocHandOffs(ctx, {merging, coverPages != CoverPages::None});
+  if (handOffs.startApplication) StartApplication(*this);
   if (m_dwEndDocDelay) Sleep(m_dwEndDocDelay);
   if ((m_DevMode.Flags & dmf::DeleteGroupFile) && m_szGroupFileName[0]) DeleteFileW(m_szGroupFileName);
+  FreeInMemoryOutput();
+  if (handOffs.forwarding) WriteEndDocForPrinterForwardingToRegistry(*this);
+  else if (handOffs.noRedirectMessage) WriteNoRedirectMsgForPrinterForwardingToRegistry(*this);
+  if (handOffs.JobStatus()) WriteJobStatus(*this, u"Job Finished");
+  if (m_bGenerateInMemory) SendInMemoryDocument(*this);
   SendMessageToClients(*this, 4, m_szGroupFileName);
   if (!CallPluginEndDoc()) {
     DeletePerJobKey();
+    EndMerge(FALSE);
     return FALSE;
   }
+  if (ctx.SaveAsApplies() && !handOffs.forwarding && !st::DeleteSaveAsKey(scope))
+    Trace(u"CTWJob::EndDoc: Save-As key not deleted (%d)", GetLastError());
+  ClearEmbeddedFonts();
   ReportJobEnd(TRUE);
   DeletePerJobKey();
+  DropOutputIfPreviewAborted();
+  EndMerge(FALSE);
   return TRUE;
 }
 
 BOOL CTWJob::AbortDoc() {
   Trace(u"> CTWJob::AbortDoc");
   tw::job::NotifyOperation(u"AbortDoc", 0);
+  auto scope = ScopeOf(*this);
+  st::EffectiveContext ctx{scope, &m_DevMode, MergeStateForSettings(), m_bTiffViewer != FALSE};
   ReportJobEnd(FALSE);
-  st::Write(ScopeOf(*this), st::TroubleReadEmfData, u"");
+  st::Write(scope, st::TroubleReadEmfData, u"");
   ReleaseFile();
-  if (!CloseOutputFile()) {
+  if (st::Effective(ctx, st::OcrEnabled)) CloseOcrOutput();
+  if (!m_bNoFileOutput && !CloseOutputFile()) {
     Trace(u"CTWJob::AbortDoc: the output could not be closed");
     DeletePerJobKey();
+    EndMerge(TRUE);
+    DropOutputIfPreviewAborted();
     return FALSE;
   }
   CallPluginAbort();
   WriteJobStatus(*this, u"Aborted");
+  ClearEmbeddedFonts();
   DeletePerJobKey();
+  DropOutputIfPreviewAborted();
+  EndMerge(TRUE);
   return TRUE;
 }

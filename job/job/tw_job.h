@@ -9,9 +9,12 @@
 
 #include <windows.h>
 
+#include "core/printer_handle.h"
 #include "job/devmode/tarnwick_devmode.h"
+#include "job/job/document_state.h"
 #include "job/job/port_cmd.h"
 #include "job/job/port_job.h"
+#include "job/naming/naming.h"
 #include "job/settings/job_environment.h"
 #include "job/settings/job_setup.h"
 #include "job/settings/settings_store.h"
@@ -22,7 +25,8 @@ class CTWFile;
 inline constexpr WCHAR kGdiMutexName[] = u"Global\\TW_GDI_CBEC44B2-7451-47DD-ACAC-CC6C28C563D6";
 inline constexpr WCHAR kDocCounterMutexName[] = u"Global\\TWDocCounter{06C3B39D-C91B-430b-8CCA-B02497FBE075}";
 inline constexpr DWORD kGdiMutexWait = 60000;
-inline constexpr DWORD kDocCounterWait = 1000;
+// After this the counter is read and written without the mutex, with a warning.
+inline constexpr DWORD kDocCounterWait = 60000;
 
 // Plug-in entry points (the plug-in library is outside this system).
 typedef BOOL(WINAPI* PFN_TwStartDoc)(TarnwickDEVMODE* devMode, ULONGLONG* context1, ULONGLONG* context2);
@@ -49,6 +53,8 @@ class CTWJob : public CPortJob {
   BOOL AbortDoc() override;
   void SetPageDataSize(DWORD size) override { m_dwPageDataSize = size; }
   BOOL AddText(LONG x, LONG y, const WCHAR* text) override;
+  tw::job::DocumentState& Document() override { return m_Document; }
+  const tw::job::DocumentState& Document() const { return m_Document; }
 
   // --- set by the port ---
   void SetJobID(DWORD id) { m_dwJobID = id; }
@@ -86,9 +92,40 @@ class CTWJob : public CPortJob {
   const WCHAR* PrintStatus() const { return m_szPrintStatus.c_str(); }
 
   // --- job operations of other areas (seams until those areas land) ---
-  BOOL GenerateFilenames(BOOL document);
-  void ReleaseFile();
   BOOL UpdateGroupFile();
+  // Steps of StartDoc, EndDoc and AbortDoc (stand-ins in document_seams.cpp).
+  // Cover pages: how many are loaded; added before printing or at the end.
+  DWORD CountCoverPages();
+  BOOL AddCoverPagesBeforePrinting();
+  BOOL AddCoverPagesAtEnd();
+  // The document-wide output (multipage TIFF, image PDF, vector PDF).
+  BOOL OpenOutputFile();
+  BOOL CloseOutputFile();
+  // Output generated in memory: what is left from before, or the document's.
+  void FreeInMemoryOutput();
+  BOOL OpenOcrOutput();
+  BOOL CloseOcrOutput();
+  // Writes the last sheet when pages are combined per sheet.
+  BOOL FinishPagesPerSheet();
+  BOOL UpdateBatesNumber();
+  // The XML summary of formats 31 to 35, registered for the uploaders.
+  BOOL GenerateXmlSummary();
+  // Deletes the output files the job has produced.
+  BOOL DeleteOutputFiles();
+  // Clears the fonts embedded in the spool stream.
+  void ClearEmbeddedFonts();
+  // The end of the job in its merge group, aborted or not.
+  void EndMerge(BOOL aborted);
+
+  // --- output naming (job/naming/naming.h) ---
+  BOOL GenerateFilenames(BOOL document);
+  BOOL BuildExactFilename(const WCHAR* name);
+  BOOL SetImageFileName(const WCHAR* path, BOOL unique);
+  BOOL ValidateOutputDirectory(const WCHAR* prefix, const WCHAR* directory, BOOL report);
+  BOOL ValidateOutputFile(const WCHAR* prefix, const WCHAR* path, BOOL report);
+  BOOL LockFile(const WCHAR* path);
+  void ReleaseFile();
+  CTWNamingState m_Naming;
 
   // --- event reports (printf-style formats) and error handlers ---
   // Information entry when bFinished, else the aborted warning.
@@ -116,11 +153,17 @@ class CTWJob : public CPortJob {
   BOOL CallPluginEndDoc();
   void CountDocument();
   BOOL IsCancelledBeforeFirstPage();
-  BOOL CloseOutputFile();
+  // The preview's abort event is there: the job's output goes (writer and files).
+  BOOL DropOutputIfPreviewAborted();
   void DeletePerJobKey();
   void ReadDocumentSwitches();
   // The page of a document that has none: an empty metafile of the paper size.
   void PrintEmptyPage();
+  // The job's printer, opened once and kept until the job ends.
+  tw::core::PrinterHandle& Printer();
+
+  tw::job::DocumentState m_Document;
+  tw::core::PrinterHandle m_Printer;
 
  public:
   // Fields shared with the other areas of the job.
@@ -244,8 +287,9 @@ class CTWJob : public CPortJob {
   void EnterMergeMode(const tw::settings::EffectiveContext& ctx);
   // The in-memory switch and m_bNoFileOutput, with their capture-log lines.
   void TakeOutputSwitches();
-  // Starts the application for messaging and waits for it to be ready.
-  void StartForMessaging();
+  // Starts the client application (before printing, or for messaging) and
+  // waits for it to be ready.
+  void StartApplicationAndWait(BOOL forMessaging);
   void MakeTemporaryGroupFiles(const tw::settings::EffectiveContext& ctx);
   // ======== end of the DEVMODE block ========
 };

@@ -13,8 +13,8 @@ namespace tw::twimaging {
 
 using tw::dib::Layout;
 
-// Luminance 0 .. 255 of a colour (ITU-R BT.601 weights, rounded).
-inline BYTE Luma(unsigned r, unsigned g, unsigned b) { return static_cast<BYTE>((299 * r + 587 * g + 114 * b + 500) / 1000); }
+// Luminance 0 .. 255 of a colour: the ITU-R BT.601 weights in 256ths.
+inline BYTE Luma(unsigned r, unsigned g, unsigned b) { return static_cast<BYTE>((77 * r + 150 * g + 29 * b + 128) >> 8); }
 
 // An input image, locked and checked; rows are counted from the top.
 class InputImage {

@@ -15,12 +15,15 @@ inline unsigned Bin(unsigned b, unsigned g, unsigned r) { return (r >> 3) << 10 
 
 // The colours of an image: up to 256 exact ones while it has no more, and a
 // histogram over 32 levels a channel with the sums to average each bin.
+struct BinTotals {
+  std::uint64_t count, b, g, r;
+};
 struct ColorCensus {
   std::vector<std::uint32_t> exact;  // empty once there are more than 256
   bool few = true;
-  std::vector<std::uint64_t> count, sumB, sumG, sumR;
+  std::vector<BinTotals> bins = std::vector<BinTotals>(32768, BinTotals{});
 
-  explicit ColorCensus(const InputImage& in) : count(32768), sumB(32768), sumG(32768), sumR(32768) {
+  explicit ColorCensus(const InputImage& in) {
     std::array<std::uint32_t, 1024> seen;  // open addressing, 0xFFFFFFFF empty
     seen.fill(0xFFFFFFFF);
     std::vector<BYTE> row(static_cast<std::size_t>(in.Width()) * 3);
@@ -28,11 +31,11 @@ struct ColorCensus {
       in.RowBgr(y, row.data());
       for (std::size_t i = 0; i < row.size(); i += 3) {
         const unsigned b = row[i], g = row[i + 1], r = row[i + 2];
-        const unsigned bin = Bin(b, g, r);
-        ++count[bin];
-        sumB[bin] += b;
-        sumG[bin] += g;
-        sumR[bin] += r;
+        BinTotals& bin = bins[Bin(b, g, r)];
+        ++bin.count;
+        bin.b += b;
+        bin.g += g;
+        bin.r += r;
         if (!few) continue;
         const std::uint32_t key = Key(b, g, r);
         for (std::size_t slot = (key * 2654435761u) >> 22;; slot = (slot + 1) % seen.size()) {
@@ -60,7 +63,7 @@ std::vector<RGBQUAD> MedianCut(const ColorCensus& census) {
   auto channel = [](unsigned bin, int c) { return c == 0 ? bin & 31 : c == 1 ? bin >> 5 & 31 : bin >> 10; };
   std::vector<Box> boxes(1);
   for (unsigned bin = 0; bin < 32768; ++bin)
-    if (census.count[bin]) boxes[0].bins.push_back(bin);
+    if (census.bins[bin].count) boxes[0].bins.push_back(bin);
   while (boxes.size() < 256) {
     // Split the box with the widest channel range at its pixels' median.
     int best = -1, bestAxis = 0;
@@ -86,9 +89,9 @@ std::vector<RGBQUAD> MedianCut(const ColorCensus& census) {
       return channel(a, bestAxis) != channel(b, bestAxis) ? channel(a, bestAxis) < channel(b, bestAxis) : a < b;
     });
     std::uint64_t total = 0, half = 0;
-    for (unsigned bin : bins) total += census.count[bin];
+    for (unsigned bin : bins) total += census.bins[bin].count;
     std::size_t cut = 0;
-    while (cut + 1 < bins.size() && (half += census.count[bins[cut]]) * 2 < total) ++cut;
+    while (cut + 1 < bins.size() && (half += census.bins[bins[cut]].count) * 2 < total) ++cut;
     Box upper{std::vector<unsigned>(bins.begin() + static_cast<std::ptrdiff_t>(cut) + 1, bins.end())};
     bins.resize(cut + 1);
     boxes.push_back(std::move(upper));
@@ -97,10 +100,11 @@ std::vector<RGBQUAD> MedianCut(const ColorCensus& census) {
   for (const Box& box : boxes) {
     std::uint64_t n = 0, b = 0, g = 0, r = 0;
     for (unsigned bin : box.bins) {
-      n += census.count[bin];
-      b += census.sumB[bin];
-      g += census.sumG[bin];
-      r += census.sumR[bin];
+      const BinTotals& t = census.bins[bin];
+      n += t.count;
+      b += t.b;
+      g += t.g;
+      r += t.r;
     }
     palette.push_back({static_cast<BYTE>((b + n / 2) / n), static_cast<BYTE>((g + n / 2) / n),
                        static_cast<BYTE>((r + n / 2) / n), 0});
@@ -108,13 +112,15 @@ std::vector<RGBQUAD> MedianCut(const ColorCensus& census) {
   return palette;
 }
 
-std::vector<RGBQUAD> ChoosePalette(const InputImage& in) {
+// The palette, and whether it holds every colour of the image (then no
+// pixel has an error to diffuse).
+std::pair<std::vector<RGBQUAD>, bool> ChoosePalette(const InputImage& in) {
   ColorCensus census(in);
-  if (!census.few) return MedianCut(census);
+  if (!census.few) return {MedianCut(census), false};
   std::vector<RGBQUAD> palette;
   for (std::uint32_t key : census.exact)
     palette.push_back({static_cast<BYTE>(key), static_cast<BYTE>(key >> 8), static_cast<BYTE>(key >> 16), 0});
-  return palette;
+  return {palette, true};
 }
 
 // The nearest palette entry of a colour: the palette's own colours at once
@@ -123,22 +129,19 @@ std::vector<RGBQUAD> ChoosePalette(const InputImage& in) {
 class PaletteMatch {
  public:
   explicit PaletteMatch(std::span<const RGBQUAD> palette) : palette_(palette.begin(), palette.end()) {
-    own_.fill(kEmpty);
-    searched_.fill(kEmpty);
-    bins_.fill(-1);
     for (std::size_t i = 0; i < palette_.size(); ++i) {
       const std::uint32_t key = Key(palette_[i].rgbBlue, palette_[i].rgbGreen, palette_[i].rgbRed);
-      std::size_t slot = Hash(key) % own_.size();
-      while (own_[slot] != kEmpty && (own_[slot] >> 8) != key) slot = (slot + 1) % own_.size();
+      std::size_t slot = Hash(key) >> 22;
+      while (own_[slot] != kEmpty && (own_[slot] >> 8) != key) slot = (slot + 1) & kOwnMask;
       if (own_[slot] == kEmpty) own_[slot] = std::uint64_t{key} << 8 | i;
     }
   }
   BYTE Exact(unsigned b, unsigned g, unsigned r) {
     const std::uint32_t key = Key(b, g, r);
-    if (int index = Own(key); index >= 0) return static_cast<BYTE>(index);
-    std::uint64_t& slot = searched_[Hash(key) >> 20];
-    if ((slot >> 8) != key) slot = std::uint64_t{key} << 8 | Search(b, g, r);
-    return static_cast<BYTE>(slot);
+    if (key == lastKey_) return lastIndex_;  // runs of one colour
+    lastKey_ = key;
+    lastIndex_ = Lookup(key, b, g, r);
+    return lastIndex_;
   }
   BYTE Approximate(unsigned b, unsigned g, unsigned r) {
     if (int index = Own(Key(b, g, r)); index >= 0) return static_cast<BYTE>(index);
@@ -149,9 +152,17 @@ class PaletteMatch {
 
  private:
   static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
+  static constexpr std::size_t kOwnMask = 1023;
+  BYTE Lookup(std::uint32_t key, unsigned b, unsigned g, unsigned r) {
+    if (int index = Own(key); index >= 0) return static_cast<BYTE>(index);
+    std::uint64_t& slot = searched_[Hash(key) >> 20];
+    if ((slot >> 8) != key) slot = std::uint64_t{key} << 8 | Search(b, g, r);
+    return static_cast<BYTE>(slot);
+  }
+
   static std::uint32_t Hash(std::uint32_t key) { return key * 2654435761u; }
   int Own(std::uint32_t key) const {
-    for (std::size_t slot = Hash(key) % own_.size();; slot = (slot + 1) % own_.size()) {
+    for (std::size_t slot = Hash(key) >> 22;; slot = (slot + 1) & kOwnMask) {
       if (own_[slot] == kEmpty) return -1;
       if ((own_[slot] >> 8) == key) return static_cast<int>(own_[slot] & 0xFF);
     }
@@ -170,21 +181,24 @@ class PaletteMatch {
     return static_cast<BYTE>(best);
   }
   std::vector<RGBQUAD> palette_;
-  std::array<std::uint64_t, 1024> own_;  // open addressing, at most 256 used
-  std::array<std::uint64_t, 4096> searched_;
-  std::array<std::int16_t, 32768> bins_;
+  std::uint32_t lastKey_ = 0xFFFFFFFF;
+  BYTE lastIndex_ = 0;
+  // On the heap (about 100 KB): callers may run on small thread stacks.
+  std::vector<std::uint64_t> own_ = std::vector<std::uint64_t>(kOwnMask + 1, kEmpty);  // open addressing, <= 256 used
+  std::vector<std::uint64_t> searched_ = std::vector<std::uint64_t>(4096, kEmpty);
+  std::vector<std::int16_t> bins_ = std::vector<std::int16_t>(32768, -1);
 };
 
 }  // namespace
 
 HGLOBAL PaletteEightBits(const InputImage& in, bool diffuse, bool serpentine) {
-  const std::vector<RGBQUAD> palette = ChoosePalette(in);
+  const auto [palette, complete] = ChoosePalette(in);
   OutputImage out(in, 8, palette);
   if (!out.ok()) return nullptr;
   PaletteMatch match(palette);
   const LONG w = in.Width();
   std::vector<BYTE> row(static_cast<std::size_t>(w) * 3);
-  if (!diffuse) {
+  if (!diffuse || complete) {
     for (LONG y = 0; y < in.Height(); ++y) {
       in.RowBgr(y, row.data());
       BYTE* d = out.Row(y);
@@ -195,37 +209,39 @@ HGLOBAL PaletteEightBits(const InputImage& in, bool diffuse, bool serpentine) {
     }
     return out.Release();
   }
-  // Floyd-Steinberg per channel in 16.16 fixed point; two rows of errors
-  // with a margin of one pixel on either side.
+  // Floyd-Steinberg per channel in 16.16 fixed point: two rows of errors
+  // with a margin of one pixel on either side, the share for the next pixel
+  // kept in registers.
   const std::size_t span = (static_cast<std::size_t>(w) + 2) * 3;
   std::vector<std::int32_t> current(span, 0), next(span, 0);
   for (LONG y = 0; y < in.Height(); ++y) {
     in.RowBgr(y, row.data());
     BYTE* d = out.Row(y);
     const bool backwards = serpentine && (y % 2) == 1;
-    const std::ptrdiff_t ahead = backwards ? -3 : 3;
+    const std::ptrdiff_t step = backwards ? -3 : 3;
+    const std::int32_t* here = current.data() + 3;
+    std::int32_t* below = next.data() + 3;
+    std::int32_t ahead[3] = {0, 0, 0};
     for (LONG i = 0; i < w; ++i) {
-      const LONG x = backwards ? w - 1 - i : i;
-      const std::size_t at = (static_cast<std::size_t>(x) + 1) * 3;
+      const std::ptrdiff_t x = backwards ? w - 1 - i : i;
+      const std::ptrdiff_t at = x * 3;
       std::int32_t value[3];
       unsigned level[3];
-      for (int c = 0; c < 3; ++c) {
-        value[c] = std::clamp((std::int32_t{row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)]} << 16) +
-                                  current[at + static_cast<std::size_t>(c)],
-                              0, 255 << 16);
+      for (std::ptrdiff_t c = 0; c < 3; ++c) {
+        value[c] = std::clamp((std::int32_t{row[static_cast<std::size_t>(at + c)]} << 16) + here[at + c] + ahead[c], 0,
+                              255 << 16);
         level[c] = static_cast<unsigned>((value[c] + (1 << 15)) >> 16);
       }
       const BYTE index = match.Approximate(level[0], level[1], level[2]);
       d[x] = index;
       const RGBQUAD& shown = palette[index];
       const int shownChannel[3] = {shown.rgbBlue, shown.rgbGreen, shown.rgbRed};
-      for (int c = 0; c < 3; ++c) {
+      for (std::ptrdiff_t c = 0; c < 3; ++c) {
         const std::int32_t e = value[c] - (shownChannel[c] << 16);
-        const std::size_t here = at + static_cast<std::size_t>(c);
-        current[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(here) + ahead)] += e * 7 / 16;
-        next[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(here) - ahead)] += e * 3 / 16;
-        next[here] += e * 5 / 16;
-        next[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(here) + ahead)] += e / 16;
+        ahead[c] = e * 7 / 16;
+        below[at + c - step] += e * 3 / 16;
+        below[at + c] += e * 5 / 16;
+        below[at + c + step] += e / 16;
       }
     }
     std::swap(current, next);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <span>
 
@@ -68,6 +69,17 @@ class TargetDib {
   std::optional<tw::dib::BlockLock> lock_;
   Layout layout_;
 };
+
+// Runs an operation whose working buffers may fail to allocate: such a
+// failure is a null result, like a block that cannot be had.
+template <typename F>
+auto NullOnNoMemory(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 // Bytes of a row that hold pixels (the rest of the stride is padding).
 inline std::size_t UsedRowBytes(LONG width, unsigned bits) {

@@ -21,9 +21,7 @@ void Horizontal(const BYTE* r, BYTE* o, std::size_t n, BYTE outside) {
   }
 }
 
-}  // namespace
-
-HGLOBAL BinaryClosing(HGLOBAL hDIB) {
+HGLOBAL Closing(HGLOBAL hDIB) {
   SourceDib src(hDIB);
   if (!src.ok() || src.Bits() != 1 || src.Table().empty()) return nullptr;
   const RGBQUAD first = src.Table()[0];
@@ -68,6 +66,12 @@ HGLOBAL BinaryClosing(HGLOBAL hDIB) {
     std::memcpy(out.Row(static_cast<LONG>(y)), closed.data(), n);
   }
   return out.Release();
+}
+
+}  // namespace
+
+HGLOBAL BinaryClosing(HGLOBAL hDIB) {
+  return NullOnNoMemory([&] { return Closing(hDIB); });
 }
 
 }  // namespace tw::imaging

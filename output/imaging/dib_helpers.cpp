@@ -63,7 +63,9 @@ HGLOBAL Convert32To24(HGLOBAL hDIB) {
   return out.Release();
 }
 
-HPALETTE CreateDIBPalette(HGLOBAL hDIB) {
+namespace {
+
+HPALETTE PaletteOf(HGLOBAL hDIB) {
   tw::dib::BlockLock lock(hDIB);
   if (!lock.ok()) return nullptr;
   auto layout = tw::dib::ReadLayout(lock.bytes());
@@ -90,6 +92,12 @@ HPALETTE CreateDIBPalette(HGLOBAL hDIB) {
   std::memcpy(storage.data() + offsetof(LOGPALETTE, palPalEntry), entries.data(), count * sizeof(PALETTEENTRY));
   auto* pal = reinterpret_cast<const LOGPALETTE*>(storage.data());
   return CreatePalette(pal);
+}
+
+}  // namespace
+
+HPALETTE CreateDIBPalette(HGLOBAL hDIB) {
+  return NullOnNoMemory([&] { return PaletteOf(hDIB); });
 }
 
 }  // namespace tw::imaging

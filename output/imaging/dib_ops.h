@@ -72,8 +72,8 @@ HGLOBAL CopyDIB(HGLOBAL hDIB);
 HGLOBAL Convert32To24(HGLOBAL hDIB);
 
 // The colour count of a DIB header: biClrUsed when it is not 0, otherwise
-// (and for a 12-byte core header) 2, 16 or 256 for 1, 4 or 8 bits, 0 for
-// deeper pixels. `lpbi` points at the header.
+// (and for a 12-byte core header) 2, 16 or 256 for 1, 4 or 8 bits (4 for
+// the rare 2 bits), 0 for deeper pixels. `lpbi` points at the header.
 DWORD GetDIBColorCount(LPCVOID lpbi);
 // Bytes of the colour table: 4 per colour, 3 for a core header.
 DWORD GetDIBColorTableSize(LPCVOID lpbi);

@@ -1,5 +1,6 @@
 // Colour reductions: 8-bit grey, one bit by a fixed threshold, and Stucki
 // error diffusion to one bit or to a fixed 256-colour table.
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -84,39 +85,95 @@ void BlackWhite(RGBQUAD* table) {
   table[1] = {255, 255, 255, 0};
 }
 
-// Stucki error diffusion over three accumulator rows per channel (the
-// current row and the next two), each with two cells of margin on either
-// side; rows are taken in memory order, pixels left to right. The shares of
-// an error e are 8/42, 4/42, 2/42 and 1/42 of it, truncated toward zero.
-class StuckiRows {
+// The four Stucki shares of an error e: 8/42, 4/42, 2/42 and 1/42 of it,
+// truncated toward zero. Errors stay within a few hundred; a table holds
+// those, larger ones are divided out.
+struct Shares {
+  std::int16_t s8, s4, s2, s1;
+};
+inline Shares SharesOf(int e) {
+  static const auto table = [] {
+    std::array<Shares, 2048> t{};
+    for (int i = 0; i < 2048; ++i) {
+      const int v = i - 1024;
+      t[static_cast<std::size_t>(i)] = {static_cast<std::int16_t>(v * 4 / 21), static_cast<std::int16_t>(v * 2 / 21),
+                                        static_cast<std::int16_t>(v / 21), static_cast<std::int16_t>(v / 42)};
+    }
+    return t;
+  }();
+  if (e >= -1024 && e < 1024) return table[static_cast<std::size_t>(e + 1024)];
+  return {static_cast<std::int16_t>(e * 4 / 21), static_cast<std::int16_t>(e * 2 / 21), static_cast<std::int16_t>(e / 21),
+          static_cast<std::int16_t>(e / 42)};
+}
+
+// Stucki error diffusion of N channels over three accumulator rows per
+// channel (the current row and the next two), each with two cells of
+// margin on either side; rows are taken in memory order, pixels left to
+// right. Within a row only the two shares to the right depend on the pixels
+// just decided, so the row is decided in one serial pass that keeps them in
+// registers (the channels side by side) and records every pixel's shares;
+// the shares for the two rows below are then added in a second pass that
+// has no such dependency.
+template <std::size_t N>
+class Stucki {
  public:
-  explicit StuckiRows(LONG width) : width_(static_cast<std::size_t>(width) + 4) {
-    for (auto& row : rows_) row.assign(width_, 0);
-    for (int i = 0; i < 3; ++i) p_[i] = rows_[i].data() + 2;
+  explicit Stucki(LONG width) : width_(static_cast<std::size_t>(width)) {
+    for (auto& channel : acc_)
+      for (auto& row : channel) row.assign(width_ + 4, 0);
+    for (auto& channel : shares_)
+      for (auto& row : channel) row.assign(width_ + 4, 0);
   }
-  std::int16_t* Current() { return p_[0]; }
-  void Spread(LONG x, int e) {
-    const int e8 = e * 4 / 21, e4 = e * 2 / 21, e2 = e / 21, e1 = e / 42;
-    std::int16_t* c = p_[0] + x;
-    std::int16_t* n = p_[1] + x;
-    std::int16_t* a = p_[2] + x;
-    c[1] += e8; c[2] += e4;
-    n[-2] += e2; n[-1] += e4; n[0] += e8; n[1] += e4; n[2] += e2;
-    a[-2] += e1; a[-1] += e2; a[0] += e4; a[1] += e2; a[2] += e1;
-  }
-  // The next row becomes current; the row after it starts empty.
-  void Advance() {
-    std::int16_t* done = p_[0];
-    p_[0] = p_[1];
-    p_[1] = p_[2];
-    p_[2] = done;
-    std::memset(done - 2, 0, width_ * sizeof(std::int16_t));
+  // Channel c's accumulators for the current row, cell 0 being pixel 0;
+  // the caller adds the pixel values.
+  std::int16_t* Current(std::size_t c) { return acc_[c][cur_].data() + 2; }
+
+  // Decides the current row: decide(x, values, errors) reads the N values
+  // and stores the N errors. Then spreads the errors to the rows below and
+  // moves down one row.
+  template <typename Decide>
+  void Row(Decide&& decide) {
+    std::array<const std::int16_t*, N> value;
+    std::array<std::array<std::int16_t*, 4>, N> share;
+    for (std::size_t c = 0; c < N; ++c) {
+      value[c] = Current(c);
+      for (std::size_t k = 0; k < 4; ++k) share[c][k] = shares_[c][k].data() + 2;
+    }
+    std::array<int, N> from1{}, from2{}, next2{}, v, e;  // 8/42 of x-1, 4/42 of x-2, 4/42 of x-1
+    for (std::size_t x = 0; x < width_; ++x) {
+      for (std::size_t c = 0; c < N; ++c) v[c] = value[c][x] + from1[c] + from2[c];
+      decide(x, v, e);
+      for (std::size_t c = 0; c < N; ++c) {
+        const Shares sh = SharesOf(e[c]);
+        share[c][0][x] = sh.s8;
+        share[c][1][x] = sh.s4;
+        share[c][2][x] = sh.s2;
+        share[c][3][x] = sh.s1;
+        from2[c] = next2[c];
+        next2[c] = sh.s4;
+        from1[c] = sh.s8;
+      }
+    }
+    const auto width = static_cast<std::ptrdiff_t>(width_);
+    for (std::size_t c = 0; c < N; ++c) {
+      const std::int16_t *s8 = share[c][0], *s4 = share[c][1], *s2 = share[c][2], *s1 = share[c][3];
+      std::int16_t* below = acc_[c][(cur_ + 1) % 3].data() + 2;
+      std::int16_t* after = acc_[c][(cur_ + 2) % 3].data() + 2;
+      for (std::ptrdiff_t x = 0; x < width; ++x) {
+        // Shares of pixels x-2 .. x+2 (the margins hold zeros).
+        below[x] = static_cast<std::int16_t>(below[x] + s2[x - 2] + s4[x - 1] + s8[x] + s4[x + 1] + s2[x + 2]);
+        after[x] = static_cast<std::int16_t>(after[x] + s1[x - 2] + s2[x - 1] + s4[x] + s2[x + 1] + s1[x + 2]);
+      }
+      // The finished row becomes the row after next, empty.
+      std::fill(acc_[c][cur_].begin(), acc_[c][cur_].end(), std::int16_t{0});
+    }
+    cur_ = (cur_ + 1) % 3;
   }
 
  private:
   std::size_t width_;
-  std::vector<std::int16_t> rows_[3];
-  std::int16_t* p_[3];
+  std::array<std::array<std::vector<std::int16_t>, 3>, N> acc_;
+  std::array<std::array<std::vector<std::int16_t>, 4>, N> shares_;  // 8/42, 4/42, 2/42, 1/42 of each error
+  std::size_t cur_ = 0;
 };
 
 // Red, green and blue of every pixel of a 4-, 8- or 24-bit row.
@@ -147,24 +204,28 @@ HGLOBAL StuckiToOneBit(const SourceDib& src) {
   if (!out.ok()) return nullptr;
   BlackWhite(out.Table());
   RgbReader reader(src);
-  StuckiRows acc(l.width);
+  Stucki<1> grey(l.width);
+  std::vector<BYTE> white(static_cast<std::size_t>(l.width));
   for (LONG m = 0; m < l.height; ++m) {
-    std::int16_t* cur = acc.Current();
+    std::int16_t* cur = grey.Current(0);
     reader.Row(src.MemoryRow(m), l.width, [cur](LONG x, unsigned r, unsigned g, unsigned b) {
       unsigned lum = (30 * r + 59 * g + 11 * b) / 100;
       cur[x] += static_cast<std::int16_t>(lum > 255 ? 255 : lum);
     });
+    // Decisions go to a byte each and are packed after the row, so that
+    // no pixel waits for the previous one's read-modify-write of a byte.
+    grey.Row([&white](std::size_t x, const std::array<int, 1>& v, std::array<int, 1>& e) {
+      const bool isWhite = v[0] > 128;
+      white[x] = isWhite;
+      e[0] = isWhite ? v[0] - 255 : v[0];
+    });
     BYTE* d = out.MemoryRow(m);
-    for (LONG x = 0; x < l.width; ++x) {
-      int v = cur[x];
-      if (v > 128) {
-        d[x / 8] |= static_cast<BYTE>(0x80u >> (x % 8));
-        acc.Spread(x, v - 255);
-      } else {
-        acc.Spread(x, v);
-      }
+    for (LONG x0 = 0; x0 < l.width; x0 += 8) {
+      const LONG n = std::min<LONG>(8, l.width - x0);
+      unsigned byte = 0;
+      for (LONG i = 0; i < n; ++i) byte |= static_cast<unsigned>(white[static_cast<std::size_t>(x0 + i)]) << (7 - i);
+      d[x0 / 8] = static_cast<BYTE>(byte);
     }
-    acc.Advance();
   }
   return out.Release();
 }
@@ -177,31 +238,28 @@ HGLOBAL StuckiToEightBits(const SourceDib& src) {
   for (unsigned i = 0; i < 256; ++i)
     table[i] = {static_cast<BYTE>(i % 4 * 85), static_cast<BYTE>(i / 4 % 8 * 36), static_cast<BYTE>(i / 32 * 36), 0};
   RgbReader reader(src);
-  StuckiRows red(l.width), green(l.width), blue(l.width);
+  Stucki<3> diffusion(l.width);
   for (LONG m = 0; m < l.height; ++m) {
-    std::int16_t* r = red.Current();
-    std::int16_t* g = green.Current();
-    std::int16_t* b = blue.Current();
+    std::int16_t* r = diffusion.Current(0);
+    std::int16_t* g = diffusion.Current(1);
+    std::int16_t* b = diffusion.Current(2);
     reader.Row(src.MemoryRow(m), l.width, [&](LONG x, unsigned cr, unsigned cg, unsigned cb) {
       r[x] += static_cast<std::int16_t>(cr);
       g[x] += static_cast<std::int16_t>(cg);
       b[x] += static_cast<std::int16_t>(cb);
     });
+    // The error is taken against the colour the table shows for the level
+    // (36 or 85 a step), so that it stays bounded: against the level's own
+    // step (32 or 64) 31 or 63 of every bright pixel would pile up until an
+    // accumulator wrapped.
     BYTE* d = out.MemoryRow(m);
-    for (LONG x = 0; x < l.width; ++x) {
-      const int vr = r[x], vg = g[x], vb = b[x];
-      const int lr = std::clamp(vr / 32, 0, 7), lg = std::clamp(vg / 32, 0, 7), lb = std::clamp(vb / 64, 0, 3);
+    diffusion.Row([d](std::size_t x, const std::array<int, 3>& v, std::array<int, 3>& e) {
+      const int lr = std::clamp(v[0] / 32, 0, 7), lg = std::clamp(v[1] / 32, 0, 7), lb = std::clamp(v[2] / 64, 0, 3);
       d[x] = static_cast<BYTE>(lr * 32 + lg * 4 + lb);
-      // The error is taken against the colour the table shows for the
-      // level, so that it stays bounded (a level's own step, 32 or 64,
-      // would leave 31 or 63 of every bright pixel to pile up).
-      red.Spread(x, vr - lr * 36);
-      green.Spread(x, vg - lg * 36);
-      blue.Spread(x, vb - lb * 85);
-    }
-    red.Advance();
-    green.Advance();
-    blue.Advance();
+      e[0] = v[0] - lr * 36;
+      e[1] = v[1] - lg * 36;
+      e[2] = v[2] - lb * 85;
+    });
   }
   return out.Release();
 }
@@ -246,7 +304,7 @@ HGLOBAL StuckiDither(HGLOBAL hDIB, INT bits) {
   if (!src.ok() || src.layout().Core() || src.layout().compression != BI_RGB) return nullptr;
   const WORD in = src.Bits();
   if ((bits != 1 && bits != 8) || (in != 4 && in != 8 && in != 24) || in <= bits) return nullptr;
-  return bits == 1 ? StuckiToOneBit(src) : StuckiToEightBits(src);
+  return NullOnNoMemory([&] { return bits == 1 ? StuckiToOneBit(src) : StuckiToEightBits(src); });
 }
 
 }  // namespace tw::imaging

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "output/imaging/dib_access.h"
@@ -71,54 +72,58 @@ double Kernel(double t) {
   return 0;
 }
 
-// Four source indices (edge pixels repeated) and their weights scaled by
-// 255, for each output index.
+// (128 + w * v) / 255 for weights and values 0 .. 255, and the same with
+// the weight's sign for weights -255 .. 255: row w + 255 holds weight w.
+using ProductRow = std::array<std::int16_t, 256>;
+const std::array<ProductRow, 511>& SignedProducts() {
+  static const auto table = [] {
+    auto t = std::make_unique<std::array<ProductRow, 511>>();
+    for (int w = -255; w <= 255; ++w)
+      for (int v = 0; v < 256; ++v) {
+        const int product = (128 + std::abs(w) * v) / 255;
+        (*t)[static_cast<std::size_t>(w + 255)][static_cast<std::size_t>(v)] =
+            static_cast<std::int16_t>(w < 0 ? -product : product);
+      }
+    return t;
+  }();
+  return *table;
+}
+
+// Four source indices (edge pixels repeated) and the product rows of their
+// weights (the kernel's values scaled by 255 and rounded, summing to 255),
+// for each output index.
 struct Taps {
   std::array<std::uint32_t, 4> index;
-  std::array<int, 4> weight;  // -255 .. 255, summing to 255
+  std::array<const std::int16_t*, 4> product;
 };
 
 std::vector<Taps> MakeTaps(LONG size, LONG newSize) {
+  const auto& products = SignedProducts();
   std::vector<Taps> taps(static_cast<std::size_t>(newSize));
   for (LONG j = 0; j < newSize; ++j) {
     const std::uint64_t pos = static_cast<std::uint64_t>(j) * static_cast<std::uint64_t>(size);
     const LONG base = static_cast<LONG>(pos / static_cast<std::uint64_t>(newSize));
     const double d = static_cast<double>(pos % static_cast<std::uint64_t>(newSize)) / newSize;
     Taps& t = taps[static_cast<std::size_t>(j)];
+    std::array<int, 4> weight;
     int sum = 0, largest = 0;
     for (int k = 0; k < 4; ++k) {
       t.index[static_cast<std::size_t>(k)] = static_cast<std::uint32_t>(std::clamp<LONG>(base - 1 + k, 0, size - 1));
-      int w = static_cast<int>(std::lround(Kernel(d - (k - 1)) * 255));
-      t.weight[static_cast<std::size_t>(k)] = w;
-      sum += w;
-      if (std::abs(w) > std::abs(t.weight[static_cast<std::size_t>(largest)])) largest = k;
+      weight[static_cast<std::size_t>(k)] = static_cast<int>(std::lround(Kernel(d - (k - 1)) * 255));
+      sum += weight[static_cast<std::size_t>(k)];
+      if (std::abs(weight[static_cast<std::size_t>(k)]) > std::abs(weight[static_cast<std::size_t>(largest)])) largest = k;
     }
     // Rounding may leave the sum one off 255; the largest weight absorbs
-    // it so that a flat area stays flat.
-    t.weight[static_cast<std::size_t>(largest)] += 255 - sum;
+    // it so that the weights still add up to one.
+    int& adjusted = weight[static_cast<std::size_t>(largest)];
+    adjusted = std::clamp(adjusted + 255 - sum, -255, 255);
+    for (std::size_t k = 0; k < 4; ++k) t.product[k] = products[static_cast<std::size_t>(weight[k] + 255)].data();
   }
   return taps;
 }
 
-// (128 + w * v) / 255 for weights and values 0 .. 255.
-const std::array<std::array<BYTE, 256>, 256>& ProductTable() {
-  static const auto table = [] {
-    std::array<std::array<BYTE, 256>, 256> t{};
-    for (unsigned w = 0; w < 256; ++w)
-      for (unsigned v = 0; v < 256; ++v) t[w][v] = static_cast<BYTE>((128 + w * v) / 255);
-    return t;
-  }();
-  return table;
-}
-
-inline BYTE Combine(const std::array<std::array<BYTE, 256>, 256>& product, const std::array<int, 4>& weight,
-                    const BYTE v0, const BYTE v1, const BYTE v2, const BYTE v3) {
-  const BYTE v[4] = {v0, v1, v2, v3};
-  int sum = 0;
-  for (int k = 0; k < 4; ++k) {
-    const int w = weight[static_cast<std::size_t>(k)];
-    sum += w >= 0 ? product[static_cast<std::size_t>(w)][v[k]] : -product[static_cast<std::size_t>(-w)][v[k]];
-  }
+inline BYTE Combine(const std::array<const std::int16_t*, 4>& product, BYTE v0, BYTE v1, BYTE v2, BYTE v3) {
+  const int sum = product[0][v0] + product[1][v1] + product[2][v2] + product[3][v3];
   return static_cast<BYTE>(std::clamp(sum, 0, 255));
 }
 
@@ -135,7 +140,6 @@ class NearestColor {
       std::memcpy(storage.data() + offsetof(LOGPALETTE, palPalEntry) + i * sizeof e, &e, sizeof e);
     }
     palette_ = CreatePalette(reinterpret_cast<const LOGPALETTE*>(storage.data()));
-    cache_.fill(kEmpty);
   }
   ~NearestColor() {
     if (palette_) DeleteObject(palette_);
@@ -153,14 +157,13 @@ class NearestColor {
  private:
   static constexpr std::uint64_t kEmpty = ~std::uint64_t{0};
   HPALETTE palette_ = nullptr;
-  std::array<std::uint64_t, 4096> cache_;
+  std::vector<std::uint64_t> cache_ = std::vector<std::uint64_t>(4096, kEmpty);
 };
 
 // Bicubic resampling of rows of `channels` bytes per pixel. `expand` turns
 // source row y (from the top) into such bytes; `store` writes an output row.
 template <typename Expand, typename Store>
 void Bicubic(LONG w, LONG h, LONG width, LONG height, std::size_t channels, Expand&& expand, Store&& store) {
-  const auto& product = ProductTable();
   const std::vector<Taps> across = MakeTaps(w, width), down = MakeTaps(h, height);
   std::vector<BYTE> line(static_cast<std::size_t>(w) * channels);
   const std::size_t outBytes = static_cast<std::size_t>(width) * channels;
@@ -190,14 +193,14 @@ void Bicubic(LONG w, LONG h, LONG width, LONG height, std::size_t channels, Expa
           const Taps& a = across[static_cast<std::size_t>(j)];
           for (std::size_t c = 0; c < channels; ++c)
             target[static_cast<std::size_t>(j) * channels + c] =
-                Combine(product, a.weight, line[a.index[0] * channels + c], line[a.index[1] * channels + c],
+                Combine(a.product, line[a.index[0] * channels + c], line[a.index[1] * channels + c],
                         line[a.index[2] * channels + c], line[a.index[3] * channels + c]);
         }
         cachedRow[static_cast<std::size_t>(slot)] = y;
       }
       rows[static_cast<std::size_t>(k)] = cached[static_cast<std::size_t>(slot)].data();
     }
-    for (std::size_t b = 0; b < outBytes; ++b) result[b] = Combine(product, t.weight, rows[0][b], rows[1][b], rows[2][b], rows[3][b]);
+    for (std::size_t b = 0; b < outBytes; ++b) result[b] = Combine(t.product, rows[0][b], rows[1][b], rows[2][b], rows[3][b]);
     store(i, result.data());
   }
 }
@@ -253,8 +256,8 @@ HGLOBAL ResizeDIB(HGLOBAL hDIB, LONG width, LONG height) {
   SourceDib src(hDIB);
   if (!src.ok() || width <= 0 || height <= 0 || src.layout().compression != BI_RGB) return nullptr;
   switch (src.Bits()) {
-    case 1: return ResizeOneBit(src, width, height);
-    case 4: case 8: case 24: return ResizeBicubic(src, width, height);
+    case 1: return NullOnNoMemory([&] { return ResizeOneBit(src, width, height); });
+    case 4: case 8: case 24: return NullOnNoMemory([&] { return ResizeBicubic(src, width, height); });
     default: return nullptr;
   }
 }

@@ -163,8 +163,8 @@ HGLOBAL TurnDIB(HGLOBAL hDIB, Turn turn) {
 
 }  // namespace
 
-HGLOBAL RotateDIB90Left(HGLOBAL hDIB) { return TurnDIB(hDIB, Turn::Left); }
-HGLOBAL RotateDIB90Right(HGLOBAL hDIB) { return TurnDIB(hDIB, Turn::Right); }
-HGLOBAL RotateDIB180(HGLOBAL hDIB) { return TurnDIB(hDIB, Turn::Half); }
+HGLOBAL RotateDIB90Left(HGLOBAL hDIB) { return NullOnNoMemory([&] { return TurnDIB(hDIB, Turn::Left); }); }
+HGLOBAL RotateDIB90Right(HGLOBAL hDIB) { return NullOnNoMemory([&] { return TurnDIB(hDIB, Turn::Right); }); }
+HGLOBAL RotateDIB180(HGLOBAL hDIB) { return NullOnNoMemory([&] { return TurnDIB(hDIB, Turn::Half); }); }
 
 }  // namespace tw::imaging

@@ -131,6 +131,7 @@ TEST_F(DocumentTest, ShortDevModeCancelsDuringWritePort) {
   s.Command(PORT_CMD_START_DOC, std::vector<BYTE>(6878, 0));
   auto bad = s.Bytes();
   MonitorHost host;
+  host.RecordOperations();
   host.Xcv(u"AddPort", u"");
   HANDLE port = OpenPort(host);
   std::u16string printer(kPrinter);
@@ -143,6 +144,9 @@ TEST_F(DocumentTest, ShortDevModeCancelsDuringWritePort) {
   EXPECT_EQ(spooler_.spooler->CountControls(31, JOB_CONTROL_CANCEL), 1u);
   EXPECT_TRUE(host.table->pfnEndDocPort(port));
   EXPECT_EQ(spooler_.spooler->CountControls(31, JOB_CONTROL_CANCEL), 2u);
+  // This spooler does not mark a cancelled job deleted: the failure alone
+  // gives the job its abort.
+  EXPECT_EQ(host.ops, std::vector<std::u16string>{u"AbortDoc"});
 }
 
 TEST_F(DocumentTest, BadHeaderSkipsRestOfBlock) {
@@ -207,6 +211,89 @@ TEST_F(DocumentTest, SecondStartIgnoredAndEmptyWritesAccepted) {
   EXPECT_TRUE(host.table->pfnEndDocPort(port));
   EXPECT_EQ(spooler_.spooler->CountControls(60, JOB_CONTROL_CANCEL), 1u);
   EXPECT_EQ(spooler_.spooler->CountControls(61, JOB_CONTROL_CANCEL), 0u);
+}
+
+// A port with a document in progress is not deleted, and its document goes on.
+TEST_F(DocumentTest, PortWithADocumentIsNotDeletedAndStillPrints) {
+  MonitorHost host;
+  host.RecordOperations();
+  host.Xcv(u"AddPort", u"");
+  HANDLE port = OpenPort(host);
+  std::u16string printer(kPrinter);
+  spooler_.spooler->AddJob(65, printer, u"doc");
+  auto stream = TwoPageJob();
+  ASSERT_TRUE(host.table->pfnStartDocPort(port, printer.data(), 65, 1, nullptr));
+  DWORD written = 0;
+  ASSERT_TRUE(host.table->pfnWritePort(port, stream.data(), 5000, &written));
+  EXPECT_EQ(host.Xcv(u"DeletePort", u"TW01:"), static_cast<DWORD>(ERROR_BUSY));
+  ASSERT_TRUE(host.table->pfnWritePort(port, stream.data() + 5000, static_cast<DWORD>(stream.size() - 5000), &written));
+  EXPECT_TRUE(host.table->pfnEndDocPort(port));
+  ASSERT_FALSE(host.ops.empty());
+  EXPECT_EQ(host.ops.back(), u"EndDoc");
+  EXPECT_TRUE(host.table->pfnClosePort(port));
+  // Nothing points at it any more.
+  EXPECT_EQ(host.Xcv(u"DeletePort", u"TW01:"), 0u);
+  EXPECT_TRUE(host.Ports().empty());
+}
+
+// A header cut off at the end of a document is forgotten with it: the
+// thread's next block, of another port's document, is read from its start.
+TEST_F(DocumentTest, HeaderCutOffAtTheEndOfADocumentIsForgotten) {
+  MonitorHost host;
+  host.RecordOperations();
+  host.Xcv(u"AddPort", u"");
+  ASSERT_TRUE(WritePrivateProfileStringW(u"PortName", u"PortName", u"TW02:", u"TwMonitor.ini"));
+  host.Xcv(u"AddPort", u"");
+  HANDLE a = OpenPort(host, u"TW01:"), b = OpenPort(host, u"TW02:");
+  std::u16string printer(kPrinter);
+  spooler_.spooler->AddJob(80, printer, u"cut off");
+  spooler_.spooler->AddJob(81, printer, u"next");
+  // The second document starts on another spooler thread.
+  struct Start {
+    MonitorHost* host;
+    HANDLE port;
+    std::u16string printer;
+  } start{&host, b, printer};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID p) -> DWORD {
+        auto* s = static_cast<Start*>(p);
+        return s->host->table->pfnStartDocPort(s->port, s->printer.data(), 81, 1, nullptr);
+      },
+      &start, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+
+  auto stream = TwoPageJob();
+  ASSERT_TRUE(host.table->pfnStartDocPort(a, printer.data(), 80, 1, nullptr));
+  DWORD written = 0;
+  ASSERT_TRUE(host.table->pfnWritePort(a, stream.data(), 5, &written));  // a third of a header
+  EXPECT_TRUE(host.table->pfnEndDocPort(a));
+  host.ops.clear();
+  EXPECT_TRUE(host.table->pfnWritePort(b, stream.data(), static_cast<DWORD>(stream.size()), &written));
+  EXPECT_EQ(host.ops.size(), 9u);
+  EXPECT_TRUE(host.table->pfnEndDocPort(b));
+  EXPECT_EQ(spooler_.spooler->CountControls(81, JOB_CONTROL_CANCEL), 1u);  // only to leave the queue
+  host.table->pfnClosePort(a);
+  host.table->pfnClosePort(b);
+}
+
+// The spooler unloads the monitor in the middle of a document: the port
+// takes its job and its printer handle with it.
+TEST_F(DocumentTest, UnloadInTheMiddleOfADocumentLeavesNoHandle) {
+  twtest::LeakGuard leaks;
+  {
+    MonitorHost host;
+    host.Xcv(u"AddPort", u"");
+    HANDLE port = OpenPort(host);
+    std::u16string printer(kPrinter);
+    spooler_.spooler->AddJob(90, printer, u"unfinished");
+    auto stream = TwoPageJob();
+    ASSERT_TRUE(host.table->pfnStartDocPort(port, printer.data(), 90, 1, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(host.table->pfnWritePort(port, stream.data(), 8000, &written));
+  }
 }
 
 TEST_F(DocumentTest, HandOverKeyIsCopiedToUserAndDeleted) {

@@ -17,6 +17,7 @@
 #include "fake_spooler.h"
 #include "core/log/event_messages.h"
 #include "monitor_host.h"
+#include "shell_run.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/eventlog_internal.h"
 #include "tw/registry.h"
@@ -54,23 +55,8 @@ std::string ReadText(const std::filesystem::path& path) {
   return s.str();
 }
 
-struct ShellRun {
-  int status = -1;
-  std::string out;
-};
-
-// Runs a command line and collects its standard output and exit status.
-ShellRun Shell(const std::string& command) {
-  ShellRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), n);
-  int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+using twtest::Shell;
+using twtest::ShellRun;
 
 class JobReportsTest : public ::testing::Test {
  public:
@@ -348,6 +334,57 @@ TEST_F(JobReportsTest, DamagedEventStoreDoesNotStopPrinting) {
   EXPECT_EQ(events.status, 1);
   EXPECT_NE(events.out.find(store.filename().string()), std::string::npos) << events.out;
   EXPECT_EQ(ReadText(store), std::string(8192, 'Z')) << "a damaged store is left as it is";
+}
+
+// A last page that fails in the block that ends the document, printed by
+// the spooler host: the job is cancelled during WritePort and aborted, never
+// reported finished; the plug-in sees the abort and not the end.
+TEST_F(JobReportsTest, FailedLastPageEndsAsAbortedNotFinished) {
+  ShellRun init = Shell(Twspool("init 2>&1"));
+  ASSERT_EQ(init.status, 0) << init.out;
+  const WCHAR ini[] = u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\TARNWICK.INI";
+  ASSERT_TRUE(WritePrivateProfileStringW(u"Troubleshooting Settings", u"Event Logging Level", u"3", ini));
+  ASSERT_TRUE(WritePrivateProfileStringW(u"Default Settings", u"Plugin Filename", u"TwTestPlugIn.dll", ini));
+  std::ofstream(drive_ / "PrnDebug.ini") << "[Setting]\r\nMessage Capture Log Level=1\r\n";
+  tw::twdriver::DevModeOptions o;
+  o.printer = kPrinter;
+  auto dm = tw::twdriver::MakeDevMode(o);
+  // Once a page without its metafile, once a document the plug-in refuses.
+  for (bool refused : {false, true}) {
+    tw::twdriver::StreamWriter s;
+    s.StartDoc(dm);
+    s.StartPage(dm);
+    if (refused) s.EndPage(std::vector<BYTE>(1500, 7));
+    else s.Command(PORT_CMD_END_PAGE, {});
+    s.EndDoc();
+    auto stream = s.Bytes();
+    auto file = root_.Dir() / "last.spl";
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
+    if (refused) setenv("TW_TEST_PLUGIN_REFUSE", "1", 1);
+    ShellRun print = Shell(Twspool("print '" + file.string() + "' 2>&1"));
+    unsetenv("TW_TEST_PLUGIN_REFUSE");
+    EXPECT_EQ(print.status, 1) << print.out;
+    EXPECT_NE(print.out.find(": failed (the monitor cancelled it during WritePort)"), std::string::npos) << print.out;
+  }
+  size_t aborted = 0, finished = 0;
+  for (const auto& e : ReadEventEntries()) {
+    aborted += e.id == MSG_PRINTING_ABORTED;
+    finished += e.id == MSG_PRINTING_FINISHED;
+  }
+  EXPECT_EQ(aborted, 2u);
+  EXPECT_EQ(finished, 0u);
+  std::vector<std::string> calls;
+  std::istringstream plugin(ReadText(pluginLog_));
+  for (std::string line; std::getline(plugin, line);) calls.push_back(line.substr(0, line.find(' ')));
+  EXPECT_EQ(calls, (std::vector<std::string>{"TwStartDoc", "TwAbort", "TwStartDoc", "TwAbort"}));
+  std::string capture = ReadText(drive_ / "Temp" / "MessageCapture_PORTMON_DLL.txt");
+  EXPECT_NE(capture.find("PORT_CMD_END_PAGE failed; the rest of the document is not run"), std::string::npos)
+      << capture;
+  EXPECT_NE(capture.find("PORT_CMD_START_PAGE failed; the rest of the document is not run"), std::string::npos)
+      << capture;
+  EXPECT_NE(capture.find("failed during WritePort: the job is cancelled"), std::string::npos) << capture;
+  EXPECT_NE(capture.find("aborted: failed during WritePort"), std::string::npos) << capture;
 }
 
 // Two spooler processes print at the same time; every finished document has

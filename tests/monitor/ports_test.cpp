@@ -1,6 +1,13 @@
 // The monitor as the spooler sees it: initialisation, the port list, port
 // enumeration and the Xcv requests.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <thread>
 
 #include "fake_spooler.h"
 #include "tw/ui.h"
@@ -216,6 +223,72 @@ TEST_F(PortsTest, OpenIgnoresCaseDeleteDoesNot) {
   EXPECT_EQ(host.Ports(), std::vector<std::u16string>{u"TW01:"});
   EXPECT_EQ(host.Xcv(u"DeletePort", u"TW01:"), 0u);
   EXPECT_TRUE(host.Ports().empty());
+}
+
+// Xcv handles count the port they name; a port that a handle (the
+// spooler's or an Xcv handle) still points at is not freed.
+TEST_F(PortsTest, APortInUseIsNotDeleted) {
+  twtest::LeakGuard leaks;
+  {
+    MonitorHost host;
+    IniPortName(u"TW01:");
+    host.Xcv(u"AddPort", u"");
+    // Xcv handles opened and closed on the port leave no count behind.
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(host.Xcv(u"MonitorUI", u"", u"TW01:"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    WCHAR name[] = u"TW01:";
+    HANDLE port = nullptr;
+    ASSERT_TRUE(host.table->pfnOpenPort(host.monitor, name, &port));
+    EXPECT_EQ(host.Xcv(u"DeletePort", u"TW01:"), static_cast<DWORD>(ERROR_BUSY));
+    EXPECT_EQ(host.Ports(), std::vector<std::u16string>{u"TW01:"});
+    EXPECT_EQ(RegistryPorts(), std::vector<std::u16string>{u"TW01:"});
+    EXPECT_TRUE(host.table->pfnClosePort(port));
+
+    // Another Xcv handle on the port keeps it too; the asking handle's own does not.
+    HANDLE xcv = nullptr;
+    ASSERT_TRUE(host.table->pfnXcvOpenPort(host.monitor, u"TW01:", 0, &xcv));
+    EXPECT_EQ(host.Xcv(u"DeletePort", u"TW01:"), static_cast<DWORD>(ERROR_BUSY));
+    std::u16string input = u"TW01:";
+    DWORD needed = 0;
+    EXPECT_EQ(host.table->pfnXcvDataPort(xcv, u"DeletePort", reinterpret_cast<PBYTE>(input.data()),
+                                         static_cast<DWORD>((input.size() + 1) * 2), nullptr, 0, &needed),
+              0u);
+    EXPECT_TRUE(host.Ports().empty());
+    EXPECT_TRUE(RegistryPorts().empty());
+    // The handle refers to nothing now; closing it touches no freed port.
+    EXPECT_FALSE(host.table->pfnXcvClosePort(xcv));
+  }
+}
+
+// The dialog that asks for a port name holds no lock: while nobody answers
+// it, other spooler threads still enumerate the ports.
+TEST_F(PortsTest, AddPortDialogDoesNotHoldThePortList) {
+  MonitorHost host;
+  IniPortName(u"TW01:");
+  host.Xcv(u"AddPort", u"");
+  IniPortName(u"");
+  // The dialog's script comes from a pipe that nobody writes yet.
+  unsetenv("TW_UI_SCRIPT");
+  const auto script = root_.Dir() / "ui-script.txt";
+  ASSERT_EQ(mkfifo(script.c_str(), 0600), 0);
+  tw::ui::ReloadScript();
+  std::thread adding([&] { EXPECT_EQ(host.Xcv(u"AddPort", u""), 0u); });
+  // The dialog is up once it waits on the pipe.
+  int writer = -1;
+  for (int i = 0; i < 2000 && writer < 0; ++i) {
+    writer = open(script.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_GE(writer, 0) << "the dialog never asked";
+  auto listed = std::async(std::launch::async, [&] { return host.Ports(); });
+  const bool answered = listed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  const char answer[] = "dialog 1001=TW05: OK\n";
+  EXPECT_EQ(write(writer, answer, sizeof answer - 1), static_cast<ssize_t>(sizeof answer - 1));
+  close(writer);
+  adding.join();
+  EXPECT_TRUE(answered) << "the enumeration waited for the dialog";
+  EXPECT_EQ(listed.get(), std::vector<std::u16string>{u"TW01:"});
+  EXPECT_EQ(host.Ports(), (std::vector<std::u16string>{u"TW05:", u"TW01:"}));
 }
 
 TEST_F(PortsTest, XcvRequestNamesAndNullHandles) {

@@ -51,6 +51,7 @@ TarnwickDEVMODE MakeDevMode(const DevModeOptions& o) {
   tw::devmode::SetPaperLength(dm, o.paperLength);
   tw::devmode::SetResolution(dm, o.xDpi, o.yDpi);
   if (o.colorMode || !raw) tw::devmode::SetColorMode(dm, o.colorMode.value_or(0));
+  if (!raw) dm.OutputDirectory.Set(o.outputDirectory);
   dm.DM.dmColor = tw::devmode::GetColorMode(&dm) == 0 ? 1 : 2;  // DMCOLOR_MONOCHROME / DMCOLOR_COLOR
   // A raw record keeps its own page size in pixels.
   if (!raw) tw::devmode::ComputePaperPixels(dm);

@@ -23,8 +23,11 @@ struct DevModeOptions {
   LONG xDpi = 300;
   LONG yDpi = 300;
   std::optional<DWORD> colorMode;  // 0 b/w, 1 grey, 2 palette, 3 true colour; default 0
+  // A driver always names an output directory; this folder is in every machine root.
+  std::u16string outputDirectory = u"C:\\Users\\Public";
   // A raw record (6879 bytes) or its private part (6659 bytes). Its private
-  // part is sent as it is, except the colour mode when one is given.
+  // part is sent as it is, except the colour mode when one is given (the
+  // output directory above is not used then).
   std::vector<BYTE> privatePart;
 };
 TarnwickDEVMODE MakeDevMode(const DevModeOptions& options);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -24,6 +25,7 @@ class IntakeSpooler : public tw::spool::Provider, public std::enable_shared_from
   DWORD attributes = 0;
   std::vector<BYTE> globalDevMode;
   std::vector<BYTE> userDevMode;
+  std::atomic<int> opened{0};  // successful OpenPrinter calls
 
   static std::vector<BYTE> Bytes(const TarnwickDEVMODE& dm) {
     std::vector<BYTE> bytes(sizeof dm);
@@ -42,6 +44,7 @@ class IntakeSpooler : public tw::spool::Provider, public std::enable_shared_from
 
   DWORD OpenPrinter(std::u16string_view name, ACCESS_MASK, std::unique_ptr<tw::spool::PrinterSession>& out) override {
     if (name != printerName) return ERROR_INVALID_PRINTER_NAME;
+    ++opened;
     out = std::make_unique<Session>(shared_from_this());
     return ERROR_SUCCESS;
   }

@@ -13,6 +13,7 @@
 #include "job/devmode/devmode_access.h"
 #include "job/job/tw_job.h"
 #include "job/settings/settings_store.h"
+#include "job/settings/shared_printer.h"
 #include "core/log/tw_log.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/module.h"
@@ -376,16 +377,17 @@ TEST_F(JobDevModeTest, MergeWindowNeedsTheUtilityAndAppendedOutput) {
   EXPECT_FALSE(plain->m_bMergeActive);
   EXPECT_FALSE(plain->AbortPrinting());
 
-  // With the utility the job waits for its turn; no merge group gives none,
-  // so merging is abandoned and the job does not print.
+  // With the utility installed the job still prints: until the utility's
+  // hand-shake is built merge mode is off, as without a utility.
   std::ofstream(drive_ / "merge.exe") << "x";
   ASSERT_TRUE(st::Write(Scope(), st::NamingMergeUtility, u"C:\\merge.exe"));
   auto merging = NewJob();
   ASSERT_TRUE(Take(*merging, dm, TRUE));
-  EXPECT_TRUE(merging->m_bMergeActive);
-  EXPECT_TRUE(merging->m_bMergeOff);
-  EXPECT_TRUE(merging->AbortPrinting());
-  EXPECT_EQ(merging->m_szMergeMapName, u"Session\\0\\TwMerge__Tarnwick_Printer");
+  EXPECT_EQ(merging->DevMode().Flags2 & tw::devmode::flags2::MergeWindow, 0);
+  EXPECT_FALSE(merging->m_bMergeActive);
+  EXPECT_FALSE(merging->AbortPrinting());
+  ASSERT_TRUE(merging->StartDoc());
+  EXPECT_TRUE(merging->StartPage());
 
   // A job that overwrites its output never merges.
   auto overwrite = Letter();
@@ -497,6 +499,21 @@ TEST_F(JobDevModeTest, StartForMessagingWaitsForTheApplicationsEvent) {
   EXPECT_TRUE(Take(*job, dm, TRUE));
   application.join();
   EXPECT_TRUE(signalled);
+}
+
+// The record of every page asks the spooler again, through the printer the
+// job opened once.
+TEST_F(JobDevModeTest, PageRecordsDoNotReopenThePrinter) {
+  spooler_.spooler->attributes = st::kPrinterAttributeShared;  // the shared copy asks at every page too
+  twtest::LeakGuard leaks;
+  {
+    auto job = NewJob();
+    ASSERT_TRUE(Take(*job, Letter(), TRUE));
+    const int afterDocument = spooler_.spooler->opened;
+    EXPECT_GE(afterDocument, 1);
+    for (int page = 0; page < 3; ++page) ASSERT_TRUE(Take(*job, Letter(), FALSE));
+    EXPECT_EQ(spooler_.spooler->opened, afterDocument);
+  }
 }
 
 TEST_F(JobDevModeTest, SwapLandscapeWidthHeightOnlyForLandscape) {

@@ -1,8 +1,10 @@
-// The command stream parser: headers and payloads reassembled across blocks.
+// The command stream parser: headers and payloads reassembled across blocks,
+// commands out of order, and a failure that ends the document.
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "capture_log.h"
 #include "core/thread_state.h"
 #include "recording_job.h"
 #include "tools/twdriver/stream_writer.h"
@@ -53,10 +55,22 @@ std::vector<BOOL> Feed(CTWJob& job, const std::vector<BYTE>& bytes, size_t block
   return results;
 }
 
+// A job whose document has started: page commands are in order.
+void Start(RecordingJob& job) { job.Document().phase = tw::job::DocumentPhase::Started; }
+
+BOOL WriteAll(CTWJob& job, const std::vector<BYTE>& bytes, DWORD* consumed = nullptr) {
+  DWORD ignored = 0;
+  return job.WritePort(bytes.data(), static_cast<DWORD>(bytes.size()), consumed ? consumed : &ignored);
+}
+
 class WritePortTest : public ::testing::Test {
  protected:
   void SetUp() override { tw::core::ClearCommandHeader(); }
-  void TearDown() override { tw::core::ThreadStateDetachThread(); }
+  void TearDown() override {
+    tw::core::ThreadStateDetachThread();
+    ResetLogStateForTests();
+  }
+  twtest::TempRoot root_;
 };
 
 TEST_F(WritePortTest, SameOperationsWhateverTheBlockSize) {
@@ -79,6 +93,7 @@ TEST_F(WritePortTest, PageBytesArriveUnchangedAcrossBlocks) {
   s.EndPage(page);
   auto bytes = s.Bytes();
   RecordingJob job;
+  Start(job);
   Feed(job, bytes, 4093);
   ASSERT_EQ(job.ops, std::vector<std::string>{"EndPage(70000)"});
   EXPECT_EQ(job.lastPage, page);
@@ -89,6 +104,7 @@ TEST_F(WritePortTest, BlockEndingAfterHeaderLeavesCommandWaiting) {
   s.EndPage(Bytes(10, 3));
   auto bytes = s.Bytes();
   RecordingJob job;
+  Start(job);
   DWORD consumed = 0;
   EXPECT_TRUE(job.WritePort(bytes.data(), 16, &consumed));
   EXPECT_EQ(consumed, 16u);
@@ -103,6 +119,7 @@ TEST_F(WritePortTest, PartialHeaderIsNotCountedAsConsumed) {
   s.EndDoc();
   auto bytes = s.Bytes();
   RecordingJob job;
+  Start(job);
   DWORD consumed = 99;
   EXPECT_TRUE(job.WritePort(bytes.data(), 5, &consumed));
   EXPECT_EQ(consumed, 0u);
@@ -125,6 +142,7 @@ TEST_F(WritePortTest, InvalidHeaderDropsRestOfBlockOnly) {
     std::vector<BYTE> block(reinterpret_cast<BYTE*>(&bad), reinterpret_cast<BYTE*>(&bad) + 16);
     block.insert(block.end(), tail.begin(), tail.end());  // dropped with the bad header
     RecordingJob job;
+    Start(job);
     DWORD consumed = 0;
     EXPECT_TRUE(job.WritePort(block.data(), static_cast<DWORD>(block.size()), &consumed));
     EXPECT_EQ(consumed, block.size());
@@ -136,6 +154,7 @@ TEST_F(WritePortTest, InvalidHeaderDropsRestOfBlockOnly) {
 }
 
 TEST_F(WritePortTest, DevModeMustBe6879Bytes) {
+  twtest::EnableCaptureLog(TWLOG_ERROR);
   for (size_t size : {size_t{6878}, size_t{6880}, size_t{0}}) {
     StreamWriter s;
     s.Command(PORT_CMD_START_DOC, std::vector<BYTE>(size, 0));
@@ -154,26 +173,89 @@ TEST_F(WritePortTest, DevModeMustBe6879Bytes) {
   EXPECT_TRUE(job.WritePort(bytes.data(), static_cast<DWORD>(bytes.size()), &consumed));
   EXPECT_EQ(job.ops, (std::vector<std::string>{"SetDevMode(doc)", "StartDoc"}));
   EXPECT_EQ(std::memcmp(&job.DevMode(), bytes.data() + 16, 6879), 0);
+  // Each refusal leaves its reason in the capture log.
+  std::string log = twtest::ReadCaptureLog();
+  EXPECT_NE(log.find("PORT_CMD_START_DOC: INVALID DEVMODE SIZE 6878 (a DEVMODE has 6879 bytes)"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("PORT_CMD_START_DOC: INVALID DEVMODE SIZE 0 (a DEVMODE has 6879 bytes)"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("PORT_CMD_START_DOC: payload of 6880 bytes dropped"), std::string::npos) << log;
 }
 
-TEST_F(WritePortTest, ResultIsThatOfTheLastCommandInTheBlock) {
-  StreamWriter s;
-  s.Command(PORT_CMD_END_PAGE, {});  // no payload: fails
-  s.EndDoc();
-  auto bytes = s.Bytes();
-  RecordingJob job;
-  DWORD consumed = 0;
-  EXPECT_TRUE(job.WritePort(bytes.data(), static_cast<DWORD>(bytes.size()), &consumed));
-  EXPECT_EQ(job.ops, std::vector<std::string>{"EndDoc"});
+TEST_F(WritePortTest, AFailedCommandEndsTheDocumentEvenWhenMoreFollowsInItsBlock) {
+  // The last page fails in the block that also carries END_DOC: the document
+  // must not end as finished. Once as a page without payload, once as a page
+  // the job refuses.
+  for (bool refusedByJob : {false, true}) {
+    StreamWriter s;
+    s.StartDoc(Record());
+    s.StartPage(Record());
+    if (refusedByJob) s.EndPage(Bytes(100, 5));
+    else s.Command(PORT_CMD_END_PAGE, {});
+    s.EndDoc();
+    auto bytes = s.Bytes();
+    RecordingJob job;
+    job.endPageResult = !refusedByJob;
+    DWORD consumed = 0;
+    EXPECT_FALSE(WriteAll(job, bytes, &consumed));
+    EXPECT_EQ(consumed, bytes.size()) << "the rest of the block is taken";
+    std::vector<std::string> expected = {"SetDevMode(doc)", "StartDoc", "SetDevMode(page)", "StartPage"};
+    if (refusedByJob) expected.push_back("EndPage(100)");
+    EXPECT_EQ(job.ops, expected);
+    EXPECT_TRUE(job.Document().Failed());
+    // Every later command fails without running, END_DOC included.
+    StreamWriter later;
+    later.EndDoc();
+    EXPECT_FALSE(WriteAll(job, later.Bytes(), &consumed));
+    EXPECT_EQ(consumed, later.Bytes().size());
+    EXPECT_EQ(job.ops, expected);
+  }
+}
 
-  RecordingJob failing;
-  failing.endDocResult = FALSE;
-  StreamWriter t;
-  t.EndDoc();
-  t.EndDoc();
-  auto two = t.Bytes();
-  EXPECT_FALSE(failing.WritePort(two.data(), static_cast<DWORD>(two.size()), &consumed));
-  EXPECT_EQ(failing.ops.size(), 2u);
+TEST_F(WritePortTest, CommandsOutOfOrderAreRefusedBeforeTheyReachTheJob) {
+  twtest::EnableCaptureLog(TWLOG_ERROR);
+  // A page before START_DOC: not even its record is taken.
+  {
+    StreamWriter s;
+    s.StartPage(Record());
+    RecordingJob job;
+    EXPECT_FALSE(WriteAll(job, s.Bytes()));
+    EXPECT_TRUE(job.ops.empty());
+  }
+  // A second START_DOC.
+  {
+    StreamWriter s;
+    s.StartDoc(Record());
+    s.StartDoc(Record());
+    RecordingJob job;
+    EXPECT_FALSE(WriteAll(job, s.Bytes()));
+    EXPECT_EQ(job.ops, (std::vector<std::string>{"SetDevMode(doc)", "StartDoc"}));
+  }
+  // Text, a page and END_DOC after END_DOC: refused, and the ended document stays ended.
+  {
+    StreamWriter s;
+    s.StartDoc(Record());
+    s.EndDoc();
+    RecordingJob job;
+    EXPECT_TRUE(WriteAll(job, s.Bytes()));
+    EXPECT_TRUE(job.Document().Ended());
+    StreamWriter after;
+    after.TextOut(1, 2, u"late");
+    EXPECT_FALSE(WriteAll(job, after.Bytes()));
+    StreamWriter end;
+    end.EndDoc();
+    EXPECT_FALSE(WriteAll(job, end.Bytes()));
+    EXPECT_EQ(job.ops, (std::vector<std::string>{"SetDevMode(doc)", "StartDoc", "EndDoc"}));
+    EXPECT_TRUE(job.Document().Ended());
+  }
+  std::string log = twtest::ReadCaptureLog();
+  EXPECT_NE(log.find("[ERROR]   "), std::string::npos) << log;
+  EXPECT_NE(log.find("PORT_CMD_START_PAGE out of order (document created): not run"), std::string::npos) << log;
+  EXPECT_NE(log.find("PORT_CMD_START_DOC out of order (document started): not run"), std::string::npos) << log;
+  EXPECT_NE(log.find("PORT_CMD_WRITE_TEXT_OUT out of order (document ended): not run"), std::string::npos) << log;
+  EXPECT_NE(log.find("PORT_CMD_END_DOC out of order (document ended): not run"), std::string::npos) << log;
+  EXPECT_NE(log.find("Job 0: PORT_CMD_START_DOC failed; the rest of the document is not run"), std::string::npos)
+      << log;
 }
 
 TEST_F(WritePortTest, TextWithoutTerminatorUsesWholePayload) {
@@ -187,6 +269,7 @@ TEST_F(WritePortTest, TextWithoutTerminatorUsesWholePayload) {
   s.Command(PORT_CMD_WRITE_TEXT_OUT, std::vector<BYTE>(5, 1));  // too short for the coordinates
   auto bytes = s.Bytes();
   RecordingJob job;
+  Start(job);
   auto results = Feed(job, bytes, 23);
   EXPECT_EQ(job.ops, std::vector<std::string>{"Text(-5,7,abc)"});
   EXPECT_FALSE(results.back());

@@ -187,6 +187,64 @@ TEST(ImagingStucki, EightBitsTableAndBoundedError) {
   EXPECT_NEAR(b / n, 63.75, 255 * 0.02);
 }
 
+// Stucki as written out: every share added where it lands, rows bottom-up.
+// Errors of the 8-bit variant are taken against the table's colours.
+std::vector<int> ReferenceStucki(DibBytes& in, int bits) {
+  const LONG w = in.width, h = in.height;
+  const int channels = bits == 1 ? 1 : 3;
+  std::vector<std::vector<int>> acc(static_cast<std::size_t>(channels * (h + 2)), std::vector<int>(static_cast<std::size_t>(w) + 4, 0));
+  std::vector<int> out(static_cast<std::size_t>(w * h), 0);
+  for (LONG m = 0; m < h; ++m) {
+    const LONG y = h - 1 - m;  // memory order
+    for (LONG x = 0; x < w; ++x) {
+      const std::uint32_t p = in.Get(x, y);
+      const int b = p & 0xFF, g = p >> 8 & 0xFF, r = p >> 16 & 0xFF;
+      int result = 0;
+      for (int c = 0; c < channels; ++c) {
+        int value = bits == 1 ? std::min(255, (30 * r + 59 * g + 11 * b) / 100) : c == 0 ? r : c == 1 ? g : b;
+        auto row = [&](LONG dy) -> std::vector<int>& { return acc[static_cast<std::size_t>(c * (h + 2) + m + dy)]; };
+        const int v = value + row(0)[static_cast<std::size_t>(x) + 2];
+        int e;
+        if (bits == 1) {
+          result = v > 128;
+          e = v > 128 ? v - 255 : v;
+        } else {
+          const int level = std::clamp(v / (c == 2 ? 64 : 32), 0, c == 2 ? 3 : 7);
+          result += level * (c == 0 ? 32 : c == 1 ? 4 : 1);
+          e = v - level * (c == 2 ? 85 : 36);
+        }
+        const int share[5] = {e / 42, e / 21, e * 2 / 21, e * 4 / 21};
+        const std::size_t at = static_cast<std::size_t>(x) + 2;
+        row(0)[at + 1] += share[3];
+        row(0)[at + 2] += share[2];
+        const int next[5] = {share[1], share[2], share[3], share[2], share[1]};
+        const int after[5] = {share[0], share[1], share[2], share[1], share[0]};
+        for (int k = 0; k < 5; ++k) {
+          row(1)[at - 2 + static_cast<std::size_t>(k)] += next[k];
+          row(2)[at - 2 + static_cast<std::size_t>(k)] += after[k];
+        }
+      }
+      out[static_cast<std::size_t>(y * w + x)] = result;
+    }
+  }
+  return out;
+}
+
+TEST(ImagingStucki, SameAsTheWrittenOutRule) {
+  twtest::LeakGuard guard;
+  for (int bits : {1, 8}) {
+    DibBytes dib(203, 37, 24);
+    dib.Randomise(static_cast<std::uint32_t>(bits));
+    InputBlock in(dib);
+    DibView out(StuckiDither(in.get(), bits));
+    ASSERT_TRUE(out.ok());
+    const std::vector<int> expected = ReferenceStucki(dib, bits);
+    for (LONG y = 0; y < 37; ++y)
+      for (LONG x = 0; x < 203; ++x)
+        ASSERT_EQ(static_cast<int>(out.Get(x, y)), expected[static_cast<std::size_t>(y * 203 + x)]) << bits << ": " << x << "," << y;
+  }
+}
+
 TEST(ImagingStucki, PaletteInputAndRefusedDepths) {
   twtest::LeakGuard guard;
   // 4 bits through the table: entry 1 is white, entry 0 black.

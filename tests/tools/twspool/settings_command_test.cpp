@@ -213,7 +213,7 @@ TEST(RegComment, WrapsBetweenWordsWithinTheWidth) {
 
 TEST_F(SettingsCommand, RegTemplateRoundTripsThroughTwreg) {
   auto twreg = binDir() / "twreg";
-  if (!std::filesystem::exists(twreg)) GTEST_SKIP() << "twreg is not built beside the tests";
+  ASSERT_TRUE(std::filesystem::exists(twreg)) << "twreg is not built beside the tests";
   ASSERT_TRUE(Write(scope_, PageForcePaperSize, 9));
   ASSERT_TRUE(Write(scope_, PageSelectedPages, u"1-3; \"quoted\" \\ back"));
   ASSERT_TRUE(Write(scope_, NamingUseOutputDirectoryFromClient, true));

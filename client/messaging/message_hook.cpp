@@ -1,0 +1,21 @@
+// The hook on the messages a job sends to its clients.
+#include <mutex>
+
+#include "client/messaging/messaging.h"
+
+namespace {
+std::mutex g_lock;
+TW_CLIENT_MESSAGE_HOOK g_hook = nullptr;
+void* g_context = nullptr;
+}  // namespace
+
+void SetClientMessageHook(TW_CLIENT_MESSAGE_HOOK hook, void* context) {
+  std::lock_guard lock(g_lock);
+  g_hook = hook;
+  g_context = context;
+}
+
+void NotifyClientMessage(DWORD message, const WCHAR* text) {
+  std::lock_guard lock(g_lock);
+  if (g_hook) g_hook(g_context, message, text);
+}

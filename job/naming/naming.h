@@ -1,0 +1,139 @@
+// Output naming: where a job's files land and what they are called.
+//
+// The job's operations (members of CTWJob, declared in job/job/tw_job.h and
+// described in docs/naming.md):
+//
+//   GenerateFilenames(document)   all names of the document (TRUE at the start
+//                                 of the document) or of the coming page (FALSE).
+//   BuildExactFilename(name)      names from a path that may hold a directory.
+//   SetImageFileName(path, unique)
+//                                 m_szActFileName from a path: extension, page
+//                                 number, collision number, the 259-character
+//                                 limit, the existing-file action and the lock
+//                                 of a one-file TIFF document. FALSE leaves
+//                                 the previous name in place.
+//   ValidateOutputDirectory(prefix, directory, report)
+//   ValidateOutputFile(prefix, path, report)
+//                                 TRUE when usable. Otherwise the "25: ..."
+//                                 text is reported: with `report` through
+//                                 HandleError (the job fails with it: "Print
+//                                 status", message 5, event log), without it
+//                                 as an event-log error and message 5 only,
+//                                 and the caller decides.
+//   LockFile(path), ReleaseFile() the open handle that keeps a one-file
+//                                 document's output while it is written.
+//
+// Writers call SetImageFileName when they make a name of their own and
+// ValidateOutputFile with their prefix ("Cannot write TIFF file: ", ...) when
+// they cannot open their output.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tw/wintypes.h"
+
+class CTWJob;
+
+// What the naming keeps in the job beside the fields every area shares
+// (m_szActFileName, m_szGroupFileName, m_szFileNameforStartApp).
+class CTWNamingState {
+ public:
+  CTWNamingState() = default;
+  ~CTWNamingState() { Unlock(); }
+  CTWNamingState(const CTWNamingState&) = delete;
+  CTWNamingState& operator=(const CTWNamingState&) = delete;
+
+  // The locked output file (LockFile); closed by ReleaseFile and with the job.
+  void Lock(HANDLE file) {
+    Unlock();
+    m_hLockedFile = file;
+  }
+  void Unlock();
+  bool Locked() const { return m_hLockedFile != nullptr; }
+
+  // Pages per sheet of the job (0 or 1: off); the pages-per-sheet set-up
+  // fills it, page numbers in names count sheets.
+  DWORD m_dwPagesPerSheet = 0;
+  // What the text of the current page asked for (content-based names): a
+  // file name ("Filename") and separate pages ("SaveSeparatePages"). Filled
+  // by the text extraction of the page.
+  std::u16string m_szContentFileName;
+  BOOL m_bContentSeparatePages = FALSE;
+  // The name being made comes from the page's content.
+  BOOL m_bContentBasedName = FALSE;
+
+ private:
+  HANDLE m_hLockedFile = nullptr;
+};
+
+namespace tw::naming {
+
+// Existing-file actions.
+inline constexpr DWORD kActionAdd = 0;        // keep the file; the writer adds the pages
+inline constexpr DWORD kActionOverwrite = 1;  // delete it first
+inline constexpr DWORD kActionNewName = 2;    // give the new file a name not taken yet
+
+// The longest output path (characters, terminator not counted).
+inline constexpr size_t kMaxOutputPath = 259;
+// Rounds of the unique-name generator and of the fallback of exact names.
+inline constexpr int kUniqueNameRounds = 25;
+
+inline constexpr WCHAR kPrefixOutputDirectory[] = u"Cannot access output directory: ";
+inline constexpr WCHAR kPrefixLockedFile[] = u"Cannot write file: ";
+
+// --- decisions over the job's settings ----------------------------------------
+
+// 0 add, 1 overwrite, 2 new name: merge mode first, then Save-As "Append
+// File" or Flags 0x100000, Flags 0x20000, the e-mail split by content; a PDF
+// cover page turns 1 into 0.
+DWORD ExistingFileAction(const CTWJob& job);
+// The document goes into one file: TIFF viewer, the multipage switch (off
+// with "Split Document" every page, off with multipage content-based e-mail),
+// and the TIFF codes that always keep one file open (42, 44, 46) when output
+// is not in memory.
+bool DocumentGoesIntoOneFile(const CTWJob& job);
+// File-system failures are reported: output goes to files, and a page image
+// is written.
+bool ReportsFileErrors(const CTWJob& job);
+// The effective format's extension, upper case with "Uppercase Extensions".
+std::u16string FormatExtensionOf(const CTWJob& job);
+
+// --- names ----------------------------------------------------------------------
+
+// The document name made into a file name: a last "." followed by at most
+// four characters is cut, "." and the extension are added, the characters
+// "*/:<>?\| are removed; at most 1024 characters.
+std::u16string DocumentNameToFileName(std::u16string_view documentName, std::u16string_view extension);
+// A name an exact name may not hold: < > ? * / " | CR LF, or a colon other
+// than the second character.
+bool HasInvalidNameCharacter(std::u16string_view name);
+// The part after the last backslash (all of it when there is none).
+std::u16string_view FilePart(std::u16string_view path);
+// Where the "." before the extension of the file part is in the path; npos
+// when the file part has none.
+size_t ExtensionDot(std::u16string_view path);
+// The path with the extension of its file part replaced (added when it has none).
+std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view extension);
+
+// --- the system's texts ----------------------------------------------------------
+
+std::u16string InvalidNameText(std::u16string_view name);              // 253
+std::u16string DirectoryNotSpecifiedText(std::u16string_view prefix);  // 25
+std::u16string DirectoryNotFoundText(std::u16string_view prefix, std::u16string_view directory);
+std::u16string FileNotSpecifiedText(std::u16string_view prefix);
+// The directory of `path` refused a file (system error `error`).
+std::u16string DirectoryRefusedText(std::u16string_view prefix, std::u16string_view path, DWORD error);
+std::u16string ExistingFileRefusedText(std::u16string_view prefix, std::u16string_view path, DWORD error);
+// A name that could not be made (the create-file messages).
+std::u16string CreateFileText(std::u16string_view name, DWORD error);
+std::u16string NameTooLongText(std::u16string_view path);
+
+}  // namespace tw::naming
+
+// Made by the group file area when the group file is named: creates the file
+// and checks it can be written; FALSE fails the naming step.
+BOOL PrepareGroupFile(CTWJob& job);
+// The text, mail-merge and OCR names beside a new output name (`unique`: for
+// the unique-name generator).
+BOOL MakeCompanionFileNames(CTWJob& job, BOOL unique);

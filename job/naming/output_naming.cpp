@@ -1,0 +1,358 @@
+// The job's output names: GenerateFilenames, BuildExactFilename, the
+// unique-name generator and SetImageFileName, with the decisions they share.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "client/messaging/messaging.h"
+#include "core/log/tw_log.h"
+#include "job/devmode/devmode_access.h"
+#include "job/job/tw_job.h"
+#include "job/naming/naming.h"
+#include "job/settings/effective.h"
+#include "output/formats/format_table.h"
+
+namespace st = tw::settings;
+namespace fm = tw::formats;
+using namespace tw::naming;
+
+namespace {
+
+// The job's settings as the effective-setting rule reads them.
+struct NamingContext {
+  explicit NamingContext(const CTWJob& job)
+      : scope(job.SettingsScope()),
+        ctx{scope, &job.m_DevMode, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE} {}
+  st::SettingsScope scope;
+  st::EffectiveContext ctx;
+};
+
+bool Exists(const std::u16string& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::u16string WithBackslash(std::u16string directory) {
+  if (directory.empty() || directory.back() != u'\\') directory += u'\\';
+  return directory;
+}
+
+bool EmailSplitByContent(const st::EffectiveContext& ctx) {
+  return st::Effective(ctx, st::PostPrintSendInEmail) &&
+         (st::Effective(ctx, st::EmailContentBased) || st::Effective(ctx, st::EmailSimpleContentBased));
+}
+
+// "Split Document" every N pages, N above 1; 0 otherwise.
+DWORD SplitEvery(const st::EffectiveContext& ctx) {
+  if (!st::Effective(ctx, st::PageSplitDocument)) return 0;
+  DWORD n = st::Effective(ctx, st::PageStartNewFileAfterPage);
+  return n > 1 ? n : 0;
+}
+
+bool IsFirstPage(const CTWJob& job) { return job.m_dwActPage == 1; }
+
+// A one-file document split every N pages starts a new file at pages
+// 1, N+1, 2N+1, ...
+bool SplitStartsFileHere(const CTWJob& job, const st::EffectiveContext& ctx) {
+  DWORD n = SplitEvery(ctx);
+  return n && job.m_dwActPage % n == 1;
+}
+
+// The output directory, expanded; `expanded` is false when it is empty or a
+// variable could not be resolved.
+std::u16string ExpandedOutputDirectory(const CTWJob& job, const NamingContext& nc, bool& expanded) {
+  std::u16string directory = st::EffectiveOutputDirectory(nc.ctx);
+  expanded = st::ExpandPathVariables(directory, job.m_Environment, nc.scope) && !directory.empty();
+  return directory;
+}
+
+std::u16string TempDirectory() {
+  WCHAR path[MAX_PATH + 1] = {};
+  DWORD length = GetTempPathW(static_cast<DWORD>(std::size(path)), path);
+  return length && length < std::size(path) ? std::u16string(path) : std::u16string();
+}
+
+DWORD ActionFor(const CTWJob& job, const NamingContext& nc) {
+  std::optional<DWORD> merge = st::MergeExistingFileAction(nc.ctx);
+  DWORD action = merge ? *merge : st::ExistingFileActionWithoutMerge(nc.ctx);
+  // The copied PDF cover page is the start of the output: it is never deleted.
+  if (action == kActionOverwrite && job.m_bPdfCoverPage) action = kActionAdd;
+  return action;
+}
+
+bool OneFile(const CTWJob& job, const NamingContext& nc) {
+  // These TIFF codes keep their one file open whatever the switch says.
+  const fm::FormatInfo* format = fm::FindFormat(st::EffectiveFileFormat(nc.ctx));
+  if (format && format->paging == fm::TiffPaging::AlwaysOneFile && !job.m_bGenerateInMemory) return true;
+  if (st::EffectiveTiffViewer(nc.ctx)) return true;
+  if (st::Effective(nc.ctx, st::PageSplitDocument) && st::Effective(nc.ctx, st::PageStartNewFileAfterPage) == 1)
+    return false;
+  bool multipage = st::EffectiveMultipageSwitch(nc.ctx);
+  if (EmailSplitByContent(nc.ctx)) multipage = multipage && !st::Effective(nc.ctx, st::EmailMultipageContentBased);
+  return multipage;
+}
+
+std::u16string ExtensionFor(const CTWJob& job, const NamingContext& nc) {
+  return std::u16string(fm::FormatExtension(st::EffectiveFileFormat(nc.ctx), job.m_bUppercaseExtensions != FALSE));
+}
+
+// The "_%0.3d" number of a new name; 0 for none. `nameEmpty`: the path
+// without its extension is empty.
+DWORD PageNumberOfName(const CTWJob& job, const NamingContext& nc, bool nameEmpty, bool everyPageOwnFile) {
+  const CTWNamingState& naming = job.m_Naming;
+  // Content-based names are numbered only when the page asked for separate pages.
+  if (naming.m_bContentBasedName && !naming.m_bContentSeparatePages) return 0;
+  const bool numberFirst = job.m_bAddPageNumberToFirstFilename != FALSE;
+  const DWORD page = job.m_dwActPage ? job.m_dwActPage - 1 : 0;  // the pages-per-sheet page index
+  // An HTML document with all its pages in one file keeps its name.
+  const bool htmlOneFile = st::EffectiveFileFormat(nc.ctx) == 37 && st::Effective(nc.ctx, st::HtmlSeparatePages) == 0;
+  if ((naming.m_bContentSeparatePages || everyPageOwnFile) && !nameEmpty && !htmlOneFile) {
+    DWORD perSheet = naming.m_dwPagesPerSheet > 1 ? naming.m_dwPagesPerSheet : 1;
+    DWORD sheet = page / perSheet + 1;
+    return sheet > 1 || numberFirst ? sheet : 0;
+  }
+  if (DWORD n = SplitEvery(nc.ctx)) {
+    DWORD part = page / n + 1;
+    return part > 1 || numberFirst ? part : 0;
+  }
+  return 0;
+}
+
+// Page number, then collision number " (n)" while the path is taken (when
+// `collision`). Empty when no free collision number was found.
+std::u16string NumberedPath(std::u16string_view path, DWORD pageNumber, bool collision) {
+  size_t dot = ExtensionDot(path);
+  std::u16string name(path.substr(0, dot == std::u16string_view::npos ? path.size() : dot));
+  std::u16string extension = dot == std::u16string_view::npos ? u"tif" : std::u16string(path.substr(dot + 1));
+  WCHAR number[16];
+  if (pageNumber) {
+    swprintf_s(number, std::size(number), u"_%0.3d", static_cast<int>(pageNumber));
+    name += number;
+  }
+  std::u16string result = name + u"." + extension;
+  // A bound that no directory reaches; the path grows past the length limit long before.
+  for (int n = 1; collision && Exists(result); ++n) {
+    if (n > 99999) return {};
+    swprintf_s(number, std::size(number), u" (%d).", n);
+    result = name + number + extension;
+  }
+  return result;
+}
+
+// The group file takes the output's final name on the first page, so that a
+// job whose output got a collision number never writes into the group file
+// of the job whose output it avoided.
+BOOL MakeGroupFileName(CTWJob& job) {
+  if (!IsFirstPage(job)) return TRUE;
+  std::u16string group = ReplaceExtension(job.m_szActFileName, job.m_bUppercaseExtensions ? u"GRP" : u"grp");
+  if (group.size() > kMaxOutputPath) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return FALSE;
+  }
+  wcsncpy_s(job.m_szGroupFileName, group.c_str(), _TRUNCATE);
+  return PrepareGroupFile(job);
+}
+
+// The output name and every name made beside it.
+BOOL MakeNames(CTWJob& job, const std::u16string& path, BOOL unique) {
+  return job.SetImageFileName(path.c_str(), unique) && MakeGroupFileName(job) && MakeCompanionFileNames(job, unique);
+}
+
+// Up to 25 names from GetTempFileNameW (folder, prefix) with `extension`
+// (empty: the format's); the first round in which every name can be made
+// ends it. Giving up reports the create-file message for the last name tried.
+BOOL NamesFromTemporaryFiles(CTWJob& job, const std::u16string& folder, const std::u16string& prefix,
+                             const std::u16string& extension) {
+  std::u16string failed = folder;
+  DWORD error = 0;
+  for (int round = 0; round < kUniqueNameRounds; ++round) {
+    WCHAR temp[MAX_PATH] = {};
+    if (!GetTempFileNameW(folder.c_str(), prefix.c_str(), 0, temp)) {
+      error = GetLastError();
+      break;
+    }
+    DeleteFileW(temp);
+    std::u16string candidate = ReplaceExtension(temp, extension);
+    if (MakeNames(job, candidate, TRUE)) return TRUE;
+    error = GetLastError();
+    failed = candidate;
+  }
+  // Output that goes to memory, or no page image at all, does not need the name.
+  if (!ReportsFileErrors(job)) return TRUE;
+  job.HandleError(CreateFileText(failed, error).c_str(), __FILE__, __LINE__);
+  return FALSE;
+}
+
+// Methods 0 to 2: a name of the prefix and a number that no file has.
+BOOL MakeUniqueNames(CTWJob& job, const std::u16string& directory, std::u16string prefix, std::u16string extension) {
+  if (prefix.size() > 8) prefix = u"AAA";
+  if (extension.size() > 4) extension = FormatExtensionOf(job);
+  if (!job.ValidateOutputDirectory(kPrefixOutputDirectory, directory.c_str(), ReportsFileErrors(job))) return FALSE;
+  std::u16string folder = WithBackslash(directory);
+  if (_waccess(folder.c_str(), 6) != 0) return FALSE;
+  return NamesFromTemporaryFiles(job, folder, prefix, extension);
+}
+
+}  // namespace
+
+namespace tw::naming {
+
+DWORD ExistingFileAction(const CTWJob& job) { return ActionFor(job, NamingContext(job)); }
+bool DocumentGoesIntoOneFile(const CTWJob& job) { return OneFile(job, NamingContext(job)); }
+bool ReportsFileErrors(const CTWJob& job) { return !job.m_bGenerateInMemory && !job.m_bNoFileOutput; }
+std::u16string FormatExtensionOf(const CTWJob& job) { return ExtensionFor(job, NamingContext(job)); }
+
+}  // namespace tw::naming
+
+BOOL CTWJob::GenerateFilenames(BOOL document) {
+  Trace(u"> CTWJob::GenerateFilenames");
+  NamingContext nc(*this);
+  // Read before the first name is made, so that page 1 can carry its number.
+  if (document) m_bAddPageNumberToFirstFilename = st::Read(nc.scope, st::IniAddPageNumberToFirstPageFilename) == 1;
+  const DWORD method = tw::devmode::GetFileGenerationMethod(&m_DevMode);
+
+  const bool byContent =
+      method == 9 || (st::Effective(nc.ctx, st::PostPrintSendInEmail) && st::Effective(nc.ctx, st::EmailContentBased));
+  if (byContent && (!m_Naming.m_szContentFileName.empty() || m_Naming.m_bContentSeparatePages)) {
+    Trace(u"GenerateFilenames: Content based.");
+    m_Naming.m_bContentBasedName = TRUE;
+    BOOL made = BuildExactFilename(m_Naming.m_szContentFileName.c_str());
+    m_Naming.m_bContentBasedName = FALSE;
+    return made;
+  }
+
+  if (!document && OneFile(*this, nc)) {
+    // One file: nothing is renamed after the first page, except where a
+    // split document starts its next file; at page 1 that file is the one
+    // named at the start of the document.
+    const bool splitHere = SplitStartsFileHere(*this, nc.ctx);
+    if (m_dwActPage == 1 ? splitHere : !splitHere) return TRUE;
+  }
+
+  if (nc.ctx.SaveAsApplies() && st::EffectiveSaveAs(nc.ctx, st::SaveAsDword::CancelWasPressed).value_or(0) == 0) {
+    std::optional<std::u16string> folder = st::EffectiveSaveAs(nc.ctx, st::SaveAsText::OutputPath);
+    if (!folder) {
+      Trace(u"GenerateFilenames: Save As option is enabled but error reading the output folder.");
+      return FALSE;
+    }
+    std::optional<std::u16string> file = st::EffectiveSaveAs(nc.ctx, st::SaveAsText::Filename);
+    if (!file) {
+      Trace(u"GenerateFilenames: Save As option is enabled but error reading the filename.");
+      return FALSE;
+    }
+    return BuildExactFilename((WithBackslash(*folder) + *file).c_str());
+  }
+
+  switch (method) {
+    case 0: {
+      bool expanded = false;
+      std::u16string directory = ExpandedOutputDirectory(*this, nc, expanded);
+      return MakeUniqueNames(*this, directory, m_DevMode.FileNamePrefix.Get(), m_DevMode.FileExtension.Get());
+    }
+    case 3:
+      return BuildExactFilename(m_DevMode.ImageFileName.Get().c_str());
+    case 6:
+    case 9:
+      return BuildExactFilename(DocumentNameToFileName(m_szDocumentName, ExtensionFor(*this, nc)).c_str());
+    default:
+      Trace(u"GenerateFilenames: naming method %d is not available", static_cast<int>(method));
+      return FALSE;
+  }
+}
+
+BOOL CTWJob::BuildExactFilename(const WCHAR* nameIn) {
+  const std::u16string name = nameIn ? nameIn : u"";
+  const bool reports = ReportsFileErrors(*this);
+  if (HasInvalidNameCharacter(name)) {
+    if (reports) HandleError(InvalidNameText(name).c_str(), __FILE__, __LINE__);
+    return FALSE;
+  }
+  std::u16string directory, filePart;
+  size_t slash = name.rfind(u'\\');
+  if (slash != std::u16string::npos) {
+    directory = name.substr(0, slash);
+    filePart = name.substr(slash + 1);
+  } else {
+    filePart = name;
+    NamingContext nc(*this);
+    bool expanded = false;
+    directory = ExpandedOutputDirectory(*this, nc, expanded);
+    if (!expanded) directory = TempDirectory();
+  }
+  if (!ValidateOutputDirectory(kPrefixOutputDirectory, directory.c_str(), reports)) return FALSE;
+  const std::u16string folder = WithBackslash(directory);
+  if (!filePart.empty()) {
+    const std::u16string path = folder + filePart;
+    if (MakeNames(*this, path, FALSE)) return TRUE;
+    // The name cannot be used: the user is told, and the output goes to a
+    // name of the system's making in the same directory.
+    if (reports) HandleError(CreateFileText(path, GetLastError()).c_str(), __FILE__, __LINE__);
+  }
+  return NamesFromTemporaryFiles(*this, folder, u"AAA", FormatExtensionOf(*this));
+}
+
+BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
+  NamingContext nc(*this);
+  std::u16string path = pathIn ? pathIn : u"";
+  const std::u16string extension = ExtensionFor(*this, nc);
+
+  const size_t dot = ExtensionDot(path);
+  if (dot == std::u16string::npos) {
+    path += u'.';
+    path += extension;
+  } else if (dot + 1 == path.size()) {
+    path += extension;
+  } else if (m_Naming.m_bContentBasedName && _wcsicmp(path.c_str() + dot + 1, extension.c_str()) != 0) {
+    // A name from the page's content always ends in the format's extension.
+    path += u'.';
+    path += extension;
+  }
+
+  const bool ownFile = !OneFile(*this, nc);
+  const DWORD action = ActionFor(*this, nc);
+  // "The name" of the numbering rules is the path without its extension.
+  const bool nameEmpty = ExtensionDot(path) == 0;
+  path = NumberedPath(path, PageNumberOfName(*this, nc, nameEmpty, ownFile), action == kActionNewName && !nameEmpty);
+  if (path.empty()) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return FALSE;
+  }
+
+  // A name that starts a file: the first page, a page of its own, or the
+  // first page of a split document's next part.
+  const bool startsFile = IsFirstPage(*this) || ownFile || SplitStartsFileHere(*this, nc.ctx);
+  if (tw::devmode::GetFileGenerationMethod(&m_DevMode) <= 2 && unique && startsFile && Exists(path) &&
+      _waccess(path.c_str(), 6) == 0) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return FALSE;
+  }
+
+  if (path.size() > kMaxOutputPath) {
+    Trace(u"SetImageFileName: Filename is too long! Aborting.");
+    std::u16string text = NameTooLongText(path);
+    std::u16string groupIni = st::Read(nc.scope, st::IniGroupIniFile, MAX_PATH);
+    if (!WritePrivateProfileStringW(m_szPrinterName, u"Print status", text.c_str(), groupIni.c_str()))
+      Trace(u"SetImageFileName: group INI %s not written (%d)", groupIni.c_str(), GetLastError());
+    SendMessageToClients(*this, 5, text.c_str());
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return FALSE;
+  }
+
+  if (action == kActionOverwrite && startsFile && Exists(path) && !DeleteFileW(path.c_str()))
+    Trace(u"SetImageFileName: %s not deleted (%d)", path.c_str(), GetLastError());
+
+  if (!ownFile) {
+    const DWORD format = st::EffectiveFileFormat(nc.ctx);
+    const fm::FormatInfo* row = fm::FindFormat(format);
+    const bool heldOpen = fm::IsTiffCode(format) && row && row->paging != fm::TiffPaging::NeverHeldOpen;
+    if (heldOpen && ReportsFileErrors(*this) && !st::Effective(nc.ctx, st::PageSplitDocument) &&
+        !LockFile(path.c_str())) {
+      DWORD error = GetLastError();
+      ValidateOutputFile(kPrefixLockedFile, path.c_str(), TRUE);
+      SetLastError(error);
+      return FALSE;
+    }
+  }
+
+  wcsncpy_s(m_szActFileName, path.c_str(), _TRUNCATE);
+  if (IsFirstPage(*this)) wcsncpy_s(m_szFileNameforStartApp, path.c_str(), _TRUNCATE);
+  return TRUE;
+}
