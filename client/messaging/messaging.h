@@ -13,7 +13,6 @@ BOOL SendDEVMODEPipeMessage(CTWJob& job, TarnwickDEVMODE& devMode, BOOL first);
 // Message numbers: 1 document started, 3 page written, 4 document finished, 5 error.
 BOOL SendMessageToClients(CTWJob& job, DWORD message, const WCHAR* text);
 
-<<<<<<< HEAD
 // The preview's abort event (the user closed the preview): whether it is there.
 BOOL PreviewAbortEventExists(CTWJob& job);
 // Sends the preview its overlay image ("Preview Window Overlay"), when one loads.
@@ -21,10 +20,8 @@ BOOL SendPreviewOverlay(CTWJob& job);
 // Output generated in memory as one multipage output: sends the document's
 // image to the client (WM_COPYDATA and pipe), then frees it.
 BOOL SendInMemoryDocument(CTWJob& job);
-=======
 // A hook that sees every message a job sends to its clients, before it goes
 // out (diagnostics and tests; null by default).
 typedef void(WINAPI* TW_CLIENT_MESSAGE_HOOK)(void* context, DWORD message, const WCHAR* text);
 void SetClientMessageHook(TW_CLIENT_MESSAGE_HOOK hook, void* context);
 void NotifyClientMessage(DWORD message, const WCHAR* text);
->>>>>>> naming

@@ -2,15 +2,11 @@
 #include "client/messaging/messaging.h"
 
 BOOL SendDEVMODEPipeMessage(CTWJob&, TarnwickDEVMODE&, BOOL) { return TRUE; }
-<<<<<<< HEAD
-BOOL SendMessageToClients(CTWJob&, DWORD, const WCHAR*) { return TRUE; }
-// No preview runs, so none can have been aborted.
-BOOL PreviewAbortEventExists(CTWJob&) { return FALSE; }
-BOOL SendPreviewOverlay(CTWJob&) { return TRUE; }
-BOOL SendInMemoryDocument(CTWJob&) { return TRUE; }
-=======
 BOOL SendMessageToClients(CTWJob&, DWORD message, const WCHAR* text) {
   NotifyClientMessage(message, text);
   return TRUE;
 }
->>>>>>> naming
+// No preview runs, so none can have been aborted.
+BOOL PreviewAbortEventExists(CTWJob&) { return FALSE; }
+BOOL SendPreviewOverlay(CTWJob&) { return TRUE; }
+BOOL SendInMemoryDocument(CTWJob&) { return TRUE; }
