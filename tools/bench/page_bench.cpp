@@ -4,7 +4,8 @@
 // apart: the play into the render bitmap (under the GDI mutex, as a page is
 // played), the copy of the rendered rows into the page DIB, the whole
 // CEMFImage::Create (settings, contexts, render, copy, finishing steps),
-// the blank-page test and the image operations a page may go through.
+// the blank-page test, the image operations a page may go through, and the
+// page handed to the BMP writer as the job hands it (render, copy, file).
 // Every figure is the median of 200 single pages, so warm-up and outliers
 // of the shared machine do not count.
 #include <benchmark/benchmark.h>
@@ -18,6 +19,7 @@
 #include "job/devmode/devmode_access.h"
 #include "job/job/tw_job.h"
 #include "output/imaging/dib_ops.h"
+#include "output/twfile/tw_writers.h"
 #include "render/emf/emf_image.h"
 #include "render/emf/emf_internal.h"
 #include "tools/twdriver/stream_writer.h"
@@ -192,6 +194,20 @@ void BM_BlankTest(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(IsBlankPage(f.block, &f.job, FALSE));
 }
 BENCHMARK(BM_BlankTest)->Arg(1)->Arg(24)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+
+// The page handed over to the writer as the job hands it: the driver's block
+// goes to SaveFile unchanged, the writer renders it and writes the BMP file
+// (header and the page DIB in two writes, no copy of the image).
+void BM_PageToBmpWriter(benchmark::State& state) {
+  Fixture& f = Shared(static_cast<int>(state.range(0)));
+  std::unique_ptr<CTWFile> writer = CTWFile::CreateTWFileObject(f.dm, &f.job);
+  const WCHAR* file = u"C:\\Users\\Public\\page_bench.bmp";
+  writer->SaveFile(f.block, static_cast<DWORD>(f.page.size()), file, TRUE);
+  for (auto _ : state)
+    if (!writer->SaveFile(f.block, static_cast<DWORD>(f.page.size()), file, TRUE))
+      state.SkipWithError("the page was not written");
+}
+BENCHMARK(BM_PageToBmpWriter)->Arg(1)->Arg(24)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
 // Image operations on the rendered page: a quarter turn, a crop, and (24
 // bits) the fixed-threshold reduction to one bit.
