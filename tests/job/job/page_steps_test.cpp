@@ -3,7 +3,9 @@
 // barcode separator page.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "fake_spooler.h"
@@ -13,6 +15,7 @@
 #include "core/log/tw_log.h"
 #include "core/thread_state.h"
 #include "output/twfile/tw_file.h"
+#include "render/emf/emf_image.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/packed_dib.h"
 #include "tw/pathmap.h"
@@ -77,7 +80,8 @@ class PageStepsTest : public ::testing::Test {
   }
   std::vector<std::string> Files() {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(out_)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(out_))
+      if (e.path().extension() == ".bmp") names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -104,6 +108,8 @@ TEST_F(PageStepsTest, TheWriterGetsThePagesRecordAndNumber) {
     ASSERT_TRUE(job.EndPage(page.get()));
     EXPECT_EQ(job.m_pOutputFile->m_dwPageNo, 2u);
     EXPECT_TRUE(job.EndDoc());
+    ReleaseRenderBitmapCache();
+    tw::core::ThreadStateDetachThread();
   }
   EXPECT_EQ(Files(), (std::vector<std::string>{"doc.bmp", "doc_002.bmp"}));
 }
@@ -123,9 +129,12 @@ TEST_F(PageStepsTest, ACancelledSaveAsDialogStopsTheFirstPage) {
   TarnwickDEVMODE dm = Record();
   dm.Flags |= tw::devmode::flags::SaveAs;
   auto scope = st::ScopeForPrinter(kPrinter, kJobId);
+  ASSERT_TRUE(st::WriteSaveAs(scope, st::SaveAsText::OutputPath, u"C:\\out"));
+  // 2 passes the start of the document (which looks for 1), not the page.
+  ASSERT_TRUE(st::WriteSaveAs(scope, st::SaveAsDword::CancelWasPressed, 2));
   CTWJob job;
   Start(job, dm);
-  ASSERT_TRUE(st::WriteSaveAs(scope, st::SaveAsDword::CancelWasPressed, 2));
+  ASSERT_FALSE(job.m_bCancelledBeforeFirstPage);
   std::ofstream(root_.Dir() / "drive_c" / "out" / "doc.grp") << "[x]";
   wcsncpy_s(job.m_szGroupFileName, u"C:\\out\\doc.grp", _TRUNCATE);
   EXPECT_FALSE(job.StartPage());

