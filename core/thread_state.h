@@ -13,16 +13,18 @@ struct THREAD_STATE {
   DWORD dwCmdHeaderFill;   // bytes of the header received so far (0..15)
   DWORD dwReserved;
   WCHAR* pszAddPortName;   // the Add Port dialog's name buffer
-  HANDLE hCachedGdi[2];    // GDI objects rendering may cache
+  HANDLE hCachedGdi[2];    // GDI objects rendering may cache; [0] is the render bitmap
   HGLOBAL hScratch;        // rendering scratch block
   void* pScratch;          // its locked address
-  BYTE reserved[72];
+  BYTE bmiRenderBitmap[40];  // the BITMAPINFOHEADER the render bitmap was made from
+  BYTE reserved[32];
 };
 #pragma pack(pop)
 static_assert(sizeof(THREAD_STATE) == 128);
 static_assert(offsetof(THREAD_STATE, pCmdHeader) == 0);
 static_assert(offsetof(THREAD_STATE, dwCmdHeaderFill) == 8);
 static_assert(offsetof(THREAD_STATE, hScratch) == 40);
+static_assert(offsetof(THREAD_STATE, bmiRenderBitmap) == 56);
 
 namespace tw::core {
 

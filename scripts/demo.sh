@@ -29,8 +29,14 @@ echo "== printed on the default printer through the port monitor"
 
 echo
 echo "== what came out"
-echo "The job ran from its start of document to its end of document; the output"
-echo "writers are not built yet (docs/STATUS.md), so no output file is written."
+out="$root/drive_c/Users/Public/Documents/Tarnwick"
+echo "The output folder C:\Users\Public\Documents\Tarnwick ($out):"
+ls -l "$out" | awk 'NR > 1 {print $5, $NF}'
+for f in "$out"/*.bmp; do
+  [[ -e $f ]] || continue
+  printf '%s: ' "$(basename "$f")"
+  bmptopnm "$f" 2>/dev/null | pnmfile | sed 's/^stdin:[[:space:]]*//'
+done
 echo "The printer's document counter:"
 "$bin/twreg" query 'HKU' /s 2>/dev/null | grep -E 'Tarnwick Printer$|LastDocNumber' || true
 echo "The event log:"

@@ -21,7 +21,7 @@ packages=(
   # independent checks of the codec libraries' output (tiffinfo, tiffdump,
   # tiffcp, fax2tiff; djpeg; jpeginfo)
   libtiff-tools libjpeg-turbo-progs jpeginfo
-  # and of the PNG and GIF encoders (pngcheck; pngtopam, giftopnm, pnmtopng,
+  # and of the PNG, GIF and BMP output (pngcheck; bmptopnm, pnmfile, pngtopam, giftopnm, pnmtopng,
   # pamtopng; gifsicle; giftext)
   pngcheck netpbm gifsicle giflib-tools
   # time zones the time tests switch between (TZ=America/New_York ...)

@@ -15,3 +15,10 @@ BOOL StartApplication(CTWJob& job, BOOL beforePrinting, BOOL forMessaging);
 // Allocates the job's post-print ID and starts the application starter, once
 // per job that runs in the spooler's context.
 BOOL InitApplicationStarter(CTWJob& job);
+
+// After a page: the e-mail sending program (content-split e-mail, first
+// sheet), the content file the page started, and the page's output file for
+// the application started after printing.
+BOOL WriteEmailSendingProgramforStartApp(CTWJob& job);
+BOOL WriteContentFileForStartApp(CTWJob& job);
+BOOL WriteFileNameToRegistryforStartApp(CTWJob& job);

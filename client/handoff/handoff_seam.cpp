@@ -5,3 +5,6 @@ BOOL WriteStartDocHandOffKeys(CTWJob&) { return TRUE; }
 BOOL StartApplication(CTWJob&) { return TRUE; }
 BOOL StartApplication(CTWJob&, BOOL, BOOL) { return TRUE; }
 BOOL InitApplicationStarter(CTWJob&) { return TRUE; }
+BOOL WriteEmailSendingProgramforStartApp(CTWJob&) { return TRUE; }
+BOOL WriteContentFileForStartApp(CTWJob&) { return TRUE; }
+BOOL WriteFileNameToRegistryforStartApp(CTWJob&) { return TRUE; }

@@ -20,8 +20,19 @@ BOOL SendPreviewOverlay(CTWJob& job);
 // Output generated in memory as one multipage output: sends the document's
 // image to the client (WM_COPYDATA and pipe), then frees it.
 BOOL SendInMemoryDocument(CTWJob& job);
+// A page image of the preview (a page DIB, which stays the caller's).
+BOOL SendPreviewPage(CTWJob& job, HGLOBAL hDIB);
+// Output generated in memory a page at a time: the page's image (a BMP
+// file image, a metafile, a TIFF) to the client (WM_COPYDATA and pipe). The
+// block stays the caller's.
+BOOL SendInMemoryPage(CTWJob& job, HGLOBAL hImage);
 // A hook that sees every message a job sends to its clients, before it goes
 // out (diagnostics and tests; null by default).
 typedef void(WINAPI* TW_CLIENT_MESSAGE_HOOK)(void* context, DWORD message, const WCHAR* text);
 void SetClientMessageHook(TW_CLIENT_MESSAGE_HOOK hook, void* context);
 void NotifyClientMessage(DWORD message, const WCHAR* text);
+// A hook that sees every in-memory image a job hands to its clients, while
+// the block is alive (diagnostics and tests; null by default).
+typedef void(WINAPI* TW_CLIENT_IMAGE_HOOK)(void* context, HGLOBAL image);
+void SetClientImageHook(TW_CLIENT_IMAGE_HOOK hook, void* context);
+void NotifyClientImage(HGLOBAL image);

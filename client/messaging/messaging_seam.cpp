@@ -10,3 +10,8 @@ BOOL SendMessageToClients(CTWJob&, DWORD message, const WCHAR* text) {
 BOOL PreviewAbortEventExists(CTWJob&) { return FALSE; }
 BOOL SendPreviewOverlay(CTWJob&) { return TRUE; }
 BOOL SendInMemoryDocument(CTWJob&) { return TRUE; }
+BOOL SendPreviewPage(CTWJob&, HGLOBAL) { return TRUE; }
+BOOL SendInMemoryPage(CTWJob&, HGLOBAL image) {
+  NotifyClientImage(image);
+  return TRUE;
+}

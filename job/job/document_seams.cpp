@@ -9,14 +9,6 @@ DWORD CTWJob::CountCoverPages() { return 0; }
 BOOL CTWJob::AddCoverPagesBeforePrinting() { return TRUE; }
 BOOL CTWJob::AddCoverPagesAtEnd() { return TRUE; }
 
-// The document-wide output of the multipage TIFF, image PDF and vector PDF
-// writers (page processing and the writers).
-BOOL CTWJob::OpenOutputFile() { return TRUE; }
-BOOL CTWJob::CloseOutputFile() { return TRUE; }
-
-// The in-memory writers keep no image yet.
-void CTWJob::FreeInMemoryOutput() {}
-
 // OCR output.
 BOOL CTWJob::OpenOcrOutput() { return TRUE; }
 BOOL CTWJob::CloseOcrOutput() { return TRUE; }

@@ -156,6 +156,18 @@ BOOL CTWJob::CallPluginStartDoc() {
   return m_fnTwStartDoc(&m_DevMode, &m_PluginContext[0], &m_PluginContext[1]);
 }
 
+BOOL CTWJob::CallPluginStartPage() {
+  if (!m_fnTwStartPage) return TRUE;
+  LandscapeSwap swap(*this);
+  return m_fnTwStartPage(&m_DevMode, m_PluginContext[0]);
+}
+
+BOOL CTWJob::CallPluginEndPage() {
+  if (!m_fnTwEndPage) return TRUE;
+  LandscapeSwap swap(*this);
+  return m_fnTwEndPage(&m_DevMode, m_PluginContext[0], m_dwActPage);
+}
+
 BOOL CTWJob::CallPluginEndDoc() {
   if (!m_fnTwEndDoc) return TRUE;
   LandscapeSwap swap(*this);
@@ -278,9 +290,15 @@ BOOL CTWJob::StartDoc() {
   m_bPrintStatusPending = TRUE;
 
   m_pOutputFile.reset();
-  m_pOutputFile = CTWFile::CreateTWFileObject(m_DevMode.FileFormat);
-  if (!m_pOutputFile) return FALSE;
-  m_pOutputFile->SetJob(this);
+  m_Output.kind = tw::job::OutputDocument::Kind::None;
+  m_Output.opened = false;
+  m_pOutputFile = CTWFile::CreateTWFileObject(m_DevMode, this);
+  if (!m_pOutputFile) {
+    // A format without writer: the document fails before anything is written.
+    LogMessageCapture(TWLOG_ERROR, u"! Error: Job %u: format %u has no writer", m_dwJobID,
+                      static_cast<unsigned>(m_DevMode.FileFormat));
+    return FALSE;
+  }
   if (!m_bNoFileOutput && !OpenOutputFile()) return FALSE;
   // Record the group file in the group INI, under the printer's name.
   std::u16string groupIni = st::Read(scope, st::IniGroupIniFile, MAX_PATH);
@@ -304,33 +322,18 @@ void CTWJob::DeletePerJobKey() {
 }
 
 void CTWJob::PrintEmptyPage() {
-  TarnwickDEVMODE dm = m_DevMode;
-  // The page is made with width and height swapped for landscape.
-  SwapLandscapeWidthHeight(dm);
-  HDC printer = CreateDCW(nullptr, m_szPrinterName, nullptr, reinterpret_cast<const DEVMODEW*>(&dm));
-  // The frame is the paper size in 0.01 mm.
-  RECT frame = {0, 0, tw::devmode::GetPaperWidth(dm) * 10, tw::devmode::GetPaperLength(dm) * 10};
-  HDC recorder = CreateEnhMetaFileW(printer, nullptr, &frame, nullptr);
-  HENHMETAFILE emf = recorder ? CloseEnhMetaFile(recorder) : nullptr;
-  if (printer) DeleteDC(printer);
-  UINT size = emf ? GetEnhMetaFileBits(emf, 0, nullptr) : 0;
-  HGLOBAL block = size ? GlobalAlloc(GHND, size) : nullptr;
-  if (block) {
-    if (auto* bytes = static_cast<BYTE*>(GlobalLock(block))) {
-      GetEnhMetaFileBits(emf, size, bytes);
-      GlobalUnlock(block);
-    }
-  }
-  if (emf) DeleteEnhMetaFile(emf);
+  DWORD size = 0;
+  tw::dib::GlobalBlock block(MakePageMetafile(m_DevMode, 0, false, size));
   if (!block) {
     Trace(u"CTWJob::EndDoc: the empty page could not be made");
     return;
   }
+  // The page is the job's own: page selection and the blank test pass it.
   // The page operations report their own failures; they are not looked at here.
+  tw::job::JobMadePage own(m_Pages);
   StartPage();
   m_dwPageDataSize = size;
-  EndPage(block);
-  GlobalFree(block);
+  EndPage(block.get());
 }
 
 BOOL CTWJob::EndDoc() {

@@ -12,9 +12,11 @@
 #include "core/printer_handle.h"
 #include "job/devmode/tarnwick_devmode.h"
 #include "job/job/document_state.h"
+#include "job/job/output_document.h"
 #include "job/job/port_cmd.h"
 #include "job/job/port_job.h"
 #include "job/naming/naming.h"
+#include "job/page/page_state.h"
 #include "job/settings/job_environment.h"
 #include "job/settings/job_setup.h"
 #include "job/settings/settings_store.h"
@@ -78,6 +80,13 @@ class CTWJob : public CPortJob {
   // Writes one entry under the printer's section into the group files.
   BOOL WriteGroupFileEntry(const WCHAR* key, const WCHAR* value);
 
+  // --- pages the job makes itself (job/page) ---
+  // The barcode separator page: the page written once more in front of itself.
+  BOOL CreateCoverPage(HGLOBAL hData, BOOL bRaw);
+  // Cover page `index` (0-based) becomes output page index + 1.
+  BOOL AddCoverPage(DWORD index);
+  tw::job::PageState m_Pages;
+
   // --- read access for the port and tests ---
   DWORD JobID() const { return m_dwJobID; }
   const WCHAR* PrinterName() const { return m_szPrinterName; }
@@ -98,11 +107,13 @@ class CTWJob : public CPortJob {
   DWORD CountCoverPages();
   BOOL AddCoverPagesBeforePrinting();
   BOOL AddCoverPagesAtEnd();
-  // The document-wide output (multipage TIFF, image PDF, vector PDF).
+  // The document-wide output (multipage TIFF, image PDF, vector PDF):
+  // decided and opened at the start of the document, closed at its end or abort.
   BOOL OpenOutputFile();
   BOOL CloseOutputFile();
   // Output generated in memory: what is left from before, or the document's.
   void FreeInMemoryOutput();
+  tw::job::OutputDocument m_Output;
   BOOL OpenOcrOutput();
   BOOL CloseOcrOutput();
   // Writes the last sheet when pages are combined per sheet.
@@ -150,6 +161,8 @@ class CTWJob : public CPortJob {
  private:
   BOOL LoadPlugin();
   BOOL CallPluginStartDoc();
+  BOOL CallPluginStartPage();
+  BOOL CallPluginEndPage();
   BOOL CallPluginEndDoc();
   void CountDocument();
   BOOL IsCancelledBeforeFirstPage();
@@ -159,6 +172,34 @@ class CTWJob : public CPortJob {
   void ReadDocumentSwitches();
   // The page of a document that has none: an empty metafile of the paper size.
   void PrintEmptyPage();
+
+  // --- page steps (job/page/page_processing.cpp) ---
+  // EndPage and EndPageRaw.
+  BOOL EndPageOf(HGLOBAL hData, bool bRaw);
+  // The spool page is printed: selection is off or lists it.
+  bool SpoolPageSelected() const;
+  // The checks before a page starts: cancellation, password, refused
+  // document, the plug-in's "TwStartPage"; then the writer's record copy.
+  BOOL PageMayStart();
+  bool PageCancelled();
+  bool DocumentPasswordAccepted();
+  // The text collector's page, with "Page %d:" for one-file output.
+  void StartTextOutputPage();
+  // The page image through the writer (or its rendering for text only).
+  BOOL WritePageImage(HGLOBAL hData, BOOL bEMF);
+  BOOL RenderPageForText(HGLOBAL hData, BOOL bEMF);
+  BOOL ShowPageInPreview(HGLOBAL hData, BOOL bRaw);
+  BOOL ForwardPage(HGLOBAL hData, BOOL bRaw);
+  // The post-print keys of a written sheet (separator: the barcode separator page).
+  void WritePageHandOffs(bool separator);
+  // Steps after a page is written: group file, message 3, "TwEndPage",
+  // Bates number, "Last Output File".
+  BOOL FinishWrittenPage(bool bRaw, bool sheetComplete);
+  // The first page of the document after the cover pages put in front.
+  DWORD FirstDocumentPage();
+  // An enhanced metafile of the record's paper on its printer context,
+  // drawn by `draw` (may be null), as a new block; null when it cannot be made.
+  HGLOBAL MakePageMetafile(const TarnwickDEVMODE& devMode, DWORD coverIndex, bool cover, DWORD& size);
   // The job's printer, opened once and kept until the job ends.
   tw::core::PrinterHandle& Printer();
 

@@ -65,6 +65,10 @@ class RowCopier {
   }
   void Copy(int srcRow, int dstRow, int width, const BYTE* set = nullptr) {
     width = std::min({width, src_.width, dst_.width});
+    if (raw_ && !defined && src_.bpp == dst_.bpp) {
+      CopyBits(src_.Row(srcRow), dst_.Row(dstRow), width, src_.bpp);
+      return;
+    }
     src_.funcs->getPixels(src_, srcRow, 0, width, buffer_.data());
     if (!raw_) {
       for (int i = 0; i < width; ++i) {
@@ -89,6 +93,17 @@ class RowCopier {
   }
 
  private:
+  // The first `width` pixels of a row of the same format, bit for bit;
+  // the bits after them in the last byte keep their value.
+  static void CopyBits(const BYTE* src, BYTE* dst, int width, int bpp) {
+    std::size_t bits = static_cast<std::size_t>(width) * static_cast<std::size_t>(bpp);
+    std::size_t whole = bits / 8;
+    std::memcpy(dst, src, whole);
+    if (unsigned rest = bits % 8) {
+      BYTE keep = static_cast<BYTE>(0xFFu >> rest);  // pixels fill a byte from its top bit
+      dst[whole] = static_cast<BYTE>((dst[whole] & keep) | (src[whole] & ~keep));
+    }
+  }
   static bool sameColors(const Dib& a, const Dib& b) {
     return a.colors.size() == b.colors.size() &&
            std::equal(a.colors.begin(), a.colors.end(), b.colors.begin(), [](const RGBQUAD& x, const RGBQUAD& y) {

@@ -3,6 +3,7 @@
 // from rgb); the table functions are templates over it, so the per-pixel
 // work is inlined and only whole rows go through the table's pointers.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "dib.h"
@@ -114,6 +115,26 @@ void solidSpanT(const Dib& d, int y, int x0, int x1, DWORD andMask, DWORD xorMas
   BYTE* row = d.Row(y);
   DWORD keep = writeMask<F>(d);
   for (int x = x0; x < x1; ++x) F::Put(d, row, x, ((F::Get(d, row, x) & andMask) ^ xorMask) & keep);
+}
+
+// 24 bits: a span that replaces its pixels (a fill with a solid brush or
+// pen) is written as bytes, a grey (white, black) with memset; everything
+// else goes pixel by pixel.
+void solidSpan24(const Dib& d, int y, int x0, int x1, DWORD andMask, DWORD xorMask) {
+  if ((andMask & 0xFFFFFF) != 0) return solidSpanT<F24>(d, y, x0, x1, andMask, xorMask);
+  if (x0 >= x1) return;
+  BYTE* p = d.Row(y) + 3 * static_cast<std::ptrdiff_t>(x0);
+  const std::size_t n = static_cast<std::size_t>(x1 - x0);
+  const BYTE b0 = static_cast<BYTE>(xorMask), b1 = static_cast<BYTE>(xorMask >> 8), b2 = static_cast<BYTE>(xorMask >> 16);
+  if (b0 == b1 && b1 == b2) {
+    std::memset(p, b0, 3 * n);
+    return;
+  }
+  for (std::size_t i = 0; i < n; ++i, p += 3) {
+    p[0] = b0;
+    p[1] = b1;
+    p[2] = b2;
+  }
 }
 
 // 1 bit: whole bytes at once between the partial edge bytes.
@@ -249,16 +270,62 @@ void blendCoverageT(const Dib& d, int y, int x, int n, const BYTE* coverage, DWO
   }
 }
 
-template <class F>
-constexpr DibFuncs makeFuncs(void (*solid)(const Dib&, int, int, int, DWORD, DWORD)) {
-  return {solid, getPixelsT<F>, putPixelsT<F>, pixelToRgbT<F>, rgbToPixelT<F>, blendCoverageT<F>};
+// The top bits of eight coverage bytes as one byte, the first byte's in
+// the most significant bit (each byte's bit moves to its own place: the
+// products never overlap).
+inline BYTE TopBits(std::uint64_t eight) {
+  return static_cast<BYTE>(((__builtin_bswap64(eight) & 0x8080808080808080ull) * 0x0002040810204081ull) >> 56);
 }
 
-const DibFuncs kFuncs1 = makeFuncs<F1>(solidSpan1);
+// One-bit rows (text on a black-and-white page), 56 pixels at a time: a
+// piece whose coverage is whole or nothing, as glyphs on one-bit surfaces
+// are, is gathered into bits and written a byte at a time; any other piece
+// goes through blendCoverageT<F1>, whose result this equals.
+void blendCoverage1(const Dib& d, int y, int x, int n, const BYTE* coverage, DWORD color) {
+  constexpr int kPiece = 56;  // a whole number of bytes, so every piece starts at the same bit
+  BYTE* row = d.Row(y);
+  const bool set = F1::FromRgb(d, color) & 1;
+  for (int i = 0; i < n; i += kPiece) {
+    const int m = std::min(kPiece, n - i);
+    std::uint64_t bits = 0;  // pixel i + k at bit 63 - k
+    bool whole = true;
+    for (int j = 0; j < m; j += 8) {
+      std::uint64_t eight = 0;
+      if (m - j >= 8)
+        std::memcpy(&eight, coverage + i + j, 8);
+      else
+        std::memcpy(&eight, coverage + i + j, static_cast<std::size_t>(m - j));
+      whole &= eight == ((eight & 0x8080808080808080ull) >> 7) * 0xFF;
+      bits |= std::uint64_t{TopBits(eight)} << (56 - j);
+    }
+    const int px = x + i;
+    if (!whole) {
+      blendCoverageT<F1>(d, y, px, m, coverage + i, color);
+      continue;
+    }
+    const int first = px & 7;
+    bits >>= first;
+    BYTE* out = row + (px >> 3);
+    const int bytes = (first + m + 7) / 8;
+    if (set) {
+      for (int j = 0; j < bytes; ++j) out[j] = static_cast<BYTE>(out[j] | (bits >> (56 - 8 * j)));
+    } else {
+      for (int j = 0; j < bytes; ++j) out[j] = static_cast<BYTE>(out[j] & ~(bits >> (56 - 8 * j)));
+    }
+  }
+}
+
+template <class F>
+constexpr DibFuncs makeFuncs(void (*solid)(const Dib&, int, int, int, DWORD, DWORD),
+                             void (*blend)(const Dib&, int, int, int, const BYTE*, DWORD) = blendCoverageT<F>) {
+  return {solid, getPixelsT<F>, putPixelsT<F>, pixelToRgbT<F>, rgbToPixelT<F>, blend};
+}
+
+const DibFuncs kFuncs1 = makeFuncs<F1>(solidSpan1, blendCoverage1);
 const DibFuncs kFuncs4 = makeFuncs<F4>(solidSpanT<F4>);
 const DibFuncs kFuncs8 = makeFuncs<F8>(solidSpan8);
 const DibFuncs kFuncs16 = makeFuncs<F16>(solidSpanT<F16>);
-const DibFuncs kFuncs24 = makeFuncs<F24>(solidSpanT<F24>);
+const DibFuncs kFuncs24 = makeFuncs<F24>(solidSpan24);
 const DibFuncs kFuncs32 = makeFuncs<F32>(solidSpan32);
 const DibFuncs kFuncs32Fields = makeFuncs<F32Fields>(solidSpanT<F32Fields>);
 

@@ -41,12 +41,12 @@ class OutputNamingEndToEnd : public ::testing::Test {
   std::string Tool(const std::string& name) {
     return "'" + (twtest::BinDir() / name).string() + "' --root '" + root_.Dir().string() + "'";
   }
-  // Writes a two-page job for a PNG file named `name` in C:\Out and prints it.
+  // Writes a two-page job for a BMP file named `name` in C:\Out and prints it.
   ShellRun PrintJob(const std::string& name, const std::string& options = "") {
     auto job = root_.Dir() / "job.twj";
     ShellRun written =
         Shell("'" + (twtest::BinDir() / "twdriver").string() + "' -o '" + job.string() +
-              "' --set FileFormat=24 --set FileGenerationMethod=3 --set 'OutputDirectory=C:\\Out' --set '" +
+              "' --set FileFormat=0 --set FileGenerationMethod=3 --set 'OutputDirectory=C:\\Out' --set '" +
               "ImageFileName=" + name + "' '" + page_.string() + "' '" + page_.string() + "'");
     EXPECT_EQ(written.status, 0) << written.out;
     return Shell(Tool("twspool") + " print " + options + " '" + job.string() + "'");
@@ -66,9 +66,9 @@ TEST_F(OutputNamingEndToEnd, TheJobsNamesAreMadeAtTheStartOfTheDocument) {
   EXPECT_EQ(Profile(kPrinter, u"Group File", u"tw_group.ini"), u"C:\\Out\\report_001.grp");
   EXPECT_EQ(Profile(kPrinter, u"Print status", u"C:\\Out\\report_001.grp"), u"Printing finished successfully");
 
-  // Once a writer has made report_001.png, the next job of that name gets a
+  // Once a file report_001.bmp is there, the next job of that name gets a
   // collision number, and so does its group file.
-  std::ofstream(root_.Dir() / "drive_c" / "Out" / "report_001.png") << "page";
+  std::ofstream(root_.Dir() / "drive_c" / "Out" / "report_001.bmp") << "page";
   run = PrintJob("report");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(Profile(kPrinter, u"Group File", u"tw_group.ini"), u"C:\\Out\\report_001 (1).grp");

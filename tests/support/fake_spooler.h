@@ -63,9 +63,12 @@ class FakeSpooler : public tw::spool::Provider, public std::enable_shared_from_t
     return ERROR_SUCCESS;
   }
   DWORD GetDriverDirectory(std::u16string_view, std::u16string& out) override {
+    if (driverDirectoryError) return driverDirectoryError;
     out = u"C:\\Windows\\System32\\spool\\drivers\\x64";
     return ERROR_SUCCESS;
   }
+  // The error the driver directory question fails with (0: it answers).
+  DWORD driverDirectoryError = 0;
   bool PrinterExists(std::u16string_view name) override {
     std::lock_guard lock(mutex_);
     return printers_.count(std::u16string(name)) != 0;

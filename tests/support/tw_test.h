@@ -22,6 +22,8 @@ class TempRoot {
     if (!made) throw std::runtime_error("mkdtemp failed");
     dir_ = made;
     tw::root::SetDir(dir_);
+    // The output folder that `twspool init` makes and every driver record names.
+    std::filesystem::create_directories(dir_ / "drive_c/Users/Public/Documents/Tarnwick");
   }
   ~TempRoot() {
     std::error_code ec;

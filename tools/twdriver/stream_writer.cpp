@@ -51,7 +51,14 @@ TarnwickDEVMODE MakeDevMode(const DevModeOptions& o) {
   tw::devmode::SetPaperLength(dm, o.paperLength);
   tw::devmode::SetResolution(dm, o.xDpi, o.yDpi);
   if (o.colorMode || !raw) tw::devmode::SetColorMode(dm, o.colorMode.value_or(0));
-  if (!raw) dm.OutputDirectory.Set(o.outputDirectory);
+  if (!raw) {
+    dm.OutputDirectory.Set(o.outputDirectory);
+    dm.TiffDllName.Set(u"TwTiff.dll");
+    dm.JpegDllName.Set(u"TwJpeg.dll");
+    dm.Brightness = 100;
+    dm.LossRatio = 75;
+    dm.FileGenerationMethod = 6;
+  }
   dm.DM.dmColor = tw::devmode::GetColorMode(&dm) == 0 ? 1 : 2;  // DMCOLOR_MONOCHROME / DMCOLOR_COLOR
   // A raw record keeps its own page size in pixels.
   if (!raw) tw::devmode::ComputePaperPixels(dm);

@@ -13,7 +13,14 @@
 
 namespace tw::twdriver {
 
-// What the DEVMODE record says (the rest of the private part is zero).
+// The output folder of a machine set up by `twspool init`, named by every
+// record the driver writes.
+inline constexpr char16_t kDefaultOutputDirectory[] = u"C:\\Users\\Public\\Documents\\Tarnwick";
+
+// What the DEVMODE record says. The private part holds what a driver's
+// installation writes: the codec libraries "TwTiff.dll" and "TwJpeg.dll",
+// brightness 100 (unchanged), loss ratio 75, naming method 6 (files named
+// after the document) and the output directory; the rest is zero.
 struct DevModeOptions {
   std::u16string printer = u"Tarnwick Printer";
   SHORT paperSize = 1;          // DMPAPER_LETTER
@@ -23,11 +30,10 @@ struct DevModeOptions {
   LONG xDpi = 300;
   LONG yDpi = 300;
   std::optional<DWORD> colorMode;  // 0 b/w, 1 grey, 2 palette, 3 true colour; default 0
-  // A driver always names an output directory; this folder is in every machine root.
-  std::u16string outputDirectory = u"C:\\Users\\Public";
+  std::u16string outputDirectory = kDefaultOutputDirectory;
   // A raw record (6879 bytes) or its private part (6659 bytes). Its private
   // part is sent as it is, except the colour mode when one is given (the
-  // output directory above is not used then).
+  // installation's values above are not used then).
   std::vector<BYTE> privatePart;
 };
 TarnwickDEVMODE MakeDevMode(const DevModeOptions& options);

@@ -20,6 +20,11 @@ struct FontDeleter {
 };
 using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
+struct DcDeleter {
+  void operator()(HDC h) const { DeleteDC(h); }
+};
+using Dc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+
 // Splits the text into lines: one entry per line, "\f" entries for form feeds.
 std::vector<std::u16string> SplitLines(const std::u16string& text) {
   std::vector<std::u16string> lines(1);
@@ -45,11 +50,16 @@ std::vector<std::u16string> SplitLines(const std::u16string& text) {
 
 class PageRecorder {
  public:
-  PageRecorder(const TextLayout& layout, std::vector<std::vector<BYTE>>& pages) : layout_(layout), pages_(pages) {}
+  PageRecorder(const TextLayout& layout, const TarnwickDEVMODE& record, std::vector<std::vector<BYTE>>& pages)
+      : layout_(layout), pages_(pages) {
+    const std::u16string printer = record.DM.dmDeviceName.Get();
+    printer_.reset(CreateDCW(u"WINSPOOL", printer.c_str(), nullptr, reinterpret_cast<const DEVMODEW*>(&record)));
+  }
 
   bool Begin() {
+    if (!printer_) return false;
     RECT frame{0, 0, layout_.paperWidth * 10, layout_.paperLength * 10};  // 0.01 mm
-    dc_ = CreateEnhMetaFileW(nullptr, nullptr, &frame, nullptr);
+    dc_ = CreateEnhMetaFileW(printer_.get(), nullptr, &frame, nullptr);
     if (!dc_) return false;
     // Logical units of 1/100 inch, y downwards.
     width_ = layout_.paperWidth * 100 / 254;
@@ -113,6 +123,7 @@ class PageRecorder {
  private:
   const TextLayout& layout_;
   std::vector<std::vector<BYTE>>& pages_;
+  Dc printer_;
   HDC dc_ = nullptr;
   Font font_;
   int width_ = 0, height_ = 0, lineHeight_ = 0, y_ = 0;
@@ -120,9 +131,9 @@ class PageRecorder {
 
 }  // namespace
 
-bool TypesetText(const std::string& text, const TextLayout& layout, std::vector<std::vector<BYTE>>& pages,
-                 std::string& error) {
-  PageRecorder recorder(layout, pages);
+bool TypesetText(const std::string& text, const TextLayout& layout, const TarnwickDEVMODE& record,
+                 std::vector<std::vector<BYTE>>& pages, std::string& error) {
+  PageRecorder recorder(layout, record, pages);
   bool ok = recorder.Begin();
   for (const auto& line : SplitLines(tw::FromUtf8(text))) {
     if (!ok) break;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "job/devmode/tarnwick_devmode.h"
 #include "tw/wintypes.h"
 
 namespace tw::twdriver {
@@ -17,9 +18,11 @@ struct TextLayout {
   int margin = 50;          // 1/100 inch on every side
 };
 
-// The pages of `text` (UTF-8; CR LF or LF line ends) as enhanced metafiles.
-// False with `error` set when a page cannot be recorded.
-bool TypesetText(const std::string& text, const TextLayout& layout, std::vector<std::vector<BYTE>>& pages,
-                 std::string& error);
+// The pages of `text` (UTF-8; CR LF or LF line ends) as enhanced metafiles,
+// recorded as an application records its spool file: on a printer context
+// made from the job's record (its printer, paper and resolution). False with
+// `error` set when a page cannot be recorded.
+bool TypesetText(const std::string& text, const TextLayout& layout, const TarnwickDEVMODE& record,
+                 std::vector<std::vector<BYTE>>& pages, std::string& error);
 
 }  // namespace tw::twdriver

@@ -96,9 +96,10 @@ bool IsTextFile(const std::string& path) {
   return path.size() > 4 && path.compare(path.size() - 4, 4, ".txt") == 0;
 }
 
-// The typeset pages of a text file on the job's paper.
-bool TextFilePages(const std::string& path, const tw::twdriver::DevModeOptions& dm, tw::twdriver::TextLayout layout,
-                   std::vector<std::vector<BYTE>>& pages, std::string& error) {
+// The typeset pages of a text file on the job's paper, recorded on the
+// printer context of the job's record.
+bool TextFilePages(const std::string& path, const tw::twdriver::DevModeOptions& dm, const TarnwickDEVMODE& record,
+                   tw::twdriver::TextLayout layout, std::vector<std::vector<BYTE>>& pages, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot read " + path;
@@ -108,7 +109,7 @@ bool TextFilePages(const std::string& path, const tw::twdriver::DevModeOptions& 
   bool landscape = dm.orientation == 2;
   layout.paperWidth = landscape ? dm.paperLength : dm.paperWidth;
   layout.paperLength = landscape ? dm.paperWidth : dm.paperLength;
-  if (!tw::twdriver::TypesetText(text, layout, pages, error)) {
+  if (!tw::twdriver::TypesetText(text, layout, record, pages, error)) {
     error = path + ": " + error;
     return false;
   }
@@ -209,6 +210,9 @@ int main(int argc, char** argv) {
       pages.push_back(Page{false, a});
     }
   }
+  TarnwickDEVMODE record = tw::twdriver::MakeDevMode(dm);
+  std::u16string setError;
+  if (!tw::devmode::ApplyFieldAssignments(record, assignments, setError)) return Fail(tw::ToUtf8(setError));
   if (!pagesTo.empty()) {
     // Only the text files' pages, as metafiles: page-0001.emf, ...
     size_t n = 0;
@@ -216,7 +220,7 @@ int main(int argc, char** argv) {
       if (p.text || !IsTextFile(p.file)) return Fail("--pages-to takes text files only");
       std::vector<std::vector<BYTE>> emfs;
       std::string error;
-      if (!TextFilePages(p.file, dm, textLayout, emfs, error)) return Fail(error);
+      if (!TextFilePages(p.file, dm, record, textLayout, emfs, error)) return Fail(error);
       for (const auto& emf : emfs) {
         char name[32];
         std::snprintf(name, sizeof name, "/page-%04zu.emf", ++n);
@@ -229,10 +233,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (output.empty()) return Usage();
-
-  TarnwickDEVMODE record = tw::twdriver::MakeDevMode(dm);
-  std::u16string setError;
-  if (!tw::devmode::ApplyFieldAssignments(record, assignments, setError)) return Fail(tw::ToUtf8(setError));
   tw::twdriver::StreamWriter stream;
   stream.StartDoc(record);
   bool pageOpen = false;
@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (IsTextFile(p.file)) {
       std::vector<std::vector<BYTE>> emfs;
-      if (!TextFilePages(p.file, dm, textLayout, emfs, error)) return Fail(error);
+      if (!TextFilePages(p.file, dm, record, textLayout, emfs, error)) return Fail(error);
       for (size_t k = 0; k < emfs.size(); ++k) {
         if (k > 0) stream.StartPage(record);
         stream.EndPage(emfs[k]);

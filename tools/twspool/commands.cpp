@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "job/settings/printer_ids.h"
+#include "tools/twdriver/stream_writer.h"
 #include "tw/pathmap.h"
 #include "tw/ui.h"
 #include "tw/utf.h"
@@ -45,26 +46,25 @@ std::filesystem::path HostPath(std::u16string_view windowsPath) {
   return p;
 }
 
-// The default settings record of a new printer: a DEVMODEW head for Letter,
-// portrait, 300 DPI, colour, and a zero private part.
+// The default settings record of a new printer: what the driver's
+// installation writes (the record twdriver sends by default).
 std::vector<BYTE> DefaultDevMode(std::u16string_view printer) {
-  std::vector<BYTE> bytes(kDevModeSize, 0);
-  DEVMODEW dm{};
-  size_t n = std::min<size_t>(printer.size(), CCHDEVICENAME - 1);
-  std::copy_n(printer.data(), n, dm.dmDeviceName);
-  dm.dmSpecVersion = DM_SPECVERSION;
-  dm.dmDriverVersion = 0x0100;
-  dm.dmSize = sizeof(DEVMODEW);
-  dm.dmDriverExtra = static_cast<WORD>(kDevModeSize - sizeof(DEVMODEW));
-  dm.dmFields = DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES | DM_PRINTQUALITY | DM_COLOR | DM_YRESOLUTION;
-  dm.dmOrientation = DMORIENT_PORTRAIT;
-  dm.dmPaperSize = DMPAPER_LETTER;
-  dm.dmCopies = 1;
-  dm.dmPrintQuality = 300;
-  dm.dmYResolution = 300;
-  dm.dmColor = DMCOLOR_COLOR;
+  tw::twdriver::DevModeOptions options;
+  options.printer = std::u16string(printer);
+  TarnwickDEVMODE dm = tw::twdriver::MakeDevMode(options);
+  static_assert(sizeof dm == kDevModeSize);
+  std::vector<BYTE> bytes(kDevModeSize);
   std::memcpy(bytes.data(), &dm, sizeof dm);
   return bytes;
+}
+
+// The output folder every record names.
+void MakeOutputFolder() {
+  std::error_code ec;
+  auto folder = HostPath(tw::twdriver::kDefaultOutputDirectory);
+  std::filesystem::create_directories(folder, ec);
+  if (ec) throw Failure{"cannot make the output folder " + Utf8(tw::twdriver::kDefaultOutputDirectory) + ": " +
+                        ec.message()};
 }
 
 // Links every module of the build's bin/ folder into C:\Windows\System32, so
@@ -203,11 +203,13 @@ int CmdInit(Context& context, const std::vector<std::string>& args) {
   if (!args.empty()) throw Failure{"init takes no arguments", 2};
   InstallModules();
   EnsureDriver();
+  MakeOutputFolder();
   SpoolerHost& host = context.Host();
   if (!host.HasPort(kDefaultPort)) AddPort(context, kDefaultPort);
   if (!context.Host().Spooler()->PrinterExists(kDefaultPrinter)) AddPrinter(kDefaultPrinter, kDefaultPort);
   context.Out() << "Machine ready: monitor \"" << Utf8(kMonitorName) << "\", port " << Utf8(kDefaultPort)
-                << ", printer \"" << Utf8(kDefaultPrinter) << "\".\n";
+                << ", printer \"" << Utf8(kDefaultPrinter) << "\", output folder "
+                << Utf8(tw::twdriver::kDefaultOutputDirectory) << ".\n";
   return 0;
 }
 

@@ -107,6 +107,44 @@ TEST(GdiGetDIBits, OneRowAtATimeIntoOneBit) {
   DeleteDC(dc);
 }
 
+TEST(GdiGetDIBits, SameFormatRowsKeepTheBitsPastThePixels) {
+  // Copies of the bitmap's own format move whole rows; the bits after the
+  // last pixel (end of its byte, the row's padding) keep what the caller
+  // had there, as pixel-by-pixel copies leave them.
+  twtest::LeakGuard guard;
+  for (int bpp : {1, 4, 8, 24}) {
+    for (int width : {1, 5, 13, 33}) {
+      SCOPED_TRACE(testing::Message() << bpp << " bits, width " << width);
+      auto info = headerFor(width, 3, bpp, bpp <= 8 ? 1 << bpp : 0);
+      auto* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
+      for (int i = 0; i < (bpp <= 8 ? 1 << bpp : 0); ++i) {
+        BYTE v = static_cast<BYTE>(i * 255 / ((1 << bpp) - 1));
+        bmi->bmiColors[i] = {v, v, v, 0};
+      }
+      HDC dc = CreateCompatibleDC(nullptr);
+      void* bits = nullptr;
+      HBITMAP section = CreateDIBSection(dc, bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+      ASSERT_NE(section, nullptr);
+      const size_t stride = ((size_t(width) * bpp + 31) / 32) * 4;
+      for (size_t i = 0; i < stride * 3; ++i) static_cast<BYTE*>(bits)[i] = static_cast<BYTE>(i * 37 + 11);
+      // Pixels of the section only: clear what lies past them.
+      std::vector<BYTE> source(static_cast<BYTE*>(bits), static_cast<BYTE*>(bits) + stride * 3);
+      std::vector<BYTE> out(stride * 3, 0xA5);
+      ASSERT_EQ(GetDIBits(dc, section, 0, 3, out.data(), bmi, DIB_RGB_COLORS), 3);
+      const size_t used = size_t(width) * bpp;
+      for (size_t row = 0; row < 3; ++row)
+        for (size_t bit = 0; bit < stride * 8; ++bit) {
+          BYTE mask = static_cast<BYTE>(0x80 >> (bit % 8));
+          size_t at = row * stride + bit / 8;
+          BYTE expected = bit < used ? (source[at] & mask) : (0xA5 & mask);
+          ASSERT_EQ(out[at] & mask, expected) << "row " << row << " bit " << bit;
+        }
+      DeleteObject(section);
+      DeleteDC(dc);
+    }
+  }
+}
+
 TEST(GdiGetDIBits, ConvertsDepthsAndDescribesTheBitmap) {
   Canvas c(2, 2);  // 24-bit
   SetPixel(c.dc(), 0, 0, RGB(200, 200, 200));  // light: nearest white

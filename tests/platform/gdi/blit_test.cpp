@@ -364,3 +364,31 @@ TEST(GdiBlt, ClippedAndWindowOrigin) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiSolidFill, TrueColourSpansWriteEveryByteOfTheirPixelsOnly) {
+  // Fills that replace their pixels are written as bytes (memset for greys);
+  // the pixels beside the span and the rows' padding are left alone.
+  twtest::LeakGuard guard;
+  Canvas c(7, 3, 24);
+  c.Fill(0x5A);
+  for (COLORREF color : {RGB(255, 255, 255), RGB(0, 0, 0), RGB(0x12, 0x34, 0x56)}) {
+    HBRUSH brush = CreateSolidBrush(color);
+    HGDIOBJ old = SelectObject(c.dc(), brush);
+    PatBlt(c.dc(), 2, 1, 4, 1, PATCOPY);
+    SelectObject(c.dc(), old);
+    DeleteObject(brush);
+    const DWORD rgb = (GetRValue(color) << 16) | (GetGValue(color) << 8) | GetBValue(color);
+    for (int x = 2; x < 6; ++x) EXPECT_EQ(c.Pixel(x, 1), rgb) << x;
+    EXPECT_EQ(c.Pixel(1, 1), 0x5A5A5Au);
+    EXPECT_EQ(c.Pixel(6, 1), 0x5A5A5Au);
+    EXPECT_EQ(c.Row(1)[21], 0x5A);  // padding
+    EXPECT_EQ(c.Pixel(3, 0), 0x5A5A5Au);
+  }
+  // A span that keeps part of its pixels (an inverting pattern) still goes pixel by pixel.
+  PatBlt(c.dc(), 0, 2, 7, 1, DSTINVERT);
+  EXPECT_EQ(c.Pixel(4, 2), 0xA5A5A5u);
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/twdriver/stream_writer.h"
 #include "tools/twdriver/text_pages.h"
 #include "tw/utf.h"
 #include "tw_test.h"
@@ -38,6 +39,13 @@ std::vector<TextRecord> TextRecords(const std::vector<BYTE>& emf) {
   return out;
 }
 
+TarnwickDEVMODE Record(LONG xDpi = 300, LONG yDpi = 300) {
+  tw::twdriver::DevModeOptions options;
+  options.xDpi = xDpi;
+  options.yDpi = yDpi;
+  return tw::twdriver::MakeDevMode(options);
+}
+
 TEST(TwDriverText, LinesWrapFormFeedsAndFullPagesStartNewPages) {
   twtest::LeakGuard leaks;
   std::string text = "First line\r\nSecond\tline\n";
@@ -46,7 +54,7 @@ TEST(TwDriverText, LinesWrapFormFeedsAndFullPagesStartNewPages) {
   for (int i = 0; i < 80; ++i) text += "line " + std::to_string(i) + "\n";  // more than one page holds
   std::vector<std::vector<BYTE>> pages;
   std::string error;
-  ASSERT_TRUE(tw::twdriver::TypesetText(text, {}, pages, error)) << error;
+  ASSERT_TRUE(tw::twdriver::TypesetText(text, {}, Record(), pages, error)) << error;
   ASSERT_GE(pages.size(), 3u);
 
   auto first = TextRecords(pages[0]);
@@ -79,11 +87,11 @@ TEST(TwDriverText, LinesWrapFormFeedsAndFullPagesStartNewPages) {
 TEST(TwDriverText, EmptyTextIsOneBlankPageAndAClosingFormFeedAddsNone) {
   std::vector<std::vector<BYTE>> pages;
   std::string error;
-  ASSERT_TRUE(tw::twdriver::TypesetText("", {}, pages, error)) << error;
+  ASSERT_TRUE(tw::twdriver::TypesetText("", {}, Record(), pages, error)) << error;
   EXPECT_EQ(pages.size(), 1u);
   EXPECT_TRUE(TextRecords(pages[0]).empty());
   pages.clear();
-  ASSERT_TRUE(tw::twdriver::TypesetText("one\n\f", {}, pages, error)) << error;
+  ASSERT_TRUE(tw::twdriver::TypesetText("one\n\f", {}, Record(), pages, error)) << error;
   EXPECT_EQ(pages.size(), 1u);
 }
 
@@ -94,13 +102,31 @@ TEST(TwDriverText, TheChosenSizeSetsTheLineSpacing) {
     layout.points = points;
     std::vector<std::vector<BYTE>> pages;
     std::string error;
-    EXPECT_TRUE(tw::twdriver::TypesetText("a\nb\n", layout, pages, error)) << error;
+    EXPECT_TRUE(tw::twdriver::TypesetText("a\nb\n", layout, Record(), pages, error)) << error;
     auto records = pages.empty() ? std::vector<TextRecord>{} : TextRecords(pages[0]);
     return records.size() == 2 ? records[1].y - records[0].y : 0;
   };
   LONG ten = spacing(10), twenty = spacing(20);
   EXPECT_GT(ten, 0);
   EXPECT_NEAR(static_cast<double>(twenty) / ten, 2.0, 0.2);
+}
+
+// Pages are recorded as an application records its spool file: on the
+// printer context of the job's record, so the metafile's reference device is
+// the printer at the record's resolution, not the screen.
+TEST(TwDriverText, PagesAreRecordedOnThePrinterContextOfTheRecord) {
+  for (auto [x, y] : {std::pair<LONG, LONG>{300, 300}, {200, 100}}) {
+    std::vector<std::vector<BYTE>> pages;
+    std::string error;
+    ASSERT_TRUE(tw::twdriver::TypesetText("text\n", {}, Record(x, y), pages, error)) << error;
+    ASSERT_EQ(pages.size(), 1u);
+    ENHMETAHEADER header{};
+    std::memcpy(&header, pages[0].data(), sizeof header);
+    // Letter: 215.9 x 279.4 mm.
+    EXPECT_EQ(header.szlDevice.cx, (2159 * x + 127) / 254) << x;
+    EXPECT_EQ(header.szlDevice.cy, (2794 * y + 127) / 254) << y;
+    EXPECT_EQ(header.rclFrame.right, 21590);
+  }
 }
 
 }  // namespace

@@ -25,20 +25,47 @@ std::string Describe(const TarnwickDEVMODE* dm) {
          std::to_string(dm->PaperHeightInPixels);
 }
 
+// The number of TwStartPage calls of the document.
+DWORD g_startPages = 0;
+
+DWORD EnvNumber(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v ? static_cast<DWORD>(std::strtoul(v, nullptr, 10)) : 0;
+}
+
+// Sets "Abort Job" = 1 under HKEY_CURRENT_USER\<TW_TEST_PLUGIN_ABORT_KEY>,
+// as a user cancelling the job while it prints.
+void AbortJob() {
+  const char* key = std::getenv("TW_TEST_PLUGIN_ABORT_KEY");
+  if (!key || !*key) return;
+  HKEY h = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, tw::FromUtf8(key).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h,
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  DWORD one = 1;
+  RegSetValueExW(h, u"Abort Job", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+  RegCloseKey(h);
+}
+
 }  // namespace
 
+// Switches: TW_TEST_PLUGIN_REFUSE refuses the document, TW_TEST_PLUGIN_REFUSE_PAGE=N
+// the N-th page (TwStartPage), TW_TEST_PLUGIN_ABORT_PAGE=N cancels the job at
+// the end of page N (with TW_TEST_PLUGIN_ABORT_KEY naming the job's key).
 TW_EXPORT BOOL WINAPI TwStartDoc(TarnwickDEVMODE* dm, ULONGLONG* context1, ULONGLONG* context2) {
   Record("TwStartDoc " + Describe(dm));
+  g_startPages = 0;
   if (context1) *context1 = 0x5157;
   if (context2) *context2 = 0;
   return std::getenv("TW_TEST_PLUGIN_REFUSE") ? FALSE : TRUE;
 }
 TW_EXPORT BOOL WINAPI TwStartPage(TarnwickDEVMODE* dm, ULONGLONG context) {
   Record("TwStartPage " + Describe(dm) + " " + std::to_string(context));
-  return TRUE;
+  return ++g_startPages != EnvNumber("TW_TEST_PLUGIN_REFUSE_PAGE");
 }
 TW_EXPORT BOOL WINAPI TwEndPage(TarnwickDEVMODE* dm, ULONGLONG context, DWORD page) {
   Record("TwEndPage " + Describe(dm) + " " + std::to_string(context) + " " + std::to_string(page));
+  if (page == EnvNumber("TW_TEST_PLUGIN_ABORT_PAGE")) AbortJob();
   return TRUE;
 }
 TW_EXPORT BOOL WINAPI TwEndDoc(TarnwickDEVMODE* dm, ULONGLONG context, const WCHAR*) {

@@ -1,0 +1,113 @@
+// The writer classes CTWFile::CreateTWFileObject makes, one per row of the
+// format table (output/formats/format_table.h names the class of each code).
+//
+// Built: CTWBMPFile and CTWMemBMPFile (output/bmp). Every other writer is
+// declared here with the operations the job calls and, until its format is
+// built, fails each page with its own internal error (writers_not_built.cpp):
+// a job in such a format fails, it never ends "printed" with nothing stored.
+//
+// Adding a writer: give its class here the members it needs, define its
+// operations in its own folder, and delete its stand-in definitions from
+// writers_not_built.cpp. The factory row exists already. docs/output-files.md
+// describes the calls the job makes and the common shape of SaveFile.
+#pragma once
+
+#include "output/twfile/tw_file.h"
+
+// --- TIFF (codes 3-10, 21-23, 30, 42-47) ------------------------------------------
+class CTWTIFFFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  // The one multipage file the job keeps open for the document: opened at
+  // the start of the document, a page per SaveTIFFPage, closed at its end.
+  BOOL OpenTIFFFile(const WCHAR* szFileName);
+  BOOL SaveTIFFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
+  BOOL CloseTIFFFile();
+};
+
+class CTWMemTIFFFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+
+// --- raster and metafile writers ---------------------------------------------------
+class CTWBMPFile : public CTWFile {
+ public:
+  ~CTWBMPFile() override;
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+
+class CTWMemBMPFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+
+#define TW_DECLARE_WRITER(Class)                                                               \
+  class Class : public CTWFile {                                                               \
+   public:                                                                                     \
+    BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override; \
+  }
+TW_DECLARE_WRITER(CTWPCXFile);
+TW_DECLARE_WRITER(CTWDCXFile);
+TW_DECLARE_WRITER(CTWCALSFile);
+TW_DECLARE_WRITER(CTWRawFile);
+TW_DECLARE_WRITER(CTWJPEGFile);
+TW_DECLARE_WRITER(CTWJPEGLabFile);
+TW_DECLARE_WRITER(CTWEMFFile);
+TW_DECLARE_WRITER(CTWMemEMFFile);
+TW_DECLARE_WRITER(CTWIOCAFile);
+TW_DECLARE_WRITER(CTWMODCAFile);
+TW_DECLARE_WRITER(CTWPNGFile);
+TW_DECLARE_WRITER(CTWGIFFile);
+#undef TW_DECLARE_WRITER
+
+// --- HTML beside a page image (codes 26-29) ----------------------------------------
+// The HTML page of an image writer; it adds no virtual operation.
+class CTWHTMLFile {};
+
+class CTWHTMLGIFFile : public CTWGIFFile, public CTWHTMLFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+class CTWHTMLPNGFile : public CTWPNGFile, public CTWHTMLFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+class CTWHTMLJPEGFile : public CTWJPEGFile, public CTWHTMLFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+class CTWHTMLBMPFile : public CTWBMPFile, public CTWHTMLFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+
+// --- PDF (codes 20, 35 image; 36, 40, 41 vector; 38 PDF/A) --------------------------
+class CTWPDFFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  virtual BOOL SetPdfEncryption(const TarnwickDEVMODE& record);
+  virtual BOOL SetPdfSettings(const TarnwickDEVMODE& record);
+  // One multipage image PDF for the document.
+  BOOL OpenPDFFile(const WCHAR* szFileName);
+  BOOL SavePDFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
+  BOOL ClosePDFFile();
+};
+
+class CTWVectorPDFFile : public CTWFile {
+ public:
+  ~CTWVectorPDFFile() override;
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  virtual BOOL SetPdfEncryption(const TarnwickDEVMODE& record);
+  virtual BOOL SetPdfSettings(const TarnwickDEVMODE& record);
+  // Every vector document: the interface is made at the start of the
+  // document and ended with it; pages of a multipage document go to SavePDFPage.
+  BOOL InitializeInterface(const TarnwickDEVMODE& record, const WCHAR* szFileName, BOOL bMultipage);
+  BOOL SavePDFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
+  BOOL UninitializeInterface(const TarnwickDEVMODE& record);
+};
+
+class CTWPDFAFile : public CTWVectorPDFFile {
+ public:
+  BOOL SetPdfSettings(const TarnwickDEVMODE& record) override;
+};

@@ -1,0 +1,81 @@
+// The writers of formats not built yet. Each fails every page (and the
+// multipage writers the opening of their document) with its own internal
+// error, so that a job in such a format fails instead of ending "printed"
+// with nothing stored. A writer that is built deletes its lines here.
+#include "core/log/tw_log.h"
+#include "output/twfile/tw_writers.h"
+
+namespace {
+
+// The internal errors the writers give when their output cannot be made.
+namespace ie {
+constexpr int kTiffNotOpened = 5;
+constexpr int kTiffNotWritten = 9;
+constexpr int kTiffMemory = 11;
+constexpr int kJpeg = 16;
+constexpr int kJpegLab = 21;
+constexpr int kCals = 31;
+constexpr int kRaw = 36;
+constexpr int kDcx = 45;
+constexpr int kEmf = 48;
+constexpr int kMemEmf = 46;
+constexpr int kIocaModca = 101;
+constexpr int kPdfNotCreated = 204;
+constexpr int kPdfPage = 201;
+constexpr int kVectorPdf = 7;
+constexpr int kPng = 212;
+constexpr int kHtml = 300;
+constexpr int kPcx = 306;
+}  // namespace ie
+
+}  // namespace
+
+// A format whose writer is not built: the capture log says so, the job fails with the number.
+#define TW_NOT_BUILT(number)                                                                          \
+  do {                                                                                                \
+    LogMessageCapture(TWLOG_ERROR, u"! Error: the writer of format %d is not built (internal error %d)", \
+                      static_cast<int>(m_DevMode.FileFormat), number);                                \
+    return Fail(number, __FILE__, __LINE__);                                                          \
+  } while (0)
+
+BOOL CTWTIFFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kTiffNotWritten); }
+BOOL CTWTIFFFile::OpenTIFFFile(const WCHAR*) { TW_NOT_BUILT(ie::kTiffNotOpened); }
+BOOL CTWTIFFFile::SaveTIFFPage(HGLOBAL, DWORD, BOOL) { TW_NOT_BUILT(ie::kTiffNotWritten); }
+BOOL CTWTIFFFile::CloseTIFFFile() { return TRUE; }
+BOOL CTWMemTIFFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kTiffMemory); }
+
+BOOL CTWPCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPcx); }
+BOOL CTWDCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kDcx); }
+BOOL CTWCALSFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kCals); }
+BOOL CTWRawFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kRaw); }
+BOOL CTWJPEGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kJpeg); }
+BOOL CTWJPEGLabFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kJpegLab); }
+BOOL CTWEMFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kEmf); }
+BOOL CTWMemEMFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kMemEmf); }
+BOOL CTWIOCAFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kIocaModca); }
+BOOL CTWMODCAFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kIocaModca); }
+BOOL CTWPNGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPng); }
+BOOL CTWGIFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPng); }
+
+BOOL CTWHTMLGIFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
+BOOL CTWHTMLPNGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
+BOOL CTWHTMLJPEGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
+BOOL CTWHTMLBMPFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
+
+BOOL CTWPDFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPdfPage); }
+BOOL CTWPDFFile::SetPdfEncryption(const TarnwickDEVMODE&) { return TRUE; }
+BOOL CTWPDFFile::SetPdfSettings(const TarnwickDEVMODE&) { return TRUE; }
+BOOL CTWPDFFile::OpenPDFFile(const WCHAR*) { TW_NOT_BUILT(ie::kPdfNotCreated); }
+BOOL CTWPDFFile::SavePDFPage(HGLOBAL, DWORD, BOOL) { TW_NOT_BUILT(ie::kPdfPage); }
+BOOL CTWPDFFile::ClosePDFFile() { return TRUE; }
+
+CTWVectorPDFFile::~CTWVectorPDFFile() { Trace(u"CTWVectorPDFFile::~CTWVectorPDFFile()"); }
+BOOL CTWVectorPDFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kVectorPdf); }
+BOOL CTWVectorPDFFile::SetPdfEncryption(const TarnwickDEVMODE&) { return TRUE; }
+BOOL CTWVectorPDFFile::SetPdfSettings(const TarnwickDEVMODE&) { return TRUE; }
+BOOL CTWVectorPDFFile::InitializeInterface(const TarnwickDEVMODE&, const WCHAR*, BOOL) {
+  TW_NOT_BUILT(ie::kVectorPdf);
+}
+BOOL CTWVectorPDFFile::SavePDFPage(HGLOBAL, DWORD, BOOL) { TW_NOT_BUILT(ie::kVectorPdf); }
+BOOL CTWVectorPDFFile::UninitializeInterface(const TarnwickDEVMODE&) { return TRUE; }
+BOOL CTWPDFAFile::SetPdfSettings(const TarnwickDEVMODE&) { return TRUE; }
