@@ -15,3 +15,7 @@ BOOL StartApplication(CTWJob& job, BOOL beforePrinting, BOOL forMessaging);
 // Allocates the job's post-print ID and starts the application starter, once
 // per job that runs in the spooler's context.
 BOOL InitApplicationStarter(CTWJob& job);
+// The XML summary of the XML formats, for the SharePoint uploader and the
+// e-mail sender ("XML Filename"), when each is effective.
+BOOL AddXMLFiletoRegistryForSharePointUploader(CTWJob& job);
+BOOL AddXMLFiletoRegistryForEmailSender(CTWJob& job);

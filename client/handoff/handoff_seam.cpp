@@ -5,3 +5,5 @@ BOOL WriteStartDocHandOffKeys(CTWJob&) { return TRUE; }
 BOOL StartApplication(CTWJob&) { return TRUE; }
 BOOL StartApplication(CTWJob&, BOOL, BOOL) { return TRUE; }
 BOOL InitApplicationStarter(CTWJob&) { return TRUE; }
+BOOL AddXMLFiletoRegistryForSharePointUploader(CTWJob&) { return TRUE; }
+BOOL AddXMLFiletoRegistryForEmailSender(CTWJob&) { return TRUE; }

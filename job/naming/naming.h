@@ -28,9 +28,11 @@
 // they cannot open their output.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "job/settings/effective.h"
 #include "tw/wintypes.h"
 
 class CTWJob;
@@ -63,6 +65,18 @@ class CTWNamingState {
   // The name being made comes from the page's content.
   BOOL m_bContentBasedName = FALSE;
 
+  // The companion names beside the output name; each keeps its value while
+  // its feature is off.
+  std::u16string m_szTextFileName;
+  std::u16string m_szMailMergeFileName;
+  std::u16string m_szOcrTextFileName;
+  std::u16string m_szOcrBitmapFileName;
+  // The OCR text file of the first page, for the started application.
+  std::u16string m_szOcrFileNameforStartApp;
+  // The Bates number text of the current page; filled by the Bates numbering
+  // when it is built (until then the naming reads the profile itself).
+  std::u16string m_szBatesNumberText;
+
  private:
   HANDLE m_hLockedFile = nullptr;
 };
@@ -82,7 +96,20 @@ inline constexpr int kUniqueNameRounds = 25;
 inline constexpr WCHAR kPrefixOutputDirectory[] = u"Cannot access output directory: ";
 inline constexpr WCHAR kPrefixLockedFile[] = u"Cannot write file: ";
 
+// The job's settings as the effective-setting rule reads them.
+struct NamingContext {
+  explicit NamingContext(const CTWJob& job);
+  tw::settings::SettingsScope scope;
+  tw::settings::EffectiveContext ctx;
+};
+
 // --- decisions over the job's settings ----------------------------------------
+
+// Text output (Flags 0x40); mail merge (Flags 0x40 and 0x100).
+bool TextOutputOn(const CTWJob& job);
+bool MailMergeOn(const CTWJob& job);
+// OCR applies: format 41, or "Enabled" of the OCR settings (effective).
+bool OcrEffective(const CTWJob& job);
 
 // 0 add, 1 overwrite, 2 new name: merge mode first, then Save-As "Append
 // File" or Flags 0x100000, Flags 0x20000, the e-mail split by content; a PDF
@@ -115,6 +142,78 @@ std::u16string_view FilePart(std::u16string_view path);
 size_t ExtensionDot(std::u16string_view path);
 // The path with the extension of its file part replaced (added when it has none).
 std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view extension);
+
+// The page number "_%0.3d" (0: none) after the name, then, with `collision`,
+// " (n)" with the first n from 1 whose path does not exist. Empty when no
+// free number was found.
+std::u16string NumberedPath(std::u16string_view path, DWORD pageNumber, bool collision);
+
+// --- directories ---------------------------------------------------------------------
+
+bool PathExists(std::u16string_view path);
+// With a trailing backslash (an empty directory becomes "\").
+std::u16string WithBackslash(std::u16string directory);
+// GetTempPathW's directory; empty when there is none.
+std::u16string TempDirectory();
+// A configured directory with its path variables expanded; `expanded` is
+// false when it is empty or a variable could not be resolved.
+std::u16string ExpandedDirectory(const CTWJob& job, const NamingContext& nc, std::u16string directory, bool& expanded);
+// The output directory (Save-As "Output Path" or OutputDirectory), expanded.
+std::u16string ExpandedOutputDirectory(const CTWJob& job, const NamingContext& nc, bool& expanded);
+// An existing directory the job can read and write.
+bool UsableDirectory(std::u16string_view directory);
+// A configured directory, expanded, when it is usable; else empty.
+std::u16string ConfiguredDirectory(const CTWJob& job, const NamingContext& nc, std::u16string directory);
+
+// --- the naming sources (methods 1, 2, 4, 5, 8 and custom names) ------------------
+
+// A value of the naming INI file (NamingSettingsPath), read into 1024
+// characters with an empty default.
+std::u16string NamingIniValue(const CTWJob& job, std::u16string_view section, std::u16string_view key);
+// The directory the naming INI names: "Output Directory", then
+// "OutputDirectory", in the printer's section, then in "Default Settings";
+// empty when none is set.
+std::u16string NamingIniDirectory(const CTWJob& job);
+// A REG_SZ value of the registry key NamingSettingsPath names
+// ("HKEY_LOCAL_MACHINE\..." or "HKEY_CURRENT_USER\..."); empty when the
+// path names no such key or the value is missing or of another type.
+std::optional<std::u16string> NamingRegistryValue(const CTWJob& job, std::u16string_view name);
+
+// --- custom names (method 7) ------------------------------------------------------
+
+// Internal error codes of the build.
+inline constexpr int kErrorNameDoesNotFit = 110;
+inline constexpr int kErrorNoDirectory = 112;
+inline constexpr WCHAR kDefaultTemplate[] = u"<<DOCNAME>><<NONE>>.<<ORIGINAL>>";
+
+// A template taken apart: prefix <<first>> literal <<second>> . extension.
+struct NameTemplate {
+  std::u16string prefix, first, literal, second;
+  bool originalExtension = false;  // "<<ORIGINAL>>"
+  std::u16string extension;        // the literal extension otherwise
+};
+// The template when it is valid.
+std::optional<NameTemplate> ParseNameTemplate(std::u16string_view text);
+
+// What the tokens of a template stand for.
+struct TemplateValues {
+  std::u16string documentName;  // "DocumentName" when empty, at most 255
+  std::u16string userName;      // "USERNAME" when empty
+  std::u16string computerName;
+  std::u16string pageNumber;    // PAGENUM: "" or 4 digits
+  std::u16string date, time, timeMs;
+  std::u16string counter;       // 7 digits
+  std::u16string bates;         // "1" when empty
+  std::u16string originalExtension;  // at most 128
+  // The value of a token of the name part.
+  std::u16string Token(std::u16string_view token) const;
+};
+// The file name of a template in `directory` (with its backslash): 0, or the
+// internal error code of the build (110: a part was cut to fit; 112: the
+// directory does not exist). With `newName` (existing-file action 2) a name
+// that exists gets "(n)" before its extension.
+int BuildTemplateName(const NameTemplate& tmpl, const TemplateValues& values, std::u16string_view directory,
+                      bool newName, std::u16string& name);
 
 // --- the system's texts ----------------------------------------------------------
 

@@ -19,22 +19,6 @@ using namespace tw::naming;
 
 namespace {
 
-// The job's settings as the effective-setting rule reads them.
-struct NamingContext {
-  explicit NamingContext(const CTWJob& job)
-      : scope(job.SettingsScope()),
-        ctx{scope, &job.m_DevMode, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE} {}
-  st::SettingsScope scope;
-  st::EffectiveContext ctx;
-};
-
-bool Exists(const std::u16string& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::u16string WithBackslash(std::u16string directory) {
-  if (directory.empty() || directory.back() != u'\\') directory += u'\\';
-  return directory;
-}
-
 bool EmailSplitByContent(const st::EffectiveContext& ctx) {
   return st::Effective(ctx, st::PostPrintSendInEmail) &&
          (st::Effective(ctx, st::EmailContentBased) || st::Effective(ctx, st::EmailSimpleContentBased));
@@ -54,20 +38,6 @@ bool IsFirstPage(const CTWJob& job) { return job.m_dwActPage == 1; }
 bool SplitStartsFileHere(const CTWJob& job, const st::EffectiveContext& ctx) {
   DWORD n = SplitEvery(ctx);
   return n && job.m_dwActPage % n == 1;
-}
-
-// The output directory, expanded; `expanded` is false when it is empty or a
-// variable could not be resolved.
-std::u16string ExpandedOutputDirectory(const CTWJob& job, const NamingContext& nc, bool& expanded) {
-  std::u16string directory = st::EffectiveOutputDirectory(nc.ctx);
-  expanded = st::ExpandPathVariables(directory, job.m_Environment, nc.scope) && !directory.empty();
-  return directory;
-}
-
-std::u16string TempDirectory() {
-  WCHAR path[MAX_PATH + 1] = {};
-  DWORD length = GetTempPathW(static_cast<DWORD>(std::size(path)), path);
-  return length && length < std::size(path) ? std::u16string(path) : std::u16string();
 }
 
 DWORD ActionFor(const CTWJob& job, const NamingContext& nc) {
@@ -114,27 +84,6 @@ DWORD PageNumberOfName(const CTWJob& job, const NamingContext& nc, bool nameEmpt
     return part > 1 || numberFirst ? part : 0;
   }
   return 0;
-}
-
-// Page number, then collision number " (n)" while the path is taken (when
-// `collision`). Empty when no free collision number was found.
-std::u16string NumberedPath(std::u16string_view path, DWORD pageNumber, bool collision) {
-  size_t dot = ExtensionDot(path);
-  std::u16string name(path.substr(0, dot == std::u16string_view::npos ? path.size() : dot));
-  std::u16string extension = dot == std::u16string_view::npos ? u"tif" : std::u16string(path.substr(dot + 1));
-  WCHAR number[16];
-  if (pageNumber) {
-    swprintf_s(number, std::size(number), u"_%0.3d", static_cast<int>(pageNumber));
-    name += number;
-  }
-  std::u16string result = name + u"." + extension;
-  // A bound that no directory reaches; the path grows past the length limit long before.
-  for (int n = 1; collision && Exists(result); ++n) {
-    if (n > 99999) return {};
-    swprintf_s(number, std::size(number), u" (%d).", n);
-    result = name + number + extension;
-  }
-  return result;
 }
 
 // The group file takes the output's final name on the first page, so that a
@@ -195,6 +144,17 @@ BOOL MakeUniqueNames(CTWJob& job, const std::u16string& directory, std::u16strin
 
 namespace tw::naming {
 
+NamingContext::NamingContext(const CTWJob& job)
+    : scope(job.SettingsScope()),
+      ctx{scope, &job.m_DevMode, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE} {}
+
+bool TextOutputOn(const CTWJob& job) { return (job.m_DevMode.Flags & tw::devmode::flags::WriteText) != 0; }
+bool MailMergeOn(const CTWJob& job) { return TextOutputOn(job) && (job.m_DevMode.Flags & tw::devmode::flags::MailMerge); }
+bool OcrEffective(const CTWJob& job) {
+  NamingContext nc(job);
+  return st::EffectiveFileFormat(nc.ctx) == 41 || st::Effective(nc.ctx, st::OcrEnabled) != 0;
+}
+
 DWORD ExistingFileAction(const CTWJob& job) { return ActionFor(job, NamingContext(job)); }
 bool DocumentGoesIntoOneFile(const CTWJob& job) { return OneFile(job, NamingContext(job)); }
 bool ReportsFileErrors(const CTWJob& job) { return !job.m_bGenerateInMemory && !job.m_bNoFileOutput; }
@@ -241,20 +201,42 @@ BOOL CTWJob::GenerateFilenames(BOOL document) {
     return BuildExactFilename((WithBackslash(*folder) + *file).c_str());
   }
 
+  bool expanded = false;
   switch (method) {
-    case 0: {
-      bool expanded = false;
+    case 1: {
+      // The naming source's registry key; a value that is not text is absent.
       std::u16string directory = ExpandedOutputDirectory(*this, nc, expanded);
-      return MakeUniqueNames(*this, directory, m_DevMode.FileNamePrefix.Get(), m_DevMode.FileExtension.Get());
+      if (auto own = NamingRegistryValue(*this, u"Output Directory")) directory = ExpandedDirectory(*this, nc, *own, expanded);
+      return MakeUniqueNames(*this, directory, NamingRegistryValue(*this, u"File Name Prefix").value_or(u""),
+                             NamingRegistryValue(*this, u"File Name extension").value_or(u""));
+    }
+    case 2: {
+      std::u16string directory = NamingIniValue(*this, m_szPrinterName, u"Output Directory");
+      directory = directory.empty() ? ExpandedOutputDirectory(*this, nc, expanded)
+                                    : ExpandedDirectory(*this, nc, directory, expanded);
+      return MakeUniqueNames(*this, directory, NamingIniValue(*this, m_szPrinterName, u"File Name Prefix"),
+                             NamingIniValue(*this, m_szPrinterName, u"File Name extension"));
     }
     case 3:
       return BuildExactFilename(m_DevMode.ImageFileName.Get().c_str());
+    case 4:
+      return BuildExactFilename(NamingRegistryValue(*this, u"File Name").value_or(u"").c_str());
+    case 5:
+      return BuildExactFilename(NamingIniValue(*this, m_szPrinterName, u"File Name").c_str());
+    case 7:
+      return BuildCustomFileNames();
+    case 8: {
+      std::u16string directory = NamingIniDirectory(*this);
+      if (directory.empty()) directory = st::EffectiveOutputDirectory(nc.ctx);
+      directory = WithBackslash(ExpandedDirectory(*this, nc, directory, expanded));
+      return BuildExactFilename((directory + DocumentNameToFileName(m_szDocumentName, ExtensionFor(*this, nc))).c_str());
+    }
     case 6:
     case 9:
       return BuildExactFilename(DocumentNameToFileName(m_szDocumentName, ExtensionFor(*this, nc)).c_str());
-    default:
-      Trace(u"GenerateFilenames: naming method %d is not available", static_cast<int>(method));
-      return FALSE;
+    default:  // 0 (10 and above read as 0)
+      return MakeUniqueNames(*this, ExpandedOutputDirectory(*this, nc, expanded), m_DevMode.FileNamePrefix.Get(),
+                             m_DevMode.FileExtension.Get());
   }
 }
 
@@ -319,7 +301,7 @@ BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
   // A name that starts a file: the first page, a page of its own, or the
   // first page of a split document's next part.
   const bool startsFile = IsFirstPage(*this) || ownFile || SplitStartsFileHere(*this, nc.ctx);
-  if (tw::devmode::GetFileGenerationMethod(&m_DevMode) <= 2 && unique && startsFile && Exists(path) &&
+  if (tw::devmode::GetFileGenerationMethod(&m_DevMode) <= 2 && unique && startsFile && PathExists(path) &&
       _waccess(path.c_str(), 6) == 0) {
     SetLastError(ERROR_FILE_EXISTS);
     return FALSE;
@@ -336,7 +318,7 @@ BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
     return FALSE;
   }
 
-  if (action == kActionOverwrite && startsFile && Exists(path) && !DeleteFileW(path.c_str()))
+  if (action == kActionOverwrite && startsFile && PathExists(path) && !DeleteFileW(path.c_str()))
     Trace(u"SetImageFileName: %s not deleted (%d)", path.c_str(), GetLastError());
 
   if (!ownFile) {
