@@ -16,6 +16,8 @@ packages=(
   # independent checks of the codec libraries' output (tiffinfo, tiffdump,
   # tiffcp, fax2tiff; djpeg; jpeginfo)
   libtiff-tools libjpeg-turbo-progs jpeginfo
+  # the XML summary checked as XML (xmllint)
+  libxml2-utils
   # time zones the time tests switch between (TZ=America/New_York ...)
   tzdata
   # fonts metric-compatible with the faces printed documents ask for

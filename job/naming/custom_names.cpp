@@ -297,10 +297,9 @@ BOOL CTWJob::BuildCustomFileNames() {
     m_Naming.m_szOcrTextFileName = ReplaceExtension(base, ocrExtension);
   }
   if (firstPage) {
-    wcsncpy_s(m_szGroupFileName, ReplaceExtension(path, upper ? u"GRP" : u"grp").c_str(), _TRUNCATE);
     wcsncpy_s(m_szFileNameforStartApp, path.c_str(), _TRUNCATE);
     m_Naming.m_szOcrFileNameforStartApp = m_Naming.m_szOcrTextFileName;
-    return PrepareGroupFile(*this);
+    return SetGroupFileName(*this, ReplaceExtension(path, upper ? u"GRP" : u"grp"));
   }
   return TRUE;
 }

@@ -103,6 +103,10 @@ struct NamingContext {
   tw::settings::EffectiveContext ctx;
 };
 
+// Names the group file and prepares it (PrepareGroupFile); a group file
+// that cannot be made leaves the previous name.
+BOOL SetGroupFileName(CTWJob& job, const std::u16string& path);
+
 // --- decisions over the job's settings ----------------------------------------
 
 // Text output (Flags 0x40); mail merge (Flags 0x40 and 0x100).

@@ -96,8 +96,7 @@ BOOL MakeGroupFileName(CTWJob& job) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return FALSE;
   }
-  wcsncpy_s(job.m_szGroupFileName, group.c_str(), _TRUNCATE);
-  return PrepareGroupFile(job);
+  return SetGroupFileName(job, group);
 }
 
 // The output name and every name made beside it.
@@ -143,6 +142,17 @@ BOOL MakeUniqueNames(CTWJob& job, const std::u16string& directory, std::u16strin
 }  // namespace
 
 namespace tw::naming {
+
+BOOL SetGroupFileName(CTWJob& job, const std::u16string& path) {
+  // A group file that cannot be made is not kept: nothing is written into it.
+  const std::u16string previous = job.m_szGroupFileName;
+  wcsncpy_s(job.m_szGroupFileName, path.c_str(), _TRUNCATE);
+  if (PrepareGroupFile(job)) return TRUE;
+  const DWORD error = GetLastError();
+  wcsncpy_s(job.m_szGroupFileName, previous.c_str(), _TRUNCATE);
+  SetLastError(error);
+  return FALSE;
+}
 
 NamingContext::NamingContext(const CTWJob& job)
     : scope(job.SettingsScope()),
