@@ -85,11 +85,9 @@ const WCHAR* BitsPerPixel(DWORD colorMode) {
 
 // "Number of Copies": the redirect printer's copies when redirect printing
 // uses its own number of at least 2, else dmCopies (1 when 0).
-DWORD CopiesOf(const CTWJob& job, const st::EffectiveContext& ctx) {
-  if (st::EffectiveRedirectPrinting(ctx) && st::Effective(ctx, st::RedirectUseNumberOfCopies)) {
-    DWORD copies = st::Effective(ctx, st::RedirectNumberOfCopies);
-    if (copies >= 2) return copies;
-  }
+DWORD CopiesOf(const CTWJob& job) {
+  const tw::naming::DocumentSettings& settings = tw::naming::Settings(job);
+  if (settings.redirectCopies && settings.redirectNumberOfCopies >= 2) return settings.redirectNumberOfCopies;
   SHORT copies = job.m_DevMode.DM.dmCopies;
   return copies > 0 ? static_cast<DWORD>(copies) : 1;
 }
@@ -236,9 +234,7 @@ bool UnicodeGroupFile(const CTWJob& job) {
          st::EffectiveTiffViewer(nc.ctx) || st::Effective(nc.ctx, st::SharePointUpload);
 }
 
-std::u16string GroupIniPath(const CTWJob& job) {
-  return st::Read(job.SettingsScope(), st::IniGroupIniFile, MAX_PATH);
-}
+std::u16string GroupIniPath(const CTWJob& job) { return tw::naming::Settings(job).groupIni; }
 
 BOOL WriteLastOutputFile(CTWJob& job) {
   const std::u16string groupIni = GroupIniPath(job);
@@ -265,7 +261,6 @@ BOOL CTWJob::UpdateGroupFile() {
     Trace(u"Group file is disabled");
     return TRUE;
   }
-  tw::naming::NamingContext nc(*this);
   GroupBatch batch(*this);
   const WCHAR* printer = m_szPrinterName;
   auto put = [&](const WCHAR* section, const WCHAR* key, const WCHAR* value) {
@@ -279,12 +274,13 @@ BOOL CTWJob::UpdateGroupFile() {
   const LONGLONG sheet = perSheet > 1 && index > 0 ? index / perSheet : index;
 
   if (sheet == 0) {
-    put(printer, u"Image Format", std::u16string(tw::formats::FormatName(st::EffectiveFileFormat(nc.ctx))).c_str());
+    tw::naming::NamingContext nc(*this);
+    put(printer, u"Image Format", std::u16string(tw::formats::FormatName(tw::naming::Settings(*this).format)).c_str());
     put(printer, u"Append Image Enabled", tw::naming::DocumentGoesIntoOneFile(*this) ? u"Yes" : u"No");
     put(printer, u"Bits Per Pixel", BitsPerPixel(st::EffectiveColorMode(nc.ctx)));
     put(printer, u"Document name", m_szDocumentName);
     put(printer, u"Output File Disabled", m_bNoFileOutput ? u"Yes" : nullptr);
-    if (m_bWriteCopiesToGroupFile) put(printer, u"Number of Copies", Number(CopiesOf(*this, nc.ctx)).c_str());
+    if (m_bWriteCopiesToGroupFile) put(printer, u"Number of Copies", Number(CopiesOf(*this)).c_str());
   }
   if (sheet >= 0) {
     const std::u16string page = u"Page " + Number(sheet + 1);

@@ -51,10 +51,10 @@ void RecordItems(CTWGroupFile& group, const std::u16string& output, bool withDir
 namespace tw::group {
 
 void RecordProducedFiles(CTWJob& job) {
-  tw::naming::NamingContext nc(job);
+  const tw::naming::DocumentSettings& settings = tw::naming::Settings(job);
   CTWGroupFile& group = job.m_Group;
   const std::u16string output = job.m_szActFileName;
-  const DWORD format = st::EffectiveFileFormat(nc.ctx);
+  const DWORD format = settings.format;
   group.AddProducedFile(output);
   if (const WCHAR* image = ImageExtension(format)) {
     group.AddProducedFile(ReplaceExtension(output, image));
@@ -65,9 +65,9 @@ void RecordProducedFiles(CTWJob& job) {
     RecordItems(group, output, true);
   }
   if (format == 39) RecordItems(group, output, false);
-  if (tw::naming::TextOutputOn(job) && !st::Effective(nc.ctx, st::TextGenerateInMemory))
+  if (tw::naming::TextOutputOn(job) && !settings.textInMemory)
     group.AddProducedFile(job.m_Naming.m_szTextFileName);
-  if (tw::naming::OcrEffective(job)) group.AddProducedFile(job.m_Naming.m_szOcrTextFileName);
+  if (settings.ocrEnabled) group.AddProducedFile(job.m_Naming.m_szOcrTextFileName);
   if (tw::naming::MailMergeOn(job)) group.AddProducedFile(job.m_Naming.m_szMailMergeFileName);
   if (!(job.m_DevMode.Flags & dmf::GroupFileDisabled)) group.AddProducedFile(job.m_szGroupFileName);
 }

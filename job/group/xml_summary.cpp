@@ -73,7 +73,7 @@ std::u16string XmlSummaryName(std::u16string_view groupFileName) {
 }
 
 bool WritesXmlSummary(const CTWJob& job) {
-  const DWORD format = st::EffectiveFileFormat(tw::naming::NamingContext(job).ctx);
+  const DWORD format = tw::naming::Settings(job).format;
   return format >= 31 && format <= 35;
 }
 

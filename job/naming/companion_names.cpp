@@ -7,9 +7,7 @@
 #include "job/devmode/devmode_access.h"
 #include "job/job/tw_job.h"
 #include "job/naming/naming.h"
-#include "job/settings/effective.h"
 
-namespace st = tw::settings;
 using namespace tw::naming;
 
 namespace {
@@ -39,20 +37,16 @@ BOOL Settle(std::u16string& name, bool deleteExisting, bool collision) {
 }  // namespace
 
 BOOL MakeCompanionFileNames(CTWJob& job, BOOL unique) {
-  NamingContext nc(job);
+  const DocumentSettings& settings = Settings(job);
   const std::u16string output = job.m_szActFileName;
   const bool upper = job.m_bUppercaseExtensions != FALSE;
   const bool firstPage = job.m_dwActPage == 1;
   const bool startsFile = firstPage || !DocumentGoesIntoOneFile(job);
 
   if (TextOutputOn(job)) {
-    const DWORD textAction = st::Read(nc.scope, st::TextActionOnExistingFiles);
-    const std::u16string directory =
-        st::Read(nc.scope, st::TextSeparateOutputDirectory)
-            ? ConfiguredDirectory(job, nc, st::Read(nc.scope, st::TextOutputDirectory))
-            : std::u16string();
+    const DWORD textAction = settings.textAction;
     auto make = [&](const WCHAR* extension, std::u16string& field) {
-      std::u16string name = InDirectory(ReplaceExtension(output, extension), directory);
+      std::u16string name = InDirectory(ReplaceExtension(output, extension), settings.textDirectory);
       if (!Settle(name, textAction == kActionOverwrite && startsFile, textAction == kActionNewName)) return FALSE;
       field = std::move(name);
       return TRUE;
@@ -61,13 +55,12 @@ BOOL MakeCompanionFileNames(CTWJob& job, BOOL unique) {
     if (MailMergeOn(job) && !make(upper ? u"MRG" : u"mrg", job.m_Naming.m_szMailMergeFileName)) return FALSE;
   }
 
-  if (OcrEffective(job)) {
+  if (settings.ocrEnabled) {
     const DWORD action = ExistingFileAction(job);
-    const std::u16string ocrDirectory = ConfiguredDirectory(job, nc, st::Effective(nc.ctx, st::OcrOutputDirectory));
-    const WCHAR* extension = st::Effective(nc.ctx, st::OcrFormat) == 1 ? (upper ? u"HTML" : u"html")
-                             : TextOutputOn(job)                        ? (upper ? u"OCR.TXT" : u"ocr.txt")
-                                                                        : (upper ? u"TXT" : u"txt");
-    std::u16string text = InDirectory(ReplaceExtension(output, extension), ocrDirectory);
+    const WCHAR* extension = settings.ocrFormat == 1 ? (upper ? u"HTML" : u"html")
+                             : TextOutputOn(job)     ? (upper ? u"OCR.TXT" : u"ocr.txt")
+                                                     : (upper ? u"TXT" : u"txt");
+    std::u16string text = InDirectory(ReplaceExtension(output, extension), settings.ocrDirectory);
     // The unique-name generator tries another name when this one is taken.
     if (unique && firstPage && tw::devmode::GetFileGenerationMethod(&job.m_DevMode) <= 2 && PathExists(text)) {
       SetLastError(ERROR_FILE_EXISTS);
@@ -78,8 +71,8 @@ BOOL MakeCompanionFileNames(CTWJob& job, BOOL unique) {
     if (firstPage) job.m_Naming.m_szOcrFileNameforStartApp = text;
 
     if (job.m_bWriteOcrBitmaps) {
-      std::u16string directory = ConfiguredDirectory(job, nc, job.m_szOcrBitmapDirectory);
-      if (directory.empty()) directory = ocrDirectory;
+      const std::u16string& directory =
+          settings.ocrBitmapDirectory.empty() ? settings.ocrDirectory : settings.ocrBitmapDirectory;
       // The page number is the output's own (a file per page carries it).
       std::u16string bitmap = InDirectory(ReplaceExtension(output, u"bmp"), directory);
       if (!Settle(bitmap, action == kActionOverwrite, true)) return FALSE;

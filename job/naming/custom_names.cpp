@@ -252,7 +252,7 @@ BOOL CTWJob::BuildCustomFileNames() {
   if (directory.empty()) directory = st::EffectiveOutputDirectory(nc.ctx);
   if (!directory.empty()) {
     bool expanded = false;
-    directory = ExpandedDirectory(*this, nc, directory, expanded);
+    directory = ExpandedDirectory(*this, nc.scope, directory, expanded);
     if (!expanded) directory = TempDirectory();
   }
   if (!ValidateOutputDirectory(kPrefixOutputDirectory, directory.c_str(), reports)) {
@@ -284,14 +284,14 @@ BOOL CTWJob::BuildCustomFileNames() {
   if (MailMergeOn(*this)) m_Naming.m_szMailMergeFileName = ReplaceExtension(path, upper ? u"MRG" : u"mrg");
   if (TextOutputOn(*this)) {
     std::u16string text = ReplaceExtension(path, upper ? u"TXT" : u"txt");
-    const DWORD textAction = st::Read(nc.scope, st::TextActionOnExistingFiles);
+    const DWORD textAction = Settings(*this).textAction;
     if (textAction == kActionOverwrite && startsFile && PathExists(text) && !DeleteFileW(text.c_str()))
       Trace(u"BuildCustomFileNames: %s not deleted (%d)", text.c_str(), GetLastError());
     if (textAction == kActionNewName) text = NumberedPath(text, 0, true);
     m_Naming.m_szTextFileName = text;
   }
   if (OcrEffective(*this)) {
-    std::u16string ocrDirectory = st::Effective(nc.ctx, st::OcrOutputDirectory);
+    const std::u16string& ocrDirectory = Settings(*this).ocrDirectorySetting;
     const std::u16string base = ocrDirectory.empty() ? path : WithBackslash(ocrDirectory) + name;
     const WCHAR* ocrExtension = TextOutputOn(*this) ? (upper ? u"OCR.TXT" : u"ocr.txt") : (upper ? u"TXT" : u"txt");
     m_Naming.m_szOcrTextFileName = ReplaceExtension(base, ocrExtension);

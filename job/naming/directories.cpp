@@ -24,13 +24,10 @@ std::u16string TempDirectory() {
   return length && length < std::size(path) ? std::u16string(path) : std::u16string();
 }
 
-std::u16string ExpandedDirectory(const CTWJob& job, const NamingContext& nc, std::u16string directory, bool& expanded) {
-  expanded = st::ExpandPathVariables(directory, job.m_Environment, nc.scope) && !directory.empty();
+std::u16string ExpandedDirectory(const CTWJob& job, const st::SettingsScope& scope, std::u16string directory,
+                                 bool& expanded) {
+  expanded = st::ExpandPathVariables(directory, job.m_Environment, scope) && !directory.empty();
   return directory;
-}
-
-std::u16string ExpandedOutputDirectory(const CTWJob& job, const NamingContext& nc, bool& expanded) {
-  return ExpandedDirectory(job, nc, st::EffectiveOutputDirectory(nc.ctx), expanded);
 }
 
 bool UsableDirectory(std::u16string_view directory) {
@@ -41,10 +38,10 @@ bool UsableDirectory(std::u16string_view directory) {
          _waccess(folder.c_str(), 6) == 0;
 }
 
-std::u16string ConfiguredDirectory(const CTWJob& job, const NamingContext& nc, std::u16string directory) {
+std::u16string ConfiguredDirectory(const CTWJob& job, const st::SettingsScope& scope, std::u16string directory) {
   if (directory.empty()) return {};
   bool expanded = false;
-  directory = ExpandedDirectory(job, nc, std::move(directory), expanded);
+  directory = ExpandedDirectory(job, scope, std::move(directory), expanded);
   return expanded && UsableDirectory(directory) ? directory : std::u16string();
 }
 

@@ -28,6 +28,7 @@
 // they cannot open their output.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,40 @@
 #include "tw/wintypes.h"
 
 class CTWJob;
+
+namespace tw::naming {
+
+// The job's settings that the naming and the group file read for every page,
+// taken when the document's names are made: registry, INI and Save-As
+// values do not change within a document, and a page's bookkeeping must not
+// read them again and again.
+struct DocumentSettings {
+  tw::settings::SettingsScope scope;
+  DWORD format = 0;  // effective format code
+  bool tiffViewer = false;
+  bool multipageSwitch = false;
+  bool splitDocument = false;
+  DWORD startNewFileAfterPage = 0;
+  bool sendInEmail = false, emailContentBased = false, emailSimpleContentBased = false,
+       emailMultipageContentBased = false;
+  DWORD action = 2;  // existing-file action, before the PDF cover page's rule
+  LONG htmlSeparatePages = 0;
+  std::u16string outputDirectory;  // expanded
+  bool outputDirectoryExpanded = false;
+  DWORD textAction = 0;
+  std::u16string textDirectory;  // the separate text directory when usable
+  bool textInMemory = false;
+  bool ocrEnabled = false;  // format 41 or "Enabled"
+  DWORD ocrFormat = 0;
+  std::u16string ocrDirectorySetting;  // "Output Directory" of the OCR settings as set
+  std::u16string ocrDirectory;         // the same, expanded, when usable
+  std::u16string ocrBitmapDirectory;   // "Bitmap Directory" when usable
+  std::u16string groupIni;             // the group INI's name
+  bool redirectCopies = false;         // redirect printing with its own number of copies
+  DWORD redirectNumberOfCopies = 1;
+};
+
+}  // namespace tw::naming
 
 // What the naming keeps in the job beside the fields every area shares
 // (m_szActFileName, m_szGroupFileName, m_szFileNameforStartApp).
@@ -77,6 +112,10 @@ class CTWNamingState {
   // when it is built (until then the naming reads the profile itself).
   std::u16string m_szBatesNumberText;
 
+  // The document's settings (tw::naming::Settings); taken on first use and
+  // again when the document's names are made.
+  mutable std::unique_ptr<tw::naming::DocumentSettings> m_pSettings;
+
  private:
   HANDLE m_hLockedFile = nullptr;
 };
@@ -95,6 +134,10 @@ inline constexpr int kUniqueNameRounds = 25;
 
 inline constexpr WCHAR kPrefixOutputDirectory[] = u"Cannot access output directory: ";
 inline constexpr WCHAR kPrefixLockedFile[] = u"Cannot write file: ";
+
+// The document's settings; TakeSettings reads them anew.
+const DocumentSettings& Settings(const CTWJob& job);
+void TakeSettings(CTWJob& job);
 
 // The job's settings as the effective-setting rule reads them.
 struct NamingContext {
@@ -161,13 +204,13 @@ std::u16string WithBackslash(std::u16string directory);
 std::u16string TempDirectory();
 // A configured directory with its path variables expanded; `expanded` is
 // false when it is empty or a variable could not be resolved.
-std::u16string ExpandedDirectory(const CTWJob& job, const NamingContext& nc, std::u16string directory, bool& expanded);
-// The output directory (Save-As "Output Path" or OutputDirectory), expanded.
-std::u16string ExpandedOutputDirectory(const CTWJob& job, const NamingContext& nc, bool& expanded);
+std::u16string ExpandedDirectory(const CTWJob& job, const tw::settings::SettingsScope& scope, std::u16string directory,
+                                 bool& expanded);
 // An existing directory the job can read and write.
 bool UsableDirectory(std::u16string_view directory);
 // A configured directory, expanded, when it is usable; else empty.
-std::u16string ConfiguredDirectory(const CTWJob& job, const NamingContext& nc, std::u16string directory);
+std::u16string ConfiguredDirectory(const CTWJob& job, const tw::settings::SettingsScope& scope,
+                                   std::u16string directory);
 
 // --- the naming sources (methods 1, 2, 4, 5, 8 and custom names) ------------------
 

@@ -125,6 +125,7 @@ TEST_F(GroupOutputTest, ProducedFilesAreDeletedWithTheirFolders) {
   // that cannot be deleted is shown to the user.
   job_.m_Group.ClearProduced();
   job_.m_DevMode.FileFormat = 37;
+  tw::naming::TakeSettings(job_);
   std::filesystem::create_directories(Host(u"C:\\Out\\report_items"));
   std::ofstream(Host(u"C:\\Out\\report_items\\image1.png")) << "x";
   std::ofstream(Host(u"C:\\Out\\report.htm")) << "x";

@@ -160,11 +160,15 @@ TEST_F(NamingSourcesTest, OcrNamesBesideTheOutput) {
   job_.m_DevMode.Flags = dmf::WriteText;
   ASSERT_TRUE(Page(1));
   EXPECT_EQ(job_.m_Naming.m_szOcrTextFileName, u"C:\\Out\\report.ocr.txt") << "beside the text file";
+  // Settings are the document's: read when its names are made.
   ASSERT_TRUE(st::Write(Scope(), st::OcrFormat, 1));
   ASSERT_TRUE(st::Write(Scope(), st::OcrOutputDirectory, u"C:\\Out\\src"));
   ASSERT_TRUE(Page(2));
+  EXPECT_EQ(job_.m_Naming.m_szOcrTextFileName, u"C:\\Out\\report_002.ocr.txt");
+  ASSERT_TRUE(Page(1));
+  ASSERT_TRUE(Page(2));
   EXPECT_EQ(job_.m_Naming.m_szOcrTextFileName, u"C:\\Out\\src\\report_002.html") << "hOCR";
-  EXPECT_EQ(job_.m_Naming.m_szOcrFileNameforStartApp, u"C:\\Out\\report.ocr.txt") << "the first page's";
+  EXPECT_EQ(job_.m_Naming.m_szOcrFileNameforStartApp, u"C:\\Out\\src\\report.html") << "the first page's";
   // With the existing-file action 2 an existing OCR file is numbered past.
   Touch(u"C:\\Out\\src\\report.html");
   ASSERT_TRUE(Page(1));

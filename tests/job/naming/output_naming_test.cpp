@@ -58,8 +58,10 @@ TEST_F(OutputNamingTest, ExistingFileActions) {
   EXPECT_EQ(Name(), u"C:\\Out\\report_002 (1).png");
   EXPECT_EQ(ExistingFileAction(job_), kActionNewName);
 
-  // 1: the existing file is deleted.
+  // 1: the existing file is deleted. (The decisions are the document's:
+  // they are taken anew when its names are made.)
   job_.m_DevMode.Flags = dmf::OverwriteExisting;
+  TakeSettings(job_);
   EXPECT_EQ(ExistingFileAction(job_), kActionOverwrite);
   ASSERT_TRUE(Page(1));
   EXPECT_EQ(Name(), u"C:\\Out\\report.png");
@@ -75,6 +77,7 @@ TEST_F(OutputNamingTest, ExistingFileActions) {
 
   // 0: kept, under its own name, for the writer to add to.
   job_.m_DevMode.Flags = dmf::KeepExistingFiles | dmf::OverwriteExisting;
+  TakeSettings(job_);
   EXPECT_EQ(ExistingFileAction(job_), kActionAdd);
   ASSERT_TRUE(Page(1));
   EXPECT_EQ(Name(), u"C:\\Out\\report.png");
@@ -276,6 +279,7 @@ TEST_F(OutputNamingTest, OneFileTiffIsLockedAndKeepsItsName) {
   // 42, 44 and 46 always keep one file, whatever the multipage switch says.
   job_.m_DevMode.FileFormat = 42;
   job_.m_DevMode.Flags = 0;
+  TakeSettings(job_);
   EXPECT_TRUE(DocumentGoesIntoOneFile(job_));
   job_.m_bGenerateInMemory = TRUE;
   EXPECT_FALSE(DocumentGoesIntoOneFile(job_));
@@ -309,6 +313,7 @@ TEST_F(OutputNamingTest, SplitDocumentStartsItsNextFiles) {
 
   // Every page its own file.
   ASSERT_TRUE(st::Write(Scope(), st::PageStartNewFileAfterPage, 1));
+  TakeSettings(job_);
   EXPECT_FALSE(DocumentGoesIntoOneFile(job_));
 }
 
