@@ -142,6 +142,8 @@ void TakeSettings(CTWJob& job);
 // The job's settings as the effective-setting rule reads them.
 struct NamingContext {
   explicit NamingContext(const CTWJob& job);
+  NamingContext(const NamingContext&) = delete;  // ctx refers to scope
+  NamingContext& operator=(const NamingContext&) = delete;
   tw::settings::SettingsScope scope;
   tw::settings::EffectiveContext ctx;
 };

@@ -119,6 +119,11 @@ TEST_F(GroupFileEndToEnd, EveryNamingMethodNamesTheDocument) {
     EXPECT_TRUE(std::regex_match(tw::ToUtf8(GroupFile()), std::regex(c.group))) << c.method << ": " << tw::ToUtf8(GroupFile());
     EXPECT_EQ(Profile(kPrinter, u"Print status", GroupFile()), u"Printing finished successfully") << c.method;
   }
+  // One multipage TIFF file: made (and held) when it is named.
+  ShellRun run = Print({"FileFormat=7", "Flags=0x20", "FileGenerationMethod=3", "ImageFileName=multi"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(GroupFile(), u"C:\\Out\\multi.grp");
+  EXPECT_TRUE(std::filesystem::exists(Host(u"C:\\Out\\multi.tif")));
   EXPECT_TRUE(ErrorTexts().empty());
 }
 

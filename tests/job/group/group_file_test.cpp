@@ -21,7 +21,11 @@ std::u16string AnsiRoundTrip(const std::u16string& text) {
 
 using GroupFileTest = GroupTest;
 
-TEST_F(GroupFileTest, AThreePageJobHoldsEveryKeyOfThePrinterAndItsPages) {
+class ThreePageJob : public GroupTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ThreePageJob, HoldsEveryKeyOfThePrinterAndItsPages) {
+  const bool unicode = GetParam();
+  if (unicode) ASSERT_TRUE(WritePrivateProfileStringW(u"Default Settings", u"UNICODE Group File", u"1", kIni));
   ASSERT_TRUE(Start(Record()));
   EXPECT_EQ(Group(), u"C:\\Out\\report.grp");
   ASSERT_TRUE(std::filesystem::exists(Host(Group()))) << "made when it was named";
@@ -32,7 +36,7 @@ TEST_F(GroupFileTest, AThreePageJobHoldsEveryKeyOfThePrinterAndItsPages) {
   ASSERT_TRUE(job_.EndDoc());
 
   const std::u16string g = Group();
-  EXPECT_EQ(Bytes(g).substr(0, 1), "[") << "ANSI: no byte-order mark";
+  EXPECT_EQ(Bytes(g).substr(0, unicode ? 2 : 1), unicode ? "\xFF\xFE" : "[") << "byte-order mark only in UTF-16";
   EXPECT_EQ(Profile(kPrinter, u"Image Format", g), u"PNG");
   EXPECT_EQ(Profile(kPrinter, u"Append Image Enabled", g), u"No");
   EXPECT_EQ(Profile(kPrinter, u"Bits Per Pixel", g), u"24");
@@ -62,6 +66,9 @@ TEST_F(GroupFileTest, AThreePageJobHoldsEveryKeyOfThePrinterAndItsPages) {
   EXPECT_EQ(Profile(kPrinter, u"Last Output File", u"tw_group.ini"), files[2]);
   EXPECT_TRUE(ErrorTexts().empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Encodings, ThreePageJob, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Utf16" : "Ansi"; });
 
 TEST_F(GroupFileTest, NamesOutsideTheCodePageInBothEncodings) {
   const std::u16string cyrillic = u"Отчёт за квартал";
