@@ -24,6 +24,8 @@ packages=(
   # and of the PNG, GIF and BMP output (pngcheck; bmptopnm, pnmfile, pngtopam, giftopnm, pnmtopng,
   # pamtopng; gifsicle; giftext)
   pngcheck netpbm gifsicle giflib-tools
+  # the XML summary checked as XML (xmllint)
+  libxml2-utils
   # time zones the time tests switch between (TZ=America/New_York ...)
   tzdata
   # fonts metric-compatible with the faces printed documents ask for

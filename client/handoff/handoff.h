@@ -22,3 +22,8 @@ BOOL InitApplicationStarter(CTWJob& job);
 BOOL WriteEmailSendingProgramforStartApp(CTWJob& job);
 BOOL WriteContentFileForStartApp(CTWJob& job);
 BOOL WriteFileNameToRegistryforStartApp(CTWJob& job);
+
+// The XML summary of the XML formats, for the SharePoint uploader and the
+// e-mail sender ("XML Filename"), when each is effective.
+BOOL AddXMLFiletoRegistryForSharePointUploader(CTWJob& job);
+BOOL AddXMLFiletoRegistryForEmailSender(CTWJob& job);

@@ -8,3 +8,5 @@ BOOL InitApplicationStarter(CTWJob&) { return TRUE; }
 BOOL WriteEmailSendingProgramforStartApp(CTWJob&) { return TRUE; }
 BOOL WriteContentFileForStartApp(CTWJob&) { return TRUE; }
 BOOL WriteFileNameToRegistryforStartApp(CTWJob&) { return TRUE; }
+BOOL AddXMLFiletoRegistryForSharePointUploader(CTWJob&) { return TRUE; }
+BOOL AddXMLFiletoRegistryForEmailSender(CTWJob&) { return TRUE; }

@@ -19,10 +19,6 @@ BOOL CTWJob::FinishPagesPerSheet() { return TRUE; }
 // Bates numbers.
 BOOL CTWJob::UpdateBatesNumber() { return TRUE; }
 
-// Group file area: the XML summary and the job's produced files.
-BOOL CTWJob::GenerateXmlSummary() { return TRUE; }
-BOOL CTWJob::DeleteOutputFiles() { return TRUE; }
-
 // Embedded fonts: none is registered.
 void CTWJob::ClearEmbeddedFonts() {}
 

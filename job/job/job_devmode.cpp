@@ -98,19 +98,6 @@ void LogLines(const std::vector<std::u16string>& lines) {
   for (const auto& line : lines) LogMessageCapture(TWLOG_INFO, u"%s", line.c_str());
 }
 
-// An empty UTF-16 file: only the byte-order mark, so that the profile
-// writer keeps its entries in UTF-16.
-BOOL CreateUnicodeFile(const WCHAR* path) {
-  UniqueHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    (void)file.release();
-    return FALSE;
-  }
-  static constexpr BYTE kBom[] = {0xFF, 0xFE};
-  DWORD written = 0;
-  return WriteFile(file.get(), kBom, sizeof kBom, &written, nullptr) && written == sizeof kBom;
-}
-
 }  // namespace
 
 st::SettingsScope CTWJob::SettingsScope() const { return st::ScopeForRecord(m_DevMode, m_dwJobID, m_szPrinterINIFile); }
@@ -364,7 +351,7 @@ void CTWJob::MakeTemporaryGroupFiles(const st::EffectiveContext& ctx) {
         st::TemporaryGroupFileName(tempDir, static_cast<st::TemporaryGroupAction>(i), m_dwMessagingInterfaceID,
                                    m_dwJobID, GetTickCount(), m_szPrinterName);
     if (path.empty()) continue;
-    if (!CreateUnicodeFile(path.c_str()) ||
+    if (!tw::group::CreateUNICODEFile(path.c_str()) ||
         !WritePrivateProfileStringW(m_szPrinterName, u"Temporary", u"1", path.c_str())) {
       Trace(u"CTWJob::CorrectDevMode: temporary group file %s not made (%d)", path.c_str(), GetLastError());
       continue;

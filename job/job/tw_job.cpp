@@ -360,11 +360,14 @@ BOOL CTWJob::EndDoc() {
     return FALSE;
   }
   ReleaseFile();
-  if (GroupFilesEnabled()) {
+  // The XML summary reads the final status from the group data even when no
+  // group file is written.
+  const bool xmlSummary = tw::group::WritesXmlSummary(*this);
+  if (GroupFilesEnabled() || xmlSummary) {
     m_szPrintStatus = u"Printing finished successfully";
     WritePrintStatus(m_szPrintStatus.c_str());
   }
-  if (m_DevMode.FileFormat >= 31 && m_DevMode.FileFormat <= 35) GenerateXmlSummary();
+  if (xmlSummary) GenerateXmlSummary();
   const tw::job::EndDocHandOffs handOffs =
       tw::job::DecideEndDocHandOffs(ctx, {merging, coverPages != CoverPages::None});
   if (handOffs.startApplication) StartApplication(*this);

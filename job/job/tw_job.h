@@ -14,6 +14,7 @@
 #include "job/job/document_state.h"
 #include "job/job/output_document.h"
 #include "job/job/port_cmd.h"
+#include "job/group/group_file.h"
 #include "job/job/port_job.h"
 #include "job/naming/naming.h"
 #include "job/page/page_state.h"
@@ -73,11 +74,12 @@ class CTWJob : public CPortJob {
   BOOL GetPrinterINIFile(WCHAR (&path)[MAX_PATH]);
   // Waits at most 60 s for the GDI mutex; the caller releases it.
   BOOL AcquireGdiMutex();
-  // Whether the group files are written for this job.
+  // Whether the group data goes to files: the group file is enabled and
+  // named, or the uploads have temporary group files.
   BOOL GroupFilesEnabled() const;
-  // Writes "Print status" into the group files (group file seam).
+  // Writes "Print status" into the group data and files.
   BOOL WritePrintStatus(const WCHAR* status);
-  // Writes one entry under the printer's section into the group files.
+  // Writes one entry under the printer's section into the group data and files.
   BOOL WriteGroupFileEntry(const WCHAR* key, const WCHAR* value);
 
   // --- pages the job makes itself (job/page) ---
@@ -100,8 +102,12 @@ class CTWJob : public CPortJob {
   const WCHAR* PrinterINIFile() const { return m_szPrinterINIFile; }
   const WCHAR* PrintStatus() const { return m_szPrintStatus.c_str(); }
 
-  // --- job operations of other areas (seams until those areas land) ---
+  // --- group file (job/group/group_file.h) ---
+  // The entries of the current sheet; FALSE when a group file failed.
   BOOL UpdateGroupFile();
+  CTWGroupFile m_Group;
+
+  // --- job operations of other areas (seams until those areas land) ---
   // Steps of StartDoc, EndDoc and AbortDoc (stand-ins in document_seams.cpp).
   // Cover pages: how many are loaded; added before printing or at the end.
   DWORD CountCoverPages();
@@ -119,9 +125,9 @@ class CTWJob : public CPortJob {
   // Writes the last sheet when pages are combined per sheet.
   BOOL FinishPagesPerSheet();
   BOOL UpdateBatesNumber();
-  // The XML summary of formats 31 to 35, registered for the uploaders.
+  // The XML summary of formats 31 to 35, registered for the uploaders (job/group).
   BOOL GenerateXmlSummary();
-  // Deletes the output files the job has produced.
+  // Deletes the output files the job has produced, reporting failures (job/group).
   BOOL DeleteOutputFiles();
   // Clears the fonts embedded in the spool stream.
   void ClearEmbeddedFonts();
@@ -131,6 +137,7 @@ class CTWJob : public CPortJob {
   // --- output naming (job/naming/naming.h) ---
   BOOL GenerateFilenames(BOOL document);
   BOOL BuildExactFilename(const WCHAR* name);
+  BOOL BuildCustomFileNames();
   BOOL SetImageFileName(const WCHAR* path, BOOL unique);
   BOOL ValidateOutputDirectory(const WCHAR* prefix, const WCHAR* directory, BOOL report);
   BOOL ValidateOutputFile(const WCHAR* prefix, const WCHAR* path, BOOL report);

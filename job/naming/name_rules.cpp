@@ -72,6 +72,25 @@ std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view ex
   return result;
 }
 
+std::u16string NumberedPath(std::u16string_view path, DWORD pageNumber, bool collision) {
+  size_t dot = ExtensionDot(path);
+  std::u16string name(path.substr(0, dot == std::u16string_view::npos ? path.size() : dot));
+  std::u16string extension = dot == std::u16string_view::npos ? u"tif" : std::u16string(path.substr(dot + 1));
+  WCHAR number[16];
+  if (pageNumber) {
+    swprintf_s(number, std::size(number), u"_%0.3d", static_cast<int>(pageNumber));
+    name += number;
+  }
+  std::u16string result = name + u"." + extension;
+  // A bound that no directory reaches; the path grows past the length limit long before.
+  for (int n = 1; collision && GetFileAttributesW(result.c_str()) != INVALID_FILE_ATTRIBUTES; ++n) {
+    if (n > 99999) return {};
+    swprintf_s(number, std::size(number), u" (%d).", n);
+    result = name + number + extension;
+  }
+  return result;
+}
+
 std::u16string InvalidNameText(std::u16string_view name) {
   return FormatText(
       u"253: Invalid character in the file name. The following characters are not allowed: <>:*?\"|/ File name: %s",

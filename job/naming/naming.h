@@ -28,12 +28,49 @@
 // they cannot open their output.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "job/settings/effective.h"
 #include "tw/wintypes.h"
 
 class CTWJob;
+
+namespace tw::naming {
+
+// The job's settings that the naming and the group file read for every page,
+// taken when the document's names are made: registry, INI and Save-As
+// values do not change within a document, and a page's bookkeeping must not
+// read them again and again.
+struct DocumentSettings {
+  tw::settings::SettingsScope scope;
+  DWORD format = 0;  // effective format code
+  bool tiffViewer = false;
+  bool multipageSwitch = false;
+  bool splitDocument = false;
+  DWORD startNewFileAfterPage = 0;
+  bool sendInEmail = false, emailContentBased = false, emailSimpleContentBased = false,
+       emailMultipageContentBased = false;
+  DWORD action = 2;  // existing-file action, before the PDF cover page's rule
+  LONG htmlSeparatePages = 0;
+  std::u16string outputDirectory;  // expanded
+  bool outputDirectoryExpanded = false;
+  DWORD textAction = 0;
+  std::u16string textDirectory;  // the separate text directory when usable
+  bool textInMemory = false;
+  bool ocrEnabled = false;  // format 41 or "Enabled"
+  DWORD ocrFormat = 0;
+  std::u16string ocrDirectorySetting;  // "Output Directory" of the OCR settings as set
+  std::u16string ocrDirectory;         // the same, expanded, when usable
+  std::u16string ocrBitmapDirectory;   // "Bitmap Directory" when usable
+  std::u16string groupIni;             // the group INI's name
+  bool redirectCopies = false;         // redirect printing with its own number of copies
+  DWORD redirectNumberOfCopies = 1;
+};
+
+}  // namespace tw::naming
 
 // What the naming keeps in the job beside the fields every area shares
 // (m_szActFileName, m_szGroupFileName, m_szFileNameforStartApp).
@@ -63,6 +100,22 @@ class CTWNamingState {
   // The name being made comes from the page's content.
   BOOL m_bContentBasedName = FALSE;
 
+  // The companion names beside the output name; each keeps its value while
+  // its feature is off.
+  std::u16string m_szTextFileName;
+  std::u16string m_szMailMergeFileName;
+  std::u16string m_szOcrTextFileName;
+  std::u16string m_szOcrBitmapFileName;
+  // The OCR text file of the first page, for the started application.
+  std::u16string m_szOcrFileNameforStartApp;
+  // The Bates number text of the current page; filled by the Bates numbering
+  // when it is built (until then the naming reads the profile itself).
+  std::u16string m_szBatesNumberText;
+
+  // The document's settings (tw::naming::Settings); taken on first use and
+  // again when the document's names are made.
+  mutable std::unique_ptr<tw::naming::DocumentSettings> m_pSettings;
+
  private:
   HANDLE m_hLockedFile = nullptr;
 };
@@ -82,7 +135,30 @@ inline constexpr int kUniqueNameRounds = 25;
 inline constexpr WCHAR kPrefixOutputDirectory[] = u"Cannot access output directory: ";
 inline constexpr WCHAR kPrefixLockedFile[] = u"Cannot write file: ";
 
+// The document's settings; TakeSettings reads them anew.
+const DocumentSettings& Settings(const CTWJob& job);
+void TakeSettings(CTWJob& job);
+
+// The job's settings as the effective-setting rule reads them.
+struct NamingContext {
+  explicit NamingContext(const CTWJob& job);
+  NamingContext(const NamingContext&) = delete;  // ctx refers to scope
+  NamingContext& operator=(const NamingContext&) = delete;
+  tw::settings::SettingsScope scope;
+  tw::settings::EffectiveContext ctx;
+};
+
+// Names the group file and prepares it (PrepareGroupFile); a group file
+// that cannot be made leaves the previous name.
+BOOL SetGroupFileName(CTWJob& job, const std::u16string& path);
+
 // --- decisions over the job's settings ----------------------------------------
+
+// Text output (Flags 0x40); mail merge (Flags 0x40 and 0x100).
+bool TextOutputOn(const CTWJob& job);
+bool MailMergeOn(const CTWJob& job);
+// OCR applies: format 41, or "Enabled" of the OCR settings (effective).
+bool OcrEffective(const CTWJob& job);
 
 // 0 add, 1 overwrite, 2 new name: merge mode first, then Save-As "Append
 // File" or Flags 0x100000, Flags 0x20000, the e-mail split by content; a PDF
@@ -115,6 +191,78 @@ std::u16string_view FilePart(std::u16string_view path);
 size_t ExtensionDot(std::u16string_view path);
 // The path with the extension of its file part replaced (added when it has none).
 std::u16string ReplaceExtension(std::u16string_view path, std::u16string_view extension);
+
+// The page number "_%0.3d" (0: none) after the name, then, with `collision`,
+// " (n)" with the first n from 1 whose path does not exist. Empty when no
+// free number was found.
+std::u16string NumberedPath(std::u16string_view path, DWORD pageNumber, bool collision);
+
+// --- directories ---------------------------------------------------------------------
+
+bool PathExists(std::u16string_view path);
+// With a trailing backslash (an empty directory becomes "\").
+std::u16string WithBackslash(std::u16string directory);
+// GetTempPathW's directory; empty when there is none.
+std::u16string TempDirectory();
+// A configured directory with its path variables expanded; `expanded` is
+// false when it is empty or a variable could not be resolved.
+std::u16string ExpandedDirectory(const CTWJob& job, const tw::settings::SettingsScope& scope, std::u16string directory,
+                                 bool& expanded);
+// An existing directory the job can read and write.
+bool UsableDirectory(std::u16string_view directory);
+// A configured directory, expanded, when it is usable; else empty.
+std::u16string ConfiguredDirectory(const CTWJob& job, const tw::settings::SettingsScope& scope,
+                                   std::u16string directory);
+
+// --- the naming sources (methods 1, 2, 4, 5, 8 and custom names) ------------------
+
+// A value of the naming INI file (NamingSettingsPath), read into 1024
+// characters with an empty default.
+std::u16string NamingIniValue(const CTWJob& job, std::u16string_view section, std::u16string_view key);
+// The directory the naming INI names: "Output Directory", then
+// "OutputDirectory", in the printer's section, then in "Default Settings";
+// empty when none is set.
+std::u16string NamingIniDirectory(const CTWJob& job);
+// A REG_SZ value of the registry key NamingSettingsPath names
+// ("HKEY_LOCAL_MACHINE\..." or "HKEY_CURRENT_USER\..."); empty when the
+// path names no such key or the value is missing or of another type.
+std::optional<std::u16string> NamingRegistryValue(const CTWJob& job, std::u16string_view name);
+
+// --- custom names (method 7) ------------------------------------------------------
+
+// Internal error codes of the build.
+inline constexpr int kErrorNameDoesNotFit = 110;
+inline constexpr int kErrorNoDirectory = 112;
+inline constexpr WCHAR kDefaultTemplate[] = u"<<DOCNAME>><<NONE>>.<<ORIGINAL>>";
+
+// A template taken apart: prefix <<first>> literal <<second>> . extension.
+struct NameTemplate {
+  std::u16string prefix, first, literal, second;
+  bool originalExtension = false;  // "<<ORIGINAL>>"
+  std::u16string extension;        // the literal extension otherwise
+};
+// The template when it is valid.
+std::optional<NameTemplate> ParseNameTemplate(std::u16string_view text);
+
+// What the tokens of a template stand for.
+struct TemplateValues {
+  std::u16string documentName;  // "DocumentName" when empty, at most 255
+  std::u16string userName;      // "USERNAME" when empty
+  std::u16string computerName;
+  std::u16string pageNumber;    // PAGENUM: "" or 4 digits
+  std::u16string date, time, timeMs;
+  std::u16string counter;       // 7 digits
+  std::u16string bates;         // "1" when empty
+  std::u16string originalExtension;  // at most 128
+  // The value of a token of the name part.
+  std::u16string Token(std::u16string_view token) const;
+};
+// The file name of a template in `directory` (with its backslash): 0, or the
+// internal error code of the build (110: a part was cut to fit; 112: the
+// directory does not exist). With `newName` (existing-file action 2) a name
+// that exists gets "(n)" before its extension.
+int BuildTemplateName(const NameTemplate& tmpl, const TemplateValues& values, std::u16string_view directory,
+                      bool newName, std::u16string& name);
 
 // --- the system's texts ----------------------------------------------------------
 

@@ -19,122 +19,74 @@ using namespace tw::naming;
 
 namespace {
 
-// The job's settings as the effective-setting rule reads them.
-struct NamingContext {
-  explicit NamingContext(const CTWJob& job)
-      : scope(job.SettingsScope()),
-        ctx{scope, &job.m_DevMode, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE} {}
-  st::SettingsScope scope;
-  st::EffectiveContext ctx;
-};
-
-bool Exists(const std::u16string& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::u16string WithBackslash(std::u16string directory) {
-  if (directory.empty() || directory.back() != u'\\') directory += u'\\';
-  return directory;
-}
-
-bool EmailSplitByContent(const st::EffectiveContext& ctx) {
-  return st::Effective(ctx, st::PostPrintSendInEmail) &&
-         (st::Effective(ctx, st::EmailContentBased) || st::Effective(ctx, st::EmailSimpleContentBased));
+bool EmailSplitByContent(const DocumentSettings& s) {
+  return s.sendInEmail && (s.emailContentBased || s.emailSimpleContentBased);
 }
 
 // "Split Document" every N pages, N above 1; 0 otherwise.
-DWORD SplitEvery(const st::EffectiveContext& ctx) {
-  if (!st::Effective(ctx, st::PageSplitDocument)) return 0;
-  DWORD n = st::Effective(ctx, st::PageStartNewFileAfterPage);
-  return n > 1 ? n : 0;
+DWORD SplitEvery(const DocumentSettings& s) {
+  return s.splitDocument && s.startNewFileAfterPage > 1 ? s.startNewFileAfterPage : 0;
 }
 
 bool IsFirstPage(const CTWJob& job) { return job.m_dwActPage == 1; }
 
 // A one-file document split every N pages starts a new file at pages
 // 1, N+1, 2N+1, ...
-bool SplitStartsFileHere(const CTWJob& job, const st::EffectiveContext& ctx) {
-  DWORD n = SplitEvery(ctx);
+bool SplitStartsFileHere(const CTWJob& job, const DocumentSettings& s) {
+  DWORD n = SplitEvery(s);
   return n && job.m_dwActPage % n == 1;
 }
 
-// The output directory, expanded; `expanded` is false when it is empty or a
-// variable could not be resolved.
-std::u16string ExpandedOutputDirectory(const CTWJob& job, const NamingContext& nc, bool& expanded) {
-  std::u16string directory = st::EffectiveOutputDirectory(nc.ctx);
-  expanded = st::ExpandPathVariables(directory, job.m_Environment, nc.scope) && !directory.empty();
-  return directory;
-}
-
-std::u16string TempDirectory() {
-  WCHAR path[MAX_PATH + 1] = {};
-  DWORD length = GetTempPathW(static_cast<DWORD>(std::size(path)), path);
-  return length && length < std::size(path) ? std::u16string(path) : std::u16string();
-}
-
-DWORD ActionFor(const CTWJob& job, const NamingContext& nc) {
-  std::optional<DWORD> merge = st::MergeExistingFileAction(nc.ctx);
-  DWORD action = merge ? *merge : st::ExistingFileActionWithoutMerge(nc.ctx);
+DWORD ActionFor(const CTWJob& job) {
+  DWORD action = Settings(job).action;
   // The copied PDF cover page is the start of the output: it is never deleted.
   if (action == kActionOverwrite && job.m_bPdfCoverPage) action = kActionAdd;
   return action;
 }
 
-bool OneFile(const CTWJob& job, const NamingContext& nc) {
+bool OneFile(const CTWJob& job) {
+  const DocumentSettings& s = Settings(job);
   // These TIFF codes keep their one file open whatever the switch says.
-  const fm::FormatInfo* format = fm::FindFormat(st::EffectiveFileFormat(nc.ctx));
+  const fm::FormatInfo* format = fm::FindFormat(s.format);
   if (format && format->paging == fm::TiffPaging::AlwaysOneFile && !job.m_bGenerateInMemory) return true;
-  if (st::EffectiveTiffViewer(nc.ctx)) return true;
-  if (st::Effective(nc.ctx, st::PageSplitDocument) && st::Effective(nc.ctx, st::PageStartNewFileAfterPage) == 1)
-    return false;
-  bool multipage = st::EffectiveMultipageSwitch(nc.ctx);
-  if (EmailSplitByContent(nc.ctx)) multipage = multipage && !st::Effective(nc.ctx, st::EmailMultipageContentBased);
+  if (s.tiffViewer) return true;
+  if (s.splitDocument && s.startNewFileAfterPage == 1) return false;
+  bool multipage = s.multipageSwitch;
+  if (EmailSplitByContent(s)) multipage = multipage && !s.emailMultipageContentBased;
   return multipage;
 }
 
-std::u16string ExtensionFor(const CTWJob& job, const NamingContext& nc) {
-  return std::u16string(fm::FormatExtension(st::EffectiveFileFormat(nc.ctx), job.m_bUppercaseExtensions != FALSE));
+std::u16string ExtensionFor(const CTWJob& job) {
+  return std::u16string(fm::FormatExtension(Settings(job).format, job.m_bUppercaseExtensions != FALSE));
 }
 
 // The "_%0.3d" number of a new name; 0 for none. `nameEmpty`: the path
 // without its extension is empty.
-DWORD PageNumberOfName(const CTWJob& job, const NamingContext& nc, bool nameEmpty, bool everyPageOwnFile) {
+DWORD PageNumberOfName(const CTWJob& job, bool nameEmpty, bool everyPageOwnFile) {
   const CTWNamingState& naming = job.m_Naming;
+  const DocumentSettings& s = Settings(job);
   // Content-based names are numbered only when the page asked for separate pages.
   if (naming.m_bContentBasedName && !naming.m_bContentSeparatePages) return 0;
   const bool numberFirst = job.m_bAddPageNumberToFirstFilename != FALSE;
   const DWORD page = job.m_dwActPage ? job.m_dwActPage - 1 : 0;  // the pages-per-sheet page index
   // An HTML document with all its pages in one file keeps its name.
-  const bool htmlOneFile = st::EffectiveFileFormat(nc.ctx) == 37 && st::Effective(nc.ctx, st::HtmlSeparatePages) == 0;
+  const bool htmlOneFile = s.format == 37 && s.htmlSeparatePages == 0;
   if ((naming.m_bContentSeparatePages || everyPageOwnFile) && !nameEmpty && !htmlOneFile) {
     DWORD perSheet = naming.m_dwPagesPerSheet > 1 ? naming.m_dwPagesPerSheet : 1;
     DWORD sheet = page / perSheet + 1;
     return sheet > 1 || numberFirst ? sheet : 0;
   }
-  if (DWORD n = SplitEvery(nc.ctx)) {
+  if (DWORD n = SplitEvery(s)) {
     DWORD part = page / n + 1;
     return part > 1 || numberFirst ? part : 0;
   }
   return 0;
 }
 
-// Page number, then collision number " (n)" while the path is taken (when
-// `collision`). Empty when no free collision number was found.
-std::u16string NumberedPath(std::u16string_view path, DWORD pageNumber, bool collision) {
-  size_t dot = ExtensionDot(path);
-  std::u16string name(path.substr(0, dot == std::u16string_view::npos ? path.size() : dot));
-  std::u16string extension = dot == std::u16string_view::npos ? u"tif" : std::u16string(path.substr(dot + 1));
-  WCHAR number[16];
-  if (pageNumber) {
-    swprintf_s(number, std::size(number), u"_%0.3d", static_cast<int>(pageNumber));
-    name += number;
-  }
-  std::u16string result = name + u"." + extension;
-  // A bound that no directory reaches; the path grows past the length limit long before.
-  for (int n = 1; collision && Exists(result); ++n) {
-    if (n > 99999) return {};
-    swprintf_s(number, std::size(number), u" (%d).", n);
-    result = name + number + extension;
-  }
-  return result;
+// The output directory, or the temporary directory when it is empty or does not expand.
+std::u16string OutputDirectoryOrTemp(const CTWJob& job) {
+  const DocumentSettings& s = Settings(job);
+  return s.outputDirectoryExpanded ? s.outputDirectory : TempDirectory();
 }
 
 // The group file takes the output's final name on the first page, so that a
@@ -147,8 +99,7 @@ BOOL MakeGroupFileName(CTWJob& job) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return FALSE;
   }
-  wcsncpy_s(job.m_szGroupFileName, group.c_str(), _TRUNCATE);
-  return PrepareGroupFile(job);
+  return SetGroupFileName(job, group);
 }
 
 // The output name and every name made beside it.
@@ -195,22 +146,43 @@ BOOL MakeUniqueNames(CTWJob& job, const std::u16string& directory, std::u16strin
 
 namespace tw::naming {
 
-DWORD ExistingFileAction(const CTWJob& job) { return ActionFor(job, NamingContext(job)); }
-bool DocumentGoesIntoOneFile(const CTWJob& job) { return OneFile(job, NamingContext(job)); }
+BOOL SetGroupFileName(CTWJob& job, const std::u16string& path) {
+  // A group file that cannot be made is not kept: nothing is written into it.
+  const std::u16string previous = job.m_szGroupFileName;
+  wcsncpy_s(job.m_szGroupFileName, path.c_str(), _TRUNCATE);
+  if (PrepareGroupFile(job)) return TRUE;
+  const DWORD error = GetLastError();
+  wcsncpy_s(job.m_szGroupFileName, previous.c_str(), _TRUNCATE);
+  SetLastError(error);
+  return FALSE;
+}
+
+NamingContext::NamingContext(const CTWJob& job)
+    : scope(Settings(job).scope),
+      ctx{scope, &job.m_DevMode, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE} {}
+
+bool TextOutputOn(const CTWJob& job) { return (job.m_DevMode.Flags & tw::devmode::flags::WriteText) != 0; }
+bool MailMergeOn(const CTWJob& job) { return TextOutputOn(job) && (job.m_DevMode.Flags & tw::devmode::flags::MailMerge); }
+bool OcrEffective(const CTWJob& job) { return Settings(job).ocrEnabled; }
+
+DWORD ExistingFileAction(const CTWJob& job) { return ActionFor(job); }
+bool DocumentGoesIntoOneFile(const CTWJob& job) { return OneFile(job); }
 bool ReportsFileErrors(const CTWJob& job) { return !job.m_bGenerateInMemory && !job.m_bNoFileOutput; }
-std::u16string FormatExtensionOf(const CTWJob& job) { return ExtensionFor(job, NamingContext(job)); }
+std::u16string FormatExtensionOf(const CTWJob& job) { return ExtensionFor(job); }
 
 }  // namespace tw::naming
 
 BOOL CTWJob::GenerateFilenames(BOOL document) {
   Trace(u"> CTWJob::GenerateFilenames");
+  // The document's settings are read when its names are made.
+  if (document) tw::naming::TakeSettings(*this);
+  const DocumentSettings& settings = tw::naming::Settings(*this);
   NamingContext nc(*this);
   // Read before the first name is made, so that page 1 can carry its number.
   if (document) m_bAddPageNumberToFirstFilename = st::Read(nc.scope, st::IniAddPageNumberToFirstPageFilename) == 1;
   const DWORD method = tw::devmode::GetFileGenerationMethod(&m_DevMode);
 
-  const bool byContent =
-      method == 9 || (st::Effective(nc.ctx, st::PostPrintSendInEmail) && st::Effective(nc.ctx, st::EmailContentBased));
+  const bool byContent = method == 9 || (settings.sendInEmail && settings.emailContentBased);
   if (byContent && (!m_Naming.m_szContentFileName.empty() || m_Naming.m_bContentSeparatePages)) {
     Trace(u"GenerateFilenames: Content based.");
     m_Naming.m_bContentBasedName = TRUE;
@@ -219,11 +191,11 @@ BOOL CTWJob::GenerateFilenames(BOOL document) {
     return made;
   }
 
-  if (!document && OneFile(*this, nc)) {
+  if (!document && OneFile(*this)) {
     // One file: nothing is renamed after the first page, except where a
     // split document starts its next file; at page 1 that file is the one
     // named at the start of the document.
-    const bool splitHere = SplitStartsFileHere(*this, nc.ctx);
+    const bool splitHere = SplitStartsFileHere(*this, settings);
     if (m_dwActPage == 1 ? splitHere : !splitHere) return TRUE;
   }
 
@@ -241,20 +213,43 @@ BOOL CTWJob::GenerateFilenames(BOOL document) {
     return BuildExactFilename((WithBackslash(*folder) + *file).c_str());
   }
 
+  bool expanded = false;
   switch (method) {
-    case 0: {
-      bool expanded = false;
-      std::u16string directory = ExpandedOutputDirectory(*this, nc, expanded);
-      return MakeUniqueNames(*this, directory, m_DevMode.FileNamePrefix.Get(), m_DevMode.FileExtension.Get());
+    case 1: {
+      // The naming source's registry key; a value that is not text is absent.
+      std::u16string directory = settings.outputDirectory;
+      if (auto own = NamingRegistryValue(*this, u"Output Directory"))
+        directory = ExpandedDirectory(*this, nc.scope, *own, expanded);
+      return MakeUniqueNames(*this, directory, NamingRegistryValue(*this, u"File Name Prefix").value_or(u""),
+                             NamingRegistryValue(*this, u"File Name extension").value_or(u""));
+    }
+    case 2: {
+      std::u16string directory = NamingIniValue(*this, m_szPrinterName, u"Output Directory");
+      if (directory.empty()) directory = settings.outputDirectory;
+      else directory = ExpandedDirectory(*this, nc.scope, directory, expanded);
+      return MakeUniqueNames(*this, directory, NamingIniValue(*this, m_szPrinterName, u"File Name Prefix"),
+                             NamingIniValue(*this, m_szPrinterName, u"File Name extension"));
     }
     case 3:
       return BuildExactFilename(m_DevMode.ImageFileName.Get().c_str());
+    case 4:
+      return BuildExactFilename(NamingRegistryValue(*this, u"File Name").value_or(u"").c_str());
+    case 5:
+      return BuildExactFilename(NamingIniValue(*this, m_szPrinterName, u"File Name").c_str());
+    case 7:
+      return BuildCustomFileNames();
+    case 8: {
+      std::u16string directory = NamingIniDirectory(*this);
+      directory = WithBackslash(directory.empty() ? settings.outputDirectory
+                                                  : ExpandedDirectory(*this, nc.scope, directory, expanded));
+      return BuildExactFilename((directory + DocumentNameToFileName(m_szDocumentName, ExtensionFor(*this))).c_str());
+    }
     case 6:
     case 9:
-      return BuildExactFilename(DocumentNameToFileName(m_szDocumentName, ExtensionFor(*this, nc)).c_str());
-    default:
-      Trace(u"GenerateFilenames: naming method %d is not available", static_cast<int>(method));
-      return FALSE;
+      return BuildExactFilename(DocumentNameToFileName(m_szDocumentName, ExtensionFor(*this)).c_str());
+    default:  // 0 (10 and above read as 0)
+      return MakeUniqueNames(*this, settings.outputDirectory, m_DevMode.FileNamePrefix.Get(),
+                             m_DevMode.FileExtension.Get());
   }
 }
 
@@ -272,10 +267,7 @@ BOOL CTWJob::BuildExactFilename(const WCHAR* nameIn) {
     filePart = name.substr(slash + 1);
   } else {
     filePart = name;
-    NamingContext nc(*this);
-    bool expanded = false;
-    directory = ExpandedOutputDirectory(*this, nc, expanded);
-    if (!expanded) directory = TempDirectory();
+    directory = OutputDirectoryOrTemp(*this);
   }
   if (!ValidateOutputDirectory(kPrefixOutputDirectory, directory.c_str(), reports)) return FALSE;
   const std::u16string folder = WithBackslash(directory);
@@ -290,9 +282,9 @@ BOOL CTWJob::BuildExactFilename(const WCHAR* nameIn) {
 }
 
 BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
-  NamingContext nc(*this);
+  const DocumentSettings& settings = tw::naming::Settings(*this);
   std::u16string path = pathIn ? pathIn : u"";
-  const std::u16string extension = ExtensionFor(*this, nc);
+  const std::u16string extension = ExtensionFor(*this);
 
   const size_t dot = ExtensionDot(path);
   if (dot == std::u16string::npos) {
@@ -306,11 +298,11 @@ BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
     path += extension;
   }
 
-  const bool ownFile = !OneFile(*this, nc);
-  const DWORD action = ActionFor(*this, nc);
+  const bool ownFile = !OneFile(*this);
+  const DWORD action = ActionFor(*this);
   // "The name" of the numbering rules is the path without its extension.
   const bool nameEmpty = ExtensionDot(path) == 0;
-  path = NumberedPath(path, PageNumberOfName(*this, nc, nameEmpty, ownFile), action == kActionNewName && !nameEmpty);
+  path = NumberedPath(path, PageNumberOfName(*this, nameEmpty, ownFile), action == kActionNewName && !nameEmpty);
   if (path.empty()) {
     SetLastError(ERROR_FILE_EXISTS);
     return FALSE;
@@ -318,8 +310,8 @@ BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
 
   // A name that starts a file: the first page, a page of its own, or the
   // first page of a split document's next part.
-  const bool startsFile = IsFirstPage(*this) || ownFile || SplitStartsFileHere(*this, nc.ctx);
-  if (tw::devmode::GetFileGenerationMethod(&m_DevMode) <= 2 && unique && startsFile && Exists(path) &&
+  const bool startsFile = IsFirstPage(*this) || ownFile || SplitStartsFileHere(*this, settings);
+  if (tw::devmode::GetFileGenerationMethod(&m_DevMode) <= 2 && unique && startsFile && PathExists(path) &&
       _waccess(path.c_str(), 6) == 0) {
     SetLastError(ERROR_FILE_EXISTS);
     return FALSE;
@@ -328,7 +320,7 @@ BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
   if (path.size() > kMaxOutputPath) {
     Trace(u"SetImageFileName: Filename is too long! Aborting.");
     std::u16string text = NameTooLongText(path);
-    std::u16string groupIni = st::Read(nc.scope, st::IniGroupIniFile, MAX_PATH);
+    const std::u16string& groupIni = settings.groupIni;
     if (!WritePrivateProfileStringW(m_szPrinterName, u"Print status", text.c_str(), groupIni.c_str()))
       Trace(u"SetImageFileName: group INI %s not written (%d)", groupIni.c_str(), GetLastError());
     SendMessageToClients(*this, 5, text.c_str());
@@ -336,14 +328,14 @@ BOOL CTWJob::SetImageFileName(const WCHAR* pathIn, BOOL unique) {
     return FALSE;
   }
 
-  if (action == kActionOverwrite && startsFile && Exists(path) && !DeleteFileW(path.c_str()))
+  if (action == kActionOverwrite && startsFile && PathExists(path) && !DeleteFileW(path.c_str()))
     Trace(u"SetImageFileName: %s not deleted (%d)", path.c_str(), GetLastError());
 
   if (!ownFile) {
-    const DWORD format = st::EffectiveFileFormat(nc.ctx);
+    const DWORD format = settings.format;
     const fm::FormatInfo* row = fm::FindFormat(format);
     const bool heldOpen = fm::IsTiffCode(format) && row && row->paging != fm::TiffPaging::NeverHeldOpen;
-    if (heldOpen && ReportsFileErrors(*this) && !st::Effective(nc.ctx, st::PageSplitDocument) &&
+    if (heldOpen && ReportsFileErrors(*this) && !settings.splitDocument &&
         !LockFile(path.c_str())) {
       DWORD error = GetLastError();
       ValidateOutputFile(kPrefixLockedFile, path.c_str(), TRUE);

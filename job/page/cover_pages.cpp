@@ -5,6 +5,7 @@
 #include "client/messaging/messaging.h"
 #include "core/log/tw_log.h"
 #include "job/devmode/devmode_access.h"
+#include "job/group/group_file.h"
 #include "job/job/tw_job.h"
 #include "job/page/page_seams.h"
 #include "output/twfile/tw_file.h"
@@ -100,7 +101,7 @@ BOOL CTWJob::CreateCoverPage(HGLOBAL hData, BOOL bRaw) {
   SendMessageToClients(*this, 3, m_szActFileName);
   if (!CallPluginEndPage()) return FALSE;
   tw::page::UpdatePageBatesNumber(*this);
-  tw::page::WriteLastOutputFile(*this);
+  tw::group::WriteLastOutputFile(*this);
 
   // The next page, which the calling EndPage writes from the same data.
   m_Pages.sheetIndex = m_dwActPage++;

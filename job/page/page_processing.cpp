@@ -20,6 +20,7 @@
 #include "client/messaging/messaging.h"
 #include "core/log/tw_log.h"
 #include "job/devmode/devmode_access.h"
+#include "job/group/group_file.h"
 #include "job/job/job_observer.h"
 #include "job/job/tw_job.h"
 #include "job/naming/naming.h"
@@ -225,7 +226,7 @@ BOOL CTWJob::EndPageRaw(HGLOBAL hData) {
 }
 
 BOOL CTWJob::EndPageOf(HGLOBAL hData, bool bRaw) {
-  tw::page::RecordPageOutputFiles(*this);
+  tw::group::RecordProducedFiles(*this);
   // A page without data, or a document without writer, fails before
   // anything looks at the page.
   if (!hData || !m_pOutputFile) return FALSE;
@@ -382,6 +383,6 @@ BOOL CTWJob::FinishWrittenPage(bool bRaw, bool sheetComplete) {
   if (bRaw) tw::page::DestroyTextCollector(*this);
   if (!CallPluginEndPage()) return FALSE;
   tw::page::UpdatePageBatesNumber(*this);
-  tw::page::WriteLastOutputFile(*this);
+  tw::group::WriteLastOutputFile(*this);
   return TRUE;
 }

@@ -38,7 +38,4 @@ BOOL AddPageToPreviewSheet(CTWJob&, HGLOBAL, BOOL, bool) { return TRUE; }
 BOOL UpdatePageBatesNumber(CTWJob&) { return TRUE; }
 void ResetOcrErrors(CTWJob&) {}
 
-void RecordPageOutputFiles(CTWJob&) {}
-BOOL WriteLastOutputFile(CTWJob&) { return TRUE; }
-
 }  // namespace tw::page

@@ -1,6 +1,6 @@
 // What the page steps call in areas that are not built yet: text extraction,
 // embedded fonts, debug capture, barcodes, cover pages, printer forwarding,
-// Bates numbers, OCR and the group file's page records. Each is called at its
+// Bates numbers and OCR. Each is called at its
 // step and, until its area lands, does nothing and reports success (a
 // question answers "no"); page_seams.cpp holds the stand-ins.
 #pragma once
@@ -61,11 +61,5 @@ BOOL AddPageToPreviewSheet(CTWJob& job, HGLOBAL hData, BOOL bRaw, bool sheetComp
 BOOL UpdatePageBatesNumber(CTWJob& job);
 // Both OCR engines forget their last error.
 void ResetOcrErrors(CTWJob& job);
-
-// --- group file --------------------------------------------------------------------
-// The page's output files into the job's list of produced files.
-void RecordPageOutputFiles(CTWJob& job);
-// m_szActFileName as "Last Output File" under the printer's section of the group INI.
-BOOL WriteLastOutputFile(CTWJob& job);
 
 }  // namespace tw::page

@@ -157,6 +157,14 @@ bool SpoolerHost::Load(std::u16string_view monitorName, std::u16string_view dllN
   return true;
 }
 
+bool SpoolerHost::SetJobOperationHook(JobOperationHook hook, void* context) {
+  using SetHook = VOID(WINAPI*)(JobOperationHook, void*);
+  auto set = m_module ? reinterpret_cast<SetHook>(GetProcAddress(m_module, "TwSetJobOperationHook")) : nullptr;
+  if (!set) return false;
+  set(hook, context);
+  return true;
+}
+
 bool SpoolerHost::EnumPorts(DWORD level, std::vector<PortEntry>& out, DWORD& error) {
   out.clear();
   error = ERROR_SUCCESS;

@@ -75,6 +75,11 @@ class SpoolerHost {
 
   const std::shared_ptr<tw::spool::MachineSpooler>& Spooler() const { return m_spooler; }
 
+  // The monitor's diagnostics hook that sees every operation a job runs
+  // ("TwSetJobOperationHook"); null removes it. False when the monitor has none.
+  using JobOperationHook = void(WINAPI*)(void* context, const WCHAR* operation, DWORD arg);
+  bool SetJobOperationHook(JobOperationHook hook, void* context);
+
  private:
   struct PrintRun;
   // Queues the job and starts its thread; false with outcome.error set.
