@@ -65,7 +65,7 @@ class RowCopier {
   }
   void Copy(int srcRow, int dstRow, int width, const BYTE* set = nullptr) {
     width = std::min({width, src_.width, dst_.width});
-    if (raw_ && !defined && src_.bpp == dst_.bpp) {
+    if (raw_ && !set && src_.bpp == dst_.bpp) {
       CopyBits(src_.Row(srcRow), dst_.Row(dstRow), width, src_.bpp);
       return;
     }

@@ -25,7 +25,9 @@ class ThreePageJob : public GroupTest, public ::testing::WithParamInterface<bool
 
 TEST_P(ThreePageJob, HoldsEveryKeyOfThePrinterAndItsPages) {
   const bool unicode = GetParam();
-  if (unicode) ASSERT_TRUE(WritePrivateProfileStringW(u"Default Settings", u"UNICODE Group File", u"1", kIni));
+  if (unicode) {
+    ASSERT_TRUE(WritePrivateProfileStringW(u"Default Settings", u"UNICODE Group File", u"1", kIni));
+  }
   ASSERT_TRUE(Start(Record()));
   EXPECT_EQ(Group(), u"C:\\Out\\report.grp");
   ASSERT_TRUE(std::filesystem::exists(Host(Group()))) << "made when it was named";
