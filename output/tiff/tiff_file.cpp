@@ -40,8 +40,12 @@ BOOL CTWTIFFFile::OpenTIFFFile(const WCHAR* szFileName) {
     return TRUE;
   }
   switch (m_pLibrary->Load(TiffUse::KeptOpen, m_DevMode, m_pJob)) {
-    case TiffLibrary::Result::NotLoaded: return FALSE;
-    case TiffLibrary::Result::EntryMissing: return Fail(ie::kEntryMissing, __FILE__, __LINE__);
+    case TiffLibrary::Result::NotLoaded:
+      RemoveEmptyOutput(szFileName);  // the job's hold made it; the document fails
+      return FALSE;
+    case TiffLibrary::Result::EntryMissing:
+      RemoveEmptyOutput(szFileName);
+      return Fail(ie::kEntryMissing, __FILE__, __LINE__);
     case TiffLibrary::Result::Ready: break;
   }
   m_pLibrary->SetTiffError(0);
@@ -147,24 +151,24 @@ BOOL CTWTIFFFile::CloseTIFFFile() {
     }
     m_pLibrary->Free();
   }
-  RemoveEmptyOutput();
+  RemoveEmptyOutput(m_szFileName);
   m_szFileName[0] = 0;
   m_dwImagesWritten = 0;
   return result;
 }
 
-void CTWTIFFFile::RemoveEmptyOutput() {
-  if (!m_szFileName[0]) return;
+void CTWTIFFFile::RemoveEmptyOutput(const WCHAR* szFileName) {
+  if (!szFileName[0]) return;
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(m_szFileName, GetFileExInfoStandard, &data)) return;
+  if (!GetFileAttributesExW(szFileName, GetFileExInfoStandard, &data)) return;
   if (data.nFileSizeLow != 0 || data.nFileSizeHigh != 0 || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return;
   // No page reached the file (the job's lock made it, or the library
   // emptied it): an empty file is no TIFF. The job's hold on it goes first.
-  if (!DeleteFileW(m_szFileName)) {
+  if (!DeleteFileW(szFileName)) {
     m_pJob->ReleaseFile();
-    DeleteFileW(m_szFileName);
+    DeleteFileW(szFileName);
   }
-  Trace(u"CTWTIFFFile: no page was written, %s removed", m_szFileName);
+  Trace(u"CTWTIFFFile: no page was written, %s removed", szFileName);
 }
 
 BOOL CTWTIFFFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {

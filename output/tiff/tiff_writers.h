@@ -36,7 +36,7 @@ class CTWTIFFFile : public CTWFile {
   // The cover page just added goes to its place in front of the document.
   BOOL MoveCoverToFront(DWORD page);
   // A file that ended with no image at all is not left behind.
-  void RemoveEmptyOutput();
+  void RemoveEmptyOutput(const WCHAR* szFileName);
 
   TW_TIFF_FILE* m_hTiff = nullptr;  // the kept-open multipage file
   WCHAR m_szFileName[MAX_PATH] = {};

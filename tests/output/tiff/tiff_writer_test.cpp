@@ -435,6 +435,8 @@ TEST_F(TiffWriterTest, ALibraryThatIsMissingOrIncompleteFailsTheDocument) {
   dm.TiffDllName.Set(u"C:\\nowhere\\NoTiff.dll");
   auto job = StartedJob(dm, false);
   EXPECT_EQ(std::u16string(job->PrintStatus()), u"TwTiff.dll cannot be loaded");
+  // The file the job made when it named the document does not stay behind.
+  EXPECT_FALSE(std::filesystem::exists(Out("doc.tif")));
 
   // Without MoveLastImageFast the kept-open file and the in-memory TIFF cannot work.
   dm.TiffDllName.Set(u"TwTiffNoMove.dll");
