@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fake_spooler.h"
+#include "client/messaging/messaging.h"
 #include "job/job/tw_job.h"
 #include "core/log/tw_log.h"
 #include "core/thread_state.h"
@@ -428,6 +429,33 @@ TEST_F(TiffWriterTest, InMemoryOutputGrowsOneBlockWithEveryPage) {
   EXPECT_NE(images[0].rows, images[2].rows);
   EXPECT_TRUE(job->EndDoc());
   EXPECT_EQ(Outputs(), (std::vector<std::string>{"doc.grp", "memory.tif"}));
+}
+
+TEST_F(TiffWriterTest, InMemoryPagesOfADocumentThatIsNotOneFileGoToTheClientOneByOne) {
+  std::vector<std::vector<BYTE>> delivered;
+  SetClientImageHook(
+      [](void* c, HGLOBAL image) {
+        tw::dib::BlockLock lock(image);
+        static_cast<std::vector<std::vector<BYTE>>*>(c)->emplace_back(lock.data(), lock.data() + lock.size());
+      },
+      &delivered);
+  {
+    auto job = StartedJob(Record(30, 0, dmf::GenerateInMemory | dmf::PageNumberingTag));
+    EXPECT_TRUE(PrintPages(*job, 2));
+    EXPECT_TRUE(job->EndDoc());
+  }
+  SetClientImageHook(nullptr, nullptr);
+  ASSERT_EQ(delivered.size(), 2u);
+  for (size_t k = 0; k < 2; ++k) {
+    std::ofstream(Out("page.tif"), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(delivered[k].data()), static_cast<std::streamsize>(delivered[k].size()));
+    auto images = ReadTiff(Out("page.tif"));
+    ASSERT_EQ(images.size(), 1u) << k;
+    // Code 30 in memory: Group 3 with T4Options 0, like the file writers before the conversion.
+    EXPECT_EQ(images[0].compression, COMPRESSION_CCITTFAX3);
+    EXPECT_EQ(images[0].t4, 0u);
+    EXPECT_EQ(images[0].page, k);
+  }
 }
 
 TEST_F(TiffWriterTest, ALibraryThatIsMissingOrIncompleteFailsTheDocument) {
