@@ -23,6 +23,7 @@
 #include "tools/twdriver/stream_writer.h"
 #include "tw/packed_dib.h"
 #include "tw/pathmap.h"
+#include "tw/root.h"
 #include "tw/utf.h"
 #include "tw_test.h"
 
@@ -514,6 +515,20 @@ TEST_F(TiffWriterTest, AFileThatGetsNoPageIsNotLeftBehind) {
   job = StartedJob(Record(7, 0, kMultipage | kAddToFile));
   EXPECT_TRUE(dynamic_cast<CTWTIFFFile*>(job->m_pOutputFile.get())->CloseTIFFFile());
   EXPECT_EQ(std::filesystem::file_size(Out("doc.tif")), size);
+}
+
+TEST_F(TiffWriterTest, AFolderTheLayerDeniesIsReportedByThePathCheck) {
+  // Colour pages added by reopening go through SaveDIBInTiffFileW, whose
+  // failure is checked against the path: the folder is the fault.
+  ASSERT_TRUE(WritePrivateProfileStringW(u"Default Settings", u"Always Reopen TIFF File", u"1", kIni));
+  auto job = StartedJob(Record(9, 3, kMultipage));
+  auto machine = *tw::config::Get();
+  machine.denyWrite = {u"C:\\out"};
+  ASSERT_TRUE(tw::config::Save(machine));
+  EXPECT_FALSE(PrintPages(*job, 1));
+  EXPECT_EQ(std::u16string(job->PrintStatus()),
+            u"25: Cannot write TIFF file: \"C:\\out\\doc.tif\". Access Denied to Directory. Windows Error Code: 5");
+  EXPECT_TRUE(ReadTiff(Out("doc.tif"), false).empty()) << "nothing was added";
 }
 
 TEST_F(TiffWriterTest, ThePageCountAtCloseIsNeverBelowTheImagesWritten) {
