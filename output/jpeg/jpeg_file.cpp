@@ -52,16 +52,20 @@ void PassTiffLibrary(const CodecLibrary& jpeg, const TarnwickDEVMODE& record) {
   if (WideCharToMultiByte(CP_ACP, 0, path, -1, ansi, sizeof ansi, nullptr, nullptr) > 0) setName(ansi);
 }
 
-// The library's save of a page: 0 on success, -1 when it was not loaded or
-// lacks its entry point (reported here).
-template <typename Save>
-int SaveWithLibrary(const TarnwickDEVMODE& record, CTWJob* job, const JpegNumbers& numbers, Save&& save) {
+// One save with the JPEG library, loaded for it: FALSE when the library
+// cannot be loaded or lacks the writer's entry point (both reported here),
+// or when the save fails.
+template <typename Proc, typename Call>
+bool SaveWithLibrary(const TarnwickDEVMODE& record, CTWJob* job, const JpegNumbers& numbers, Call&& call) {
   CodecLibrary library;
-  if (!library.Load(Codec::Jpeg, record, job)) return -1;
+  if (!library.Load(Codec::Jpeg, record, job)) return false;
   PassTiffLibrary(library, record);
-  int result = save(library);
-  if (result == -1 && job) job->HandleError(numbers.entryMissing, __FILE__, __LINE__);
-  return result;
+  auto save = library.Get<Proc>(numbers.entry);
+  if (!save) {
+    if (job) job->HandleError(numbers.entryMissing, __FILE__, __LINE__);
+    return false;
+  }
+  return call(save) == TW_JPEG_OK;
 }
 
 }  // namespace
@@ -86,14 +90,12 @@ BOOL CTWJPEGFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
     return FALSE;
   }
   const DWORD quality = Quality(m_DevMode, m_pJob);
-  int result = SaveWithLibrary(m_DevMode, m_pJob, kPlain, [&](const CodecLibrary& library) {
-    auto save = library.Get<SaveDIBInJPEGFileW_PROC>(kPlain.entry);
-    if (!save) return -1;
+  auto call = [&](SaveDIBInJPEGFileW_PROC save) {
     int x = save(szFileName, hDIB, static_cast<int>(quality));
     Trace(u"pSaveDIBInJPEGFile x = %d", x);
     return x;
-  });
-  if (result == 0) return TRUE;
+  };
+  if (SaveWithLibrary<SaveDIBInJPEGFileW_PROC>(m_DevMode, m_pJob, kPlain, call)) return TRUE;
   return ReportWriteFailure(kPlain.prefix, szFileName, kPlain.notWritten, __FILE__, __LINE__);
 }
 
@@ -122,13 +124,11 @@ BOOL CTWJPEGLabFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
   params.wColorSpace = 1;
   params.dwFaxMarker = 1;
   params.dwOptimize = 1;
-  int result = SaveWithLibrary(m_DevMode, m_pJob, kLab, [&](const CodecLibrary& library) {
-    auto save = library.Get<SaveDIBInJPEGFileExW_PROC>(kLab.entry);
-    if (!save) return -1;
+  auto call = [&](SaveDIBInJPEGFileExW_PROC save) {
     int x = save(szFileName, hDIB, &params);
     Trace(u"pSaveDIBInJPEGFileEx x = %d", x);
     return x;
-  });
-  if (result == 0) return TRUE;
+  };
+  if (SaveWithLibrary<SaveDIBInJPEGFileExW_PROC>(m_DevMode, m_pJob, kLab, call)) return TRUE;
   return ReportWriteFailure(kLab.prefix, szFileName, kLab.notWritten, __FILE__, __LINE__);
 }
