@@ -9,8 +9,6 @@ namespace {
 
 // The internal errors the writers give when their output cannot be made.
 namespace ie {
-constexpr int kJpeg = 16;
-constexpr int kJpegLab = 21;
 constexpr int kCals = 31;
 constexpr int kRaw = 36;
 constexpr int kDcx = 45;
@@ -20,8 +18,6 @@ constexpr int kIocaModca = 101;
 constexpr int kPdfNotCreated = 204;
 constexpr int kPdfPage = 201;
 constexpr int kVectorPdf = 7;
-constexpr int kPng = 212;
-constexpr int kHtml = 300;
 constexpr int kPcx = 306;
 }  // namespace ie
 
@@ -39,19 +35,10 @@ BOOL CTWPCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie:
 BOOL CTWDCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kDcx); }
 BOOL CTWCALSFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kCals); }
 BOOL CTWRawFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kRaw); }
-BOOL CTWJPEGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kJpeg); }
-BOOL CTWJPEGLabFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kJpegLab); }
 BOOL CTWEMFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kEmf); }
 BOOL CTWMemEMFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kMemEmf); }
 BOOL CTWIOCAFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kIocaModca); }
 BOOL CTWMODCAFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kIocaModca); }
-BOOL CTWPNGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPng); }
-BOOL CTWGIFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPng); }
-
-BOOL CTWHTMLGIFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
-BOOL CTWHTMLPNGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
-BOOL CTWHTMLJPEGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
-BOOL CTWHTMLBMPFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
 
 BOOL CTWPDFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPdfPage); }
 BOOL CTWPDFFile::SetPdfEncryption(const TarnwickDEVMODE&) { return TRUE; }
