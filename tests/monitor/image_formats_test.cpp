@@ -13,7 +13,7 @@ namespace {
 
 using codectest::Quote;
 
-class RasterWritersEndToEnd : public ::testing::Test {
+class ImageFormatsEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     output_ = root_.Dir() / "drive_c" / "Users" / "Public" / "Documents" / "Tarnwick";
@@ -86,7 +86,7 @@ class RasterWritersEndToEnd : public ::testing::Test {
   std::filesystem::path output_, text_;
 };
 
-TEST_F(RasterWritersEndToEnd, PcxAndDcxPagesAreTheBmpPages) {
+TEST_F(ImageFormatsEndToEnd, PcxAndDcxPagesAreTheBmpPages) {
   const auto bmp = BmpPages();
   ASSERT_EQ(bmp.size(), 3u);
   ASSERT_EQ(bmp[0].width, 1700u);
@@ -117,7 +117,7 @@ TEST_F(RasterWritersEndToEnd, PcxAndDcxPagesAreTheBmpPages) {
   }
 }
 
-TEST_F(RasterWritersEndToEnd, CalsAndRawCcittDecodeToTheBmpPages) {
+TEST_F(ImageFormatsEndToEnd, CalsAndRawCcittDecodeToTheBmpPages) {
   const auto bmp = BmpPages();
   ASSERT_EQ(bmp.size(), 3u);
   Print({"FileFormat=11"});
@@ -133,7 +133,7 @@ TEST_F(RasterWritersEndToEnd, CalsAndRawCcittDecodeToTheBmpPages) {
   }
 }
 
-TEST_F(RasterWritersEndToEnd, MoDcaDocumentsGrowByTheirJobsPages) {
+TEST_F(ImageFormatsEndToEnd, MoDcaDocumentsGrowByTheirJobsPages) {
   const auto bmp = BmpPages();
   ASSERT_EQ(bmp.size(), 3u);
   Print({"FileFormat=48", "Flags=0x20"});
@@ -159,7 +159,7 @@ TEST_F(RasterWritersEndToEnd, MoDcaDocumentsGrowByTheirJobsPages) {
   EXPECT_EQ(modcawalk::Pages(walk).size(), 6u);
 }
 
-TEST_F(RasterWritersEndToEnd, EmfPagesAreTheDriversMetafiles) {
+TEST_F(ImageFormatsEndToEnd, EmfPagesAreTheDriversMetafiles) {
   Print({"FileFormat=18"});
   const auto emf = Outputs(".emf");
   ASSERT_EQ(emf, (std::vector<std::string>{"doc.emf", "doc_002.emf", "doc_003.emf"}));
