@@ -9,16 +9,9 @@ namespace {
 
 // The internal errors the writers give when their output cannot be made.
 namespace ie {
-constexpr int kCals = 31;
-constexpr int kRaw = 36;
-constexpr int kDcx = 45;
-constexpr int kEmf = 48;
-constexpr int kMemEmf = 46;
-constexpr int kIocaModca = 101;
 constexpr int kPdfNotCreated = 204;
 constexpr int kPdfPage = 201;
 constexpr int kVectorPdf = 7;
-constexpr int kPcx = 306;
 }  // namespace ie
 
 }  // namespace
@@ -31,14 +24,6 @@ constexpr int kPcx = 306;
     return Fail(number, __FILE__, __LINE__);                                                          \
   } while (0)
 
-BOOL CTWPCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPcx); }
-BOOL CTWDCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kDcx); }
-BOOL CTWCALSFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kCals); }
-BOOL CTWRawFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kRaw); }
-BOOL CTWEMFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kEmf); }
-BOOL CTWMemEMFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kMemEmf); }
-BOOL CTWIOCAFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kIocaModca); }
-BOOL CTWMODCAFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kIocaModca); }
 
 BOOL CTWPDFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPdfPage); }
 BOOL CTWPDFFile::SetPdfEncryption(const TarnwickDEVMODE&) { return TRUE; }
