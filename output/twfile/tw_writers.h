@@ -1,7 +1,8 @@
 // The writer classes CTWFile::CreateTWFileObject makes, one per row of the
 // format table (output/formats/format_table.h names the class of each code).
 //
-// Built: CTWBMPFile and CTWMemBMPFile (output/bmp). Every other writer is
+// Built: CTWBMPFile and CTWMemBMPFile (output/bmp), CTWTIFFFile and
+// CTWMemTIFFFile (output/tiff). Every other writer is
 // declared here with the operations the job calls and, until its format is
 // built, fails each page with its own internal error (writers_not_built.cpp):
 // a job in such a format fails, it never ends "printed" with nothing stored.
@@ -13,22 +14,8 @@
 #pragma once
 
 #include "output/twfile/tw_file.h"
-
-// --- TIFF (codes 3-10, 21-23, 30, 42-47) ------------------------------------------
-class CTWTIFFFile : public CTWFile {
- public:
-  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
-  // The one multipage file the job keeps open for the document: opened at
-  // the start of the document, a page per SaveTIFFPage, closed at its end.
-  BOOL OpenTIFFFile(const WCHAR* szFileName);
-  BOOL SaveTIFFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
-  BOOL CloseTIFFFile();
-};
-
-class CTWMemTIFFFile : public CTWFile {
- public:
-  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
-};
+// CTWTIFFFile, CTWMemTIFFFile (codes 3-10, 21-23, 30, 42-47).
+#include "output/tiff/tiff_writers.h"
 
 // --- raster and metafile writers ---------------------------------------------------
 class CTWBMPFile : public CTWFile {

@@ -9,9 +9,6 @@ namespace {
 
 // The internal errors the writers give when their output cannot be made.
 namespace ie {
-constexpr int kTiffNotOpened = 5;
-constexpr int kTiffNotWritten = 9;
-constexpr int kTiffMemory = 11;
 constexpr int kJpeg = 16;
 constexpr int kJpegLab = 21;
 constexpr int kCals = 31;
@@ -37,12 +34,6 @@ constexpr int kPcx = 306;
                       static_cast<int>(m_DevMode.FileFormat), number);                                \
     return Fail(number, __FILE__, __LINE__);                                                          \
   } while (0)
-
-BOOL CTWTIFFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kTiffNotWritten); }
-BOOL CTWTIFFFile::OpenTIFFFile(const WCHAR*) { TW_NOT_BUILT(ie::kTiffNotOpened); }
-BOOL CTWTIFFFile::SaveTIFFPage(HGLOBAL, DWORD, BOOL) { TW_NOT_BUILT(ie::kTiffNotWritten); }
-BOOL CTWTIFFFile::CloseTIFFFile() { return TRUE; }
-BOOL CTWMemTIFFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kTiffMemory); }
 
 BOOL CTWPCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPcx); }
 BOOL CTWDCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kDcx); }
