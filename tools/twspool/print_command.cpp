@@ -43,10 +43,11 @@ bool IsCommandStream(const std::vector<BYTE>& data) {
   return flag == kStreamFlag && size == kHeaderSize;
 }
 
-std::vector<BYTE> ReadFile(const std::string& path) {
+std::vector<BYTE> ReadFile(const std::string& path, size_t limit = SIZE_MAX) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Failure{"cannot open " + path};
-  std::vector<BYTE> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<BYTE> data;
+  for (std::istreambuf_iterator<char> it(in), end; it != end && data.size() < limit; ++it) data.push_back(static_cast<BYTE>(*it));
   if (in.bad()) throw Failure{"cannot read " + path};
   return data;
 }
@@ -346,10 +347,18 @@ int CmdPrint(Context& context, const std::vector<std::string>& args) {
   const std::vector<PrintArgument> files = ParsePrintArguments(args, quiet);
   // Read and check every file first, so that a bad one prints nothing.
   std::vector<SpoolerHost::Request> requests;
+  // A command stream is printed from its file, block by block; only its
+  // start is read here (the stream's header and the first record's flags).
+  std::vector<std::vector<BYTE>> starts;
   for (const auto& file : files) {
-    auto data = ReadFile(file.path);
-    if (!IsCommandStream(data)) data = StreamFromPageFile(file.path, file.options.printer);
-    requests.push_back({file.options, std::move(data)});
+    auto start = ReadFile(file.path, kHeaderSize + sizeof(TarnwickDEVMODE));
+    if (IsCommandStream(start)) {
+      requests.push_back({file.options, {}, file.path});
+    } else {
+      start = StreamFromPageFile(file.path, file.options.printer);
+      requests.push_back({file.options, start, {}});
+    }
+    starts.push_back(std::move(start));
   }
   SpoolerHost& host = context.Host();
   std::vector<GroupFileWatch> groups(files.size());
@@ -359,7 +368,7 @@ int CmdPrint(Context& context, const std::vector<std::string>& args) {
     watch.groupIni =
         tw::settings::Read(tw::settings::ScopeForPrinter(watch.printer, 0, PrinterIniFile(watch.printer)),
                            tw::settings::IniGroupIniFile, MAX_PATH);
-    watch.active = !GroupFileDisabled(requests[i].data);
+    watch.active = !GroupFileDisabled(starts[i]);
   }
   PrintWatch watch(context, files, groups, context.Terminal() && !quiet);
   std::vector<JobOutcome> outcomes = host.PrintQueued(requests, &watch);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "tw/token.h"
 #include "tw/utf.h"
@@ -88,6 +90,8 @@ struct SpoolerHost::PrintRun {
   size_t index = 0;
   const PrintOptions* options = nullptr;
   const std::vector<BYTE>* data = nullptr;
+  const std::string* path = nullptr;  // empty: the document is `data`
+  size_t size = 0;
   DWORD jobId = 0;
   HANDLE token = nullptr;
   HANDLE thread = nullptr;
@@ -293,7 +297,18 @@ bool SpoolerHost::QueueRun(PrintRun& run, JobOutcome& outcome) {
     outcome.error = "cannot queue the job (error " + std::to_string(e) + ")";
     return false;
   }
-  m_spooler->SetJobSize(run.jobId, static_cast<DWORD>(std::min<size_t>(run.data->size(), 0xFFFFFFFFu)));
+  size_t size = run.data->size();
+  if (run.path && !run.path->empty()) {
+    std::error_code ec;
+    size = static_cast<size_t>(std::filesystem::file_size(*run.path, ec));
+    if (ec) {
+      DropRun(run);
+      outcome.error = "cannot read " + *run.path;
+      return false;
+    }
+  }
+  run.size = size;
+  m_spooler->SetJobSize(run.jobId, static_cast<DWORD>(std::min<size_t>(size, 0xFFFFFFFFu)));
   outcome.jobId = run.jobId;
   return true;
 }
@@ -334,6 +349,7 @@ std::vector<JobOutcome> SpoolerHost::PrintQueued(const std::vector<Request>& req
     runs[i].index = i;
     runs[i].options = &requests[i].options;
     runs[i].data = &requests[i].data;
+    runs[i].path = &requests[i].path;
     if (!QueueRun(runs[i], outcomes[i])) {
       for (auto& run : runs) DropRun(run);
       for (auto& outcome : outcomes) outcome.jobId = 0;
@@ -457,7 +473,17 @@ void SpoolerHost::RunDocument(PrintRun& run) {
     run.started = true;
     m_spooler->SetJobPhase(run.jobId, "WritePort");
     const auto& data = *run.data;
-    size_t block = run.options->blockSize ? run.options->blockSize : std::max<size_t>(data.size(), 1);
+    constexpr size_t kFileBlock = 65536;
+    std::ifstream file;
+    if (run.path && !run.path->empty()) file.open(*run.path, std::ios::binary);
+    const bool fromFile = file.is_open();
+    const size_t total = fromFile ? run.size : data.size();
+    size_t block = run.options->blockSize ? run.options->blockSize
+                   : fromFile            ? kFileBlock
+                                         : std::max<size_t>(data.size(), 1);
+    if (run.path && !run.path->empty() && !fromFile) run.error = "cannot open " + *run.path;
+    std::vector<BYTE> buffer;  // a block read from the file; `used` of it written
+    size_t used = 0;
     size_t sent = 0;
     auto userDeletes = [&] {
       if (sent >= run.options->deleteAfter && !run.userDeleted) {
@@ -466,13 +492,26 @@ void SpoolerHost::RunDocument(PrintRun& run) {
       }
     };
     userDeletes();
-    while (sent < data.size()) {
+    while (run.error.empty() && sent < total) {
       tw::spool::JobRecord job;
       // A deleted job gets no more data; the spooler goes on to EndDocPort.
       if (m_spooler->FindJob(run.jobId, job) && (job.status & JOB_STATUS_DELETING)) break;
-      DWORD n = static_cast<DWORD>(std::min(block, data.size() - sent));
+      const BYTE* at = data.data() + sent;
+      DWORD n = static_cast<DWORD>(std::min(block, total - sent));
+      if (fromFile) {
+        if (used == buffer.size()) {
+          buffer.resize(n);
+          used = 0;
+          if (!file.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(n))) {
+            run.error = "cannot read " + *run.path;
+            break;
+          }
+        }
+        at = buffer.data() + used;
+        n = static_cast<DWORD>(buffer.size() - used);
+      }
       DWORD written = 0;
-      if (!t.pfnWritePort(port, const_cast<LPBYTE>(data.data() + sent), n, &written)) {
+      if (!t.pfnWritePort(port, const_cast<LPBYTE>(at), n, &written)) {
         run.error = "WritePort failed (error " + std::to_string(GetLastError()) + ")";
         break;
       }
@@ -481,6 +520,7 @@ void SpoolerHost::RunDocument(PrintRun& run) {
         break;
       }
       sent += written;
+      used += written;
       userDeletes();
     }
     m_spooler->SetJobPhase(run.jobId, "EndDocPort");

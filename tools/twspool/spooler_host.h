@@ -26,7 +26,7 @@ struct PrintOptions {
   std::u16string printer;
   std::u16string document;
   std::u16string user;             // empty: the configuration's default user
-  size_t blockSize = 0;            // 0: the whole document in one block
+  size_t blockSize = 0;            // 0: the whole document in one block (64 KiB blocks for a file)
   size_t deleteAfter = SIZE_MAX;   // the user deletes the job once this many bytes are written
 };
 
@@ -67,9 +67,13 @@ class SpoolerHost {
   JobOutcome Print(const PrintOptions& options, const std::vector<BYTE>& data);
   // Several documents at once, each on its own thread (as the spooler runs
   // one document per port at the same time); outcomes in request order.
+  // The document is `data`, or the file `path` when that is set: read from
+  // disk block by block as the spooler reads its spool file, so that a long
+  // document is never in memory whole.
   struct Request {
     PrintOptions options;
     std::vector<BYTE> data;
+    std::string path;
   };
   std::vector<JobOutcome> PrintAll(const std::vector<Request>& requests);
 

@@ -163,6 +163,17 @@ TEST_F(TwspoolTest, PrintDeliversBlocksOnItsOwnThreadAsTheJobsUser) {
       << log;
 }
 
+TEST_F(TwspoolTest, AStreamFileGoesToThePortIn64KiBBlocksReadFromDisk) {
+  ASSERT_EQ(Spool("init").status, 0);
+  auto file = WriteFile("big.twj", Stream(std::string(150000, 'b')));
+  ClearMonitorLog();
+  SpoolRun run = Spool("print '" + file.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(MonitorLog().find("WritePort 65536\nWritePort 65536\nWritePort 18944\nEndDocPort ended bytes 150016\n"),
+            std::string::npos)
+      << MonitorLog();
+}
+
 TEST_F(TwspoolTest, PrintReportsAFailedJobAndAUserDeletion) {
   ASSERT_EQ(Spool("init").status, 0);
   auto bad = WriteFile("bad.twj", Stream(std::string(20, 'x') + "FAIL" + std::string(40, 'y')));
