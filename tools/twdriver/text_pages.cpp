@@ -77,6 +77,8 @@ class PageRecorder {
     if (!GetTextMetricsW(dc_, &tm)) return false;
     lineHeight_ = tm.tmHeight + tm.tmExternalLeading;
     y_ = layout_.margin;
+    line_ = 0;
+    if (Gridded()) SetTextAlign(dc_, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
     return lineHeight_ > 0;
   }
 
@@ -95,10 +97,13 @@ class PageRecorder {
   // Writes one line, wrapping it at the right margin (at a space when there is one).
   bool Line(std::u16string_view line) {
     do {
-      if (y_ + lineHeight_ > height_ - layout_.margin && !(End() && Begin())) return false;
+      const bool full = Gridded() ? line_ >= layout_.grid.lines : y_ + lineHeight_ > height_ - layout_.margin;
+      if (full && !(End() && Begin())) return false;
+      const int left = Gridded() ? Hundredths(layout_.grid.left) : layout_.margin;
+      if (Gridded()) y_ = Hundredths(layout_.grid.firstBaseline + layout_.grid.pitch * line_);
       int fit = static_cast<int>(line.size());
       SIZE extent{};
-      int room = width_ - 2 * layout_.margin;
+      int room = width_ - left - layout_.margin;
       if (!GetTextExtentExPointW(dc_, line.data(), static_cast<int>(line.size()), room, &fit, nullptr, &extent))
         return false;
       size_t take = std::max(fit, 1);
@@ -107,15 +112,17 @@ class PageRecorder {
         if (space != std::u16string_view::npos && space > 0) take = space + 1;
       }
       std::u16string_view piece = line.substr(0, std::min(take, line.size()));
-      if (!piece.empty() && !TextOutW(dc_, layout_.margin, y_, piece.data(), static_cast<int>(piece.size())))
-        return false;
+      if (!piece.empty() && !TextOutW(dc_, left, y_, piece.data(), static_cast<int>(piece.size()))) return false;
       line.remove_prefix(piece.size());
       y_ += lineHeight_;
+      ++line_;
     } while (!line.empty());
     return true;
   }
 
   bool NewPage() { return End() && Begin(); }
+  bool Gridded() const { return layout_.grid.lines > 0 && layout_.grid.pitch > 0; }
+  static int Hundredths(double points) { return static_cast<int>(points * 100 / 72 + 0.5); }
   ~PageRecorder() {
     if (dc_) Metafile(CloseEnhMetaFile(dc_));
   }
@@ -126,10 +133,21 @@ class PageRecorder {
   Dc printer_;
   HDC dc_ = nullptr;
   Font font_;
-  int width_ = 0, height_ = 0, lineHeight_ = 0, y_ = 0;
+  int width_ = 0, height_ = 0, lineHeight_ = 0, y_ = 0, line_ = 0;
 };
 
 }  // namespace
+
+TextLayout EnscriptLetterLayout() {
+  TextLayout layout;
+  layout.face = u"Courier New";
+  layout.points = 10;
+  layout.paperWidth = 2159;
+  layout.paperLength = 2794;
+  layout.margin = 25;  // 18 points
+  layout.grid = {23, 49, 11, 65};
+  return layout;
+}
 
 bool TypesetText(const std::string& text, const TextLayout& layout, const TarnwickDEVMODE& record,
                  std::vector<std::vector<BYTE>>& pages, std::string& error) {

@@ -23,10 +23,11 @@ int Usage() {
   std::fputs(
       "usage: twdriver -o JOB.twj [--printer NAME] [--paper WxH] [--paper-size N] [--landscape]\n"
       "                [--dpi X[,Y]] [--color bw|grey|palette|true] [--devmode FILE]\n"
-      "                [--font FACE,POINTS] [--set FIELD=VALUE]... [--split wrong-flag:N|wrong-size:N|truncate:N:BYTES] PAGE...\n"
+      "                [--font FACE,POINTS] [--text-grid enscript|LEFT,BASELINE,PITCH,LINES] [--set FIELD=VALUE]... [--split wrong-flag:N|wrong-size:N|truncate:N:BYTES] PAGE...\n"
       "       twdriver --pages-to DIR FILE.txt...   writes the typeset pages of text files as .emf files\n"
       "       twdriver --dump JOB.twj|DEVMODE.bin   prints the decoded DEVMODE record\n"
       "  PAGE: FILE.emf | FILE.bmp | FILE.txt (typeset in Courier New 10 pt) | --text X,Y,STRING\n"
+      "  --text-grid: text lines on a fixed grid (points): enscript -B -f Courier10 on Letter is 23,49,11,65\n"
       "  (N counts commands from 0)\n",
       stderr);
   return 2;
@@ -195,6 +196,19 @@ int main(int argc, char** argv) {
         return Fail("--font wants FACE,POINTS (1 to 500 points)");
       textLayout.face = tw::FromUtf8(v.substr(0, comma));
       textLayout.points = static_cast<int>(points);
+    } else if (a == "--text-grid") {
+      if (!next(v)) return Usage();
+      if (v == "enscript") {
+        textLayout.margin = tw::twdriver::EnscriptLetterLayout().margin;
+        textLayout.grid = tw::twdriver::EnscriptLetterLayout().grid;
+        continue;
+      }
+      double left = 0, baseline = 0, pitch = 0;
+      int lines = 0, used = 0;
+      if (std::sscanf(v.c_str(), "%lf,%lf,%lf,%d%n", &left, &baseline, &pitch, &lines, &used) != 4 ||
+          used != static_cast<int>(v.size()) || left < 0 || baseline < 0 || pitch <= 0 || lines < 1 || lines > 10000)
+        return Fail("--text-grid wants enscript or LEFT,BASELINE,PITCH,LINES (points; at least one line)");
+      textLayout.grid = {left, baseline, pitch, lines};
     } else if (a == "--pages-to") {
       if (!next(pagesTo)) return Usage();
     } else if (a == "--set") {

@@ -31,7 +31,8 @@ const Command kCommands[] = {
     {"delete-port", "delete-port PORT", CmdDeletePort},
     {"ports", "ports [--level 1|2]       lists the monitor's ports", CmdPorts},
     {"print",
-     "print [--printer NAME] [--document NAME] [--user NAME] [--block-size N] [--delete-after BYTES] FILE...",
+     "print [--quiet] [[--printer NAME] [--document NAME] [--user NAME] [--block-size N] [--delete-after BYTES] "
+     "FILE]...",
      CmdPrint},
     {"events", "events [--source NAME] [--type error|warning|information] [--last N] [--json]", CmdEvents},
     {"settings", "settings PRINTER [--reg] [--ini FILE]  a printer's effective settings", CmdSettings},

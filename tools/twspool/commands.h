@@ -22,8 +22,11 @@ struct Failure {
 
 class Context {
  public:
-  Context(std::ostream& out, std::u16string monitorDll) : m_out(out), m_monitorDll(std::move(monitorDll)) {}
+  Context(std::ostream& out, std::u16string monitorDll, bool terminal = false)
+      : m_out(out), m_monitorDll(std::move(monitorDll)), m_terminal(terminal) {}
   std::ostream& Out() { return m_out; }
+  // Out() is a terminal: commands may show progress there.
+  bool Terminal() const { return m_terminal; }
   const std::u16string& MonitorDll() const { return m_monitorDll; }
   // The spooler host with the monitor loaded (on first use); throws Failure.
   SpoolerHost& Host();
@@ -31,6 +34,7 @@ class Context {
  private:
   std::ostream& m_out;
   std::u16string m_monitorDll;
+  bool m_terminal;
   std::unique_ptr<SpoolerHost> m_host;
 };
 

@@ -2,6 +2,8 @@
 //   twspool [--root DIR] [--monitor-dll FILE] COMMAND [ARGS...]
 // --root picks the machine root (default: TW_ROOT); --monitor-dll loads
 // another monitor module than TarnwickMon.dll from C:\Windows\System32.
+#include <unistd.h>
+
 #include <iostream>
 
 #include "commands.h"
@@ -34,7 +36,7 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     for (const auto& c : twspool::Commands()) {
       if (name == c.name) {
-        twspool::Context context(std::cout, monitorDll);
+        twspool::Context context(std::cout, monitorDll, isatty(STDOUT_FILENO) == 1);
         return c.run(context, args);
       }
     }

@@ -1,15 +1,18 @@
 // twspool print: submits command-stream files as spooler jobs.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <set>
 
 #include <winspool.h>
 
 #include "commands.h"
+#include "print_progress.h"
 #include "job/devmode/tarnwick_devmode.h"
 #include "job/settings/catalogue.h"
 #include "job/settings/settings_store.h"
@@ -40,10 +43,11 @@ bool IsCommandStream(const std::vector<BYTE>& data) {
   return flag == kStreamFlag && size == kHeaderSize;
 }
 
-std::vector<BYTE> ReadFile(const std::string& path) {
+std::vector<BYTE> ReadFile(const std::string& path, size_t limit = SIZE_MAX) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Failure{"cannot open " + path};
-  std::vector<BYTE> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<BYTE> data;
+  for (std::istreambuf_iterator<char> it(in), end; it != end && data.size() < limit; ++it) data.push_back(static_cast<BYTE>(*it));
   if (in.bad()) throw Failure{"cannot read " + path};
   return data;
 }
@@ -99,16 +103,15 @@ bool GroupFileDisabled(const std::vector<BYTE>& stream) {
 // (the document was named and the group INI written by then).
 struct GroupFileWatch {
   std::u16string printer, groupIni, groupFile;
+  bool active = false;  // the job writes a group file
   bool seen = false;
 
-  static void WINAPI Hook(void* context, const WCHAR* operation, DWORD) {
-    auto* watch = static_cast<GroupFileWatch*>(context);
-    const std::u16string_view op = operation ? operation : u"";
-    if (watch->seen || op == u"SetDevMode" || op == u"StartDoc" || op == u"AbortDoc") return;
-    watch->seen = true;
+  void Operation(std::u16string_view op) {
+    if (!active || seen || op == u"SetDevMode" || op == u"StartDoc" || op == u"AbortDoc") return;
+    seen = true;
     WCHAR value[MAX_PATH] = {};
-    GetPrivateProfileStringW(watch->printer.c_str(), u"Group File", u"", value, MAX_PATH, watch->groupIni.c_str());
-    watch->groupFile = value;
+    GetPrivateProfileStringW(printer.c_str(), u"Group File", u"", value, MAX_PATH, groupIni.c_str());
+    groupFile = value;
   }
 };
 
@@ -180,58 +183,202 @@ std::vector<std::u16string> PageFileNames(const GroupFileWatch& watch) {
   return names;
 }
 
-}  // namespace
-
-int CmdPrint(Context& context, const std::vector<std::string>& argsIn) {
-  auto args = argsIn;
-  std::string printer = "Tarnwick Printer", document, user, blockSize, deleteAfter;
-  TakeOption(args, "--printer", printer);
-  bool named = TakeOption(args, "--document", document);
-  TakeOption(args, "--user", user);
+// One file of the command line with the options given before it.
+struct PrintArgument {
+  std::string path;
   PrintOptions options;
-  if (TakeOption(args, "--block-size", blockSize)) {
-    options.blockSize = ParseSize(blockSize, "--block-size");
-    if (options.blockSize == 0) throw Failure{"--block-size must be at least 1", 2};
-  }
-  if (TakeOption(args, "--delete-after", deleteAfter)) options.deleteAfter = ParseSize(deleteAfter, "--delete-after");
-  RejectOptions(args);
-  if (args.empty()) throw Failure{"print needs at least one file", 2};
+};
 
-  // Read and check every file first, so that a bad one prints nothing.
-  std::vector<std::vector<BYTE>> files;
-  for (const auto& path : args) {
-    auto data = ReadFile(path);
-    if (!IsCommandStream(data)) data = StreamFromPageFile(path, U16(printer));
-    files.push_back(std::move(data));
+// The command line: options apply to the files after them, so that each
+// file can go to its own printer (`--printer A a.twj --printer B b.twj`).
+std::vector<PrintArgument> ParsePrintArguments(const std::vector<std::string>& args, bool& quiet) {
+  std::vector<PrintArgument> files;
+  PrintOptions current;
+  current.printer = u"Tarnwick Printer";
+  bool named = false, optionAfterLastFile = false;
+  std::string document;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--quiet") {
+      quiet = true;
+      continue;
+    }
+    if (a.size() <= 2 || a.rfind("--", 0) != 0) {
+      files.push_back({a, current});
+      if (!named) files.back().options.document = U16(std::filesystem::path(a).filename().string());
+      optionAfterLastFile = false;
+      continue;
+    }
+    const size_t eq = a.find('=');
+    const std::string name = a.substr(0, eq);
+    std::string value;
+    if (name != "--printer" && name != "--document" && name != "--user" && name != "--block-size" &&
+        name != "--delete-after")
+      throw Failure{"unknown option " + a, 2};
+    if (eq != std::string::npos) value = a.substr(eq + 1);
+    else if (i + 1 < args.size()) value = args[++i];
+    else throw Failure{name + " needs a value", 2};
+    optionAfterLastFile = true;
+    if (name == "--printer") {
+      current.printer = U16(value);
+    } else if (name == "--document") {
+      named = true;
+      current.document = U16(value);
+    } else if (name == "--user") {
+      current.user = U16(value);
+    } else if (name == "--block-size") {
+      current.blockSize = ParseSize(value, "--block-size");
+      if (current.blockSize == 0) throw Failure{"--block-size must be at least 1", 2};
+    } else {
+      current.deleteAfter = ParseSize(value, "--delete-after");
+    }
   }
-  SpoolerHost& host = context.Host();
-  options.printer = U16(printer);
-  options.user = U16(user);
-  bool allPrinted = true;
-  for (size_t i = 0; i < files.size(); ++i) {
-    options.document = U16(named ? document : std::filesystem::path(args[i]).filename().string());
-    GroupFileWatch watch;
-    watch.printer = options.printer;
-    watch.groupIni = tw::settings::Read(tw::settings::ScopeForPrinter(options.printer, 0, PrinterIniFile(options.printer)),
-                                        tw::settings::IniGroupIniFile, MAX_PATH);
-    const bool watched = !GroupFileDisabled(files[i]) && host.SetJobOperationHook(&GroupFileWatch::Hook, &watch);
-    JobOutcome outcome = host.Print(options, files[i]);
-    if (watched) host.SetJobOperationHook(nullptr, nullptr);
-    if (outcome.jobId == 0) throw Failure{args[i] + ": " + outcome.error};
-    context.Out() << "job " << outcome.jobId << ": " << ResultName(outcome.result);
+  if (files.empty()) throw Failure{"print needs at least one file", 2};
+  if (optionAfterLastFile) throw Failure{"an option after the last file applies to no file", 2};
+  return files;
+}
+
+// The jobs of one `twspool print` as they run: each job's group file, the
+// pages done, and the progress line.
+class PrintWatch : public SpoolerHost::JobObserver {
+ public:
+  PrintWatch(Context& context, const std::vector<PrintArgument>& files, std::vector<GroupFileWatch>& groups,
+             bool progress)
+      : m_context(context), m_files(files), m_groups(groups), m_jobs(files.size()), m_display(context.Out(), progress) {
+    m_display.Draw(State());
+  }
+
+  void JobOperation(size_t index, std::u16string_view operation, DWORD) override {
+    Job& job = m_jobs[index];
+    // A page is done when the job goes on to its next operation.
+    if (job.pageOpen) {
+      job.pageOpen = false;
+      ++m_pages;
+    }
+    job.pageOpen = operation == u"EndPage" || operation == u"EndPageRaw";
+    m_groups[index].Operation(operation);
+    m_lastActive = index;
+  }
+  void JobStarted(size_t index) override { m_jobs[index].started = true; }
+  void JobFinished(size_t index, const JobOutcome& outcome) override {
+    Job& job = m_jobs[index];
+    if (job.pageOpen) ++m_pages;
+    job.pageOpen = false;
+    job.finished = true;
+    job.outcome = outcome;
+    ++m_done;
+    // Results in the order of the command line, each as soon as those before it are in.
+    m_display.Clear();
+    for (; m_reported < m_jobs.size() && m_jobs[m_reported].finished; ++m_reported) Report(m_reported);
+    m_display.Draw(State());
+  }
+  void Tick() override { m_display.Draw(State()); }
+
+  bool AllPrinted() const {
+    return std::all_of(m_jobs.begin(), m_jobs.end(), [](const Job& j) { return j.outcome.result == JobResult::Printed; });
+  }
+  void ClearLine() { m_display.Clear(); }
+  void Summary() {
+    if (!m_display.Enabled()) return;
+    m_display.Clear();
+    m_context.Out() << SummaryLine(m_pages, m_fileNames.size(), m_display.Seconds()) << "\n";
+  }
+
+ private:
+  struct Job {
+    bool started = false, finished = false;
+    bool pageOpen = false;  // on the job's thread only
+    JobOutcome outcome;
+  };
+
+  ProgressState State() {
+    ProgressState state;
+    state.jobsDone = m_done;
+    state.jobsTotal = m_jobs.size();
+    state.pages = m_pages;
+    if (m_display.Enabled() && m_lastActive < m_groups.size()) {
+      // "Last Output File" of the group INI: the monitor writes it after each page.
+      const GroupFileWatch& group = m_groups[m_lastActive];
+      WCHAR value[MAX_PATH] = {};
+      GetPrivateProfileStringW(group.printer.c_str(), u"Last Output File", u"", value, MAX_PATH,
+                               group.groupIni.c_str());
+      std::u16string_view file = value;
+      if (size_t slash = file.find_last_of(u"\\/"); slash != std::u16string_view::npos) file.remove_prefix(slash + 1);
+      state.file = tw::ToUtf8(file);
+    }
+    return state;
+  }
+
+  void Report(size_t index) {
+    const JobOutcome& outcome = m_jobs[index].outcome;
+    std::ostream& out = m_context.Out();
+    out << "job " << outcome.jobId << ": " << ResultName(outcome.result);
     if (outcome.result == JobResult::Failed) {
       bool duringWrite = false;
       for (const auto& c : outcome.controls)
         if (c.command == JOB_CONTROL_CANCEL && c.phase == "WritePort") duringWrite = true;
-      if (duringWrite) context.Out() << " (the monitor cancelled it during WritePort)";
+      if (duringWrite) out << " (the monitor cancelled it during WritePort)";
     }
-    if (!outcome.error.empty()) context.Out() << " (" << outcome.error << ")";
-    context.Out() << "\t" << args[i] << "\n";
+    if (!outcome.error.empty()) out << " (" << outcome.error << ")";
+    out << "\t" << m_files[index].path << "\n";
     // The pages' files as the job's group file lists them.
-    for (const auto& name : PageFileNames(watch)) context.Out() << "\t" << tw::ToUtf8(name) << "\n";
-    if (outcome.result != JobResult::Printed) allPrinted = false;
+    for (const auto& name : PageFileNames(m_groups[index])) {
+      out << "\t" << tw::ToUtf8(name) << "\n";
+      m_fileNames.insert(name);
+    }
+    out.flush();
   }
-  return allPrinted ? 0 : 1;
+
+  Context& m_context;
+  const std::vector<PrintArgument>& m_files;
+  std::vector<GroupFileWatch>& m_groups;
+  std::vector<Job> m_jobs;
+  ProgressDisplay m_display;
+  std::atomic<size_t> m_pages{0};
+  std::atomic<size_t> m_lastActive{SIZE_MAX};
+  size_t m_done = 0, m_reported = 0;
+  std::set<std::u16string> m_fileNames;
+};
+
+}  // namespace
+
+int CmdPrint(Context& context, const std::vector<std::string>& args) {
+  bool quiet = false;
+  const std::vector<PrintArgument> files = ParsePrintArguments(args, quiet);
+  // Read and check every file first, so that a bad one prints nothing.
+  std::vector<SpoolerHost::Request> requests;
+  // A command stream is printed from its file, block by block; only its
+  // start is read here (the stream's header and the first record's flags).
+  std::vector<std::vector<BYTE>> starts;
+  for (const auto& file : files) {
+    auto start = ReadFile(file.path, kHeaderSize + sizeof(TarnwickDEVMODE));
+    if (IsCommandStream(start)) {
+      requests.push_back({file.options, {}, file.path});
+    } else {
+      start = StreamFromPageFile(file.path, file.options.printer);
+      requests.push_back({file.options, start, {}});
+    }
+    starts.push_back(std::move(start));
+  }
+  SpoolerHost& host = context.Host();
+  std::vector<GroupFileWatch> groups(files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    GroupFileWatch& watch = groups[i];
+    watch.printer = files[i].options.printer;
+    watch.groupIni =
+        tw::settings::Read(tw::settings::ScopeForPrinter(watch.printer, 0, PrinterIniFile(watch.printer)),
+                           tw::settings::IniGroupIniFile, MAX_PATH);
+    watch.active = !GroupFileDisabled(starts[i]);
+  }
+  PrintWatch watch(context, files, groups, context.Terminal() && !quiet);
+  std::vector<JobOutcome> outcomes = host.PrintQueued(requests, &watch);
+  for (size_t i = 0; i < outcomes.size(); ++i)
+    if (outcomes[i].jobId == 0 && !outcomes[i].error.empty()) {
+      watch.ClearLine();
+      throw Failure{files[i].path + ": " + outcomes[i].error};
+    }
+  watch.Summary();
+  return watch.AllPrinted() ? 0 : 1;
 }
 
 }  // namespace twspool

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "tw/token.h"
 #include "tw/utf.h"
@@ -67,6 +69,10 @@ LONG WINAPI CbQueryValue(HANDLE hcKey, LPCWSTR pszValue, PDWORD pType, PBYTE pDa
 
 std::string Utf8(std::u16string_view s) { return tw::ToUtf8(s); }
 
+bool SameName(const std::u16string& a, const std::u16string& b) {
+  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 const char* ResultName(JobResult result) {
@@ -81,8 +87,11 @@ const char* ResultName(JobResult result) {
 
 struct SpoolerHost::PrintRun {
   SpoolerHost* host = nullptr;
+  size_t index = 0;
   const PrintOptions* options = nullptr;
   const std::vector<BYTE>* data = nullptr;
+  const std::string* path = nullptr;  // empty: the document is `data`
+  size_t size = 0;
   DWORD jobId = 0;
   HANDLE token = nullptr;
   HANDLE thread = nullptr;
@@ -252,6 +261,10 @@ std::vector<JobOutcome> SpoolerHost::PrintAll(const std::vector<Request>& reques
 }
 
 bool SpoolerHost::StartRun(PrintRun& run, JobOutcome& outcome) {
+  return QueueRun(run, outcome) && LaunchRun(run, outcome);
+}
+
+bool SpoolerHost::QueueRun(PrintRun& run, JobOutcome& outcome) {
   run.host = this;
   const PrintOptions& options = *run.options;
   if (!m_table) {
@@ -261,7 +274,7 @@ bool SpoolerHost::StartRun(PrintRun& run, JobOutcome& outcome) {
   tw::spool::PrinterRecord printer;
   bool found = false;
   for (auto& p : tw::spool::MachineSpooler::Printers()) {
-    if (CompareStringOrdinal(p.printerName.c_str(), -1, options.printer.c_str(), -1, TRUE) == CSTR_EQUAL) {
+    if (SameName(p.printerName, options.printer)) {
       printer = p;
       found = true;
     }
@@ -284,13 +297,118 @@ bool SpoolerHost::StartRun(PrintRun& run, JobOutcome& outcome) {
     outcome.error = "cannot queue the job (error " + std::to_string(e) + ")";
     return false;
   }
-  m_spooler->SetJobSize(run.jobId, static_cast<DWORD>(std::min<size_t>(run.data->size(), 0xFFFFFFFFu)));
+  size_t size = run.data->size();
+  if (run.path && !run.path->empty()) {
+    std::error_code ec;
+    size = static_cast<size_t>(std::filesystem::file_size(*run.path, ec));
+    if (ec) {
+      DropRun(run);
+      outcome.error = "cannot read " + *run.path;
+      return false;
+    }
+  }
+  run.size = size;
+  m_spooler->SetJobSize(run.jobId, static_cast<DWORD>(std::min<size_t>(size, 0xFFFFFFFFu)));
   outcome.jobId = run.jobId;
+  return true;
+}
+
+bool SpoolerHost::LaunchRun(PrintRun& run, JobOutcome& outcome) {
   // Each document runs on its own thread, so the monitor sees the thread
   // attach and detach as under the spooler.
   run.thread = CreateThread(nullptr, 0, PrintThread, &run, 0, nullptr);
   if (!run.thread) outcome.error = "cannot start the port thread (error " + std::to_string(GetLastError()) + ")";
   return run.thread != nullptr;
+}
+
+void SpoolerHost::DropRun(PrintRun& run) {
+  if (run.token) CloseHandle(run.token);
+  run.token = nullptr;
+  if (run.jobId) m_spooler->RemoveJob(run.jobId);
+  run.jobId = 0;
+}
+
+namespace {
+// The document a port thread runs, for the operation hook (the monitor
+// calls it on the thread that called WritePort).
+thread_local const void* t_currentRun = nullptr;
+}  // namespace
+
+void WINAPI SpoolerHost::OperationHook(void* context, const WCHAR* operation, DWORD arg) {
+  auto* host = static_cast<SpoolerHost*>(context);
+  const auto* run = static_cast<const PrintRun*>(t_currentRun);
+  if (host->m_observer && run && run->host == host)
+    host->m_observer->JobOperation(run->index, operation ? operation : u"", arg);
+}
+
+std::vector<JobOutcome> SpoolerHost::PrintQueued(const std::vector<Request>& requests, JobObserver* observer,
+                                                 DWORD tickMilliseconds) {
+  std::vector<PrintRun> runs(requests.size());
+  std::vector<JobOutcome> outcomes(requests.size());
+  for (size_t i = 0; i < requests.size(); ++i) {
+    runs[i].index = i;
+    runs[i].options = &requests[i].options;
+    runs[i].data = &requests[i].data;
+    runs[i].path = &requests[i].path;
+    if (!QueueRun(runs[i], outcomes[i])) {
+      for (auto& run : runs) DropRun(run);
+      for (auto& outcome : outcomes) outcome.jobId = 0;
+      return outcomes;
+    }
+  }
+  // One queue per port, in request order.
+  std::vector<std::vector<size_t>> queues;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    auto same = std::find_if(queues.begin(), queues.end(),
+                             [&](const std::vector<size_t>& q) { return SameName(runs[q.front()].port, runs[i].port); });
+    if (same == queues.end()) queues.push_back({i});
+    else same->push_back(i);
+  }
+  const bool hooked = observer && SetJobOperationHook(&SpoolerHost::OperationHook, this);
+  m_observer = observer;
+  std::vector<size_t> next(queues.size(), 0);  // the next request of each port's queue
+  std::vector<size_t> running;                 // per running port thread: its request
+  // Starts the next document of port queue q; a thread that cannot start
+  // ends its job at once.
+  auto startNext = [&](size_t q) {
+    while (next[q] < queues[q].size()) {
+      const size_t i = queues[q][next[q]++];
+      if (observer) observer->JobStarted(i);
+      if (LaunchRun(runs[i], outcomes[i])) {
+        running.push_back(i);
+        return;
+      }
+      FinishRun(runs[i], outcomes[i]);
+      if (observer) observer->JobFinished(i, outcomes[i]);
+    }
+  };
+  auto queueOf = [&](size_t i) {
+    for (size_t q = 0; q < queues.size(); ++q)
+      if (std::find(queues[q].begin(), queues[q].end(), i) != queues[q].end()) return q;
+    return size_t{0};
+  };
+  for (size_t q = 0; q < queues.size(); ++q) startNext(q);
+  while (!running.empty()) {
+    // At most MAXIMUM_WAIT_OBJECTS threads are watched at once; the rest are
+    // seen when they are among the first again.
+    std::vector<HANDLE> threads;
+    for (size_t k = 0; k < running.size() && k < MAXIMUM_WAIT_OBJECTS; ++k) threads.push_back(runs[running[k]].thread);
+    const DWORD wait = WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), FALSE,
+                                              observer ? tickMilliseconds : INFINITE);
+    if (wait == WAIT_TIMEOUT) {
+      if (observer) observer->Tick();
+      continue;
+    }
+    const size_t k = wait < WAIT_OBJECT_0 + threads.size() ? wait - WAIT_OBJECT_0 : 0;
+    const size_t i = running[k];
+    running.erase(running.begin() + static_cast<std::ptrdiff_t>(k));
+    FinishRun(runs[i], outcomes[i]);  // waits for the thread when the wait itself failed
+    if (observer) observer->JobFinished(i, outcomes[i]);
+    startNext(queueOf(i));
+  }
+  m_observer = nullptr;
+  if (hooked) SetJobOperationHook(nullptr, nullptr);
+  return outcomes;
 }
 
 void SpoolerHost::FinishRun(PrintRun& run, JobOutcome& outcome) {
@@ -321,7 +439,9 @@ void SpoolerHost::FinishRun(PrintRun& run, JobOutcome& outcome) {
 
 DWORD WINAPI SpoolerHost::PrintThread(LPVOID param) {
   auto* run = static_cast<PrintRun*>(param);
+  t_currentRun = run;
   run->host->RunDocument(*run);
+  t_currentRun = nullptr;
   return 0;
 }
 
@@ -353,7 +473,17 @@ void SpoolerHost::RunDocument(PrintRun& run) {
     run.started = true;
     m_spooler->SetJobPhase(run.jobId, "WritePort");
     const auto& data = *run.data;
-    size_t block = run.options->blockSize ? run.options->blockSize : std::max<size_t>(data.size(), 1);
+    constexpr size_t kFileBlock = 65536;
+    std::ifstream file;
+    if (run.path && !run.path->empty()) file.open(*run.path, std::ios::binary);
+    const bool fromFile = file.is_open();
+    const size_t total = fromFile ? run.size : data.size();
+    size_t block = run.options->blockSize ? run.options->blockSize
+                   : fromFile            ? kFileBlock
+                                         : std::max<size_t>(data.size(), 1);
+    if (run.path && !run.path->empty() && !fromFile) run.error = "cannot open " + *run.path;
+    std::vector<BYTE> buffer;  // a block read from the file; `used` of it written
+    size_t used = 0;
     size_t sent = 0;
     auto userDeletes = [&] {
       if (sent >= run.options->deleteAfter && !run.userDeleted) {
@@ -362,13 +492,26 @@ void SpoolerHost::RunDocument(PrintRun& run) {
       }
     };
     userDeletes();
-    while (sent < data.size()) {
+    while (run.error.empty() && sent < total) {
       tw::spool::JobRecord job;
       // A deleted job gets no more data; the spooler goes on to EndDocPort.
       if (m_spooler->FindJob(run.jobId, job) && (job.status & JOB_STATUS_DELETING)) break;
-      DWORD n = static_cast<DWORD>(std::min(block, data.size() - sent));
+      const BYTE* at = data.data() + sent;
+      DWORD n = static_cast<DWORD>(std::min(block, total - sent));
+      if (fromFile) {
+        if (used == buffer.size()) {
+          buffer.resize(n);
+          used = 0;
+          if (!file.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(n))) {
+            run.error = "cannot read " + *run.path;
+            break;
+          }
+        }
+        at = buffer.data() + used;
+        n = static_cast<DWORD>(buffer.size() - used);
+      }
       DWORD written = 0;
-      if (!t.pfnWritePort(port, const_cast<LPBYTE>(data.data() + sent), n, &written)) {
+      if (!t.pfnWritePort(port, const_cast<LPBYTE>(at), n, &written)) {
         run.error = "WritePort failed (error " + std::to_string(GetLastError()) + ")";
         break;
       }
@@ -377,6 +520,7 @@ void SpoolerHost::RunDocument(PrintRun& run) {
         break;
       }
       sent += written;
+      used += written;
       userDeletes();
     }
     m_spooler->SetJobPhase(run.jobId, "EndDocPort");

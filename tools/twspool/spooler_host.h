@@ -26,7 +26,7 @@ struct PrintOptions {
   std::u16string printer;
   std::u16string document;
   std::u16string user;             // empty: the configuration's default user
-  size_t blockSize = 0;            // 0: the whole document in one block
+  size_t blockSize = 0;            // 0: the whole document in one block (64 KiB blocks for a file)
   size_t deleteAfter = SIZE_MAX;   // the user deletes the job once this many bytes are written
 };
 
@@ -67,11 +67,37 @@ class SpoolerHost {
   JobOutcome Print(const PrintOptions& options, const std::vector<BYTE>& data);
   // Several documents at once, each on its own thread (as the spooler runs
   // one document per port at the same time); outcomes in request order.
+  // The document is `data`, or the file `path` when that is set: read from
+  // disk block by block as the spooler reads its spool file, so that a long
+  // document is never in memory whole.
   struct Request {
     PrintOptions options;
     std::vector<BYTE> data;
+    std::string path;
   };
   std::vector<JobOutcome> PrintAll(const std::vector<Request>& requests);
+
+  // What a caller of PrintQueued sees of its jobs while they run.
+  class JobObserver {
+   public:
+    virtual ~JobObserver() = default;
+    // On the job's own thread, for every operation the monitor's job runs
+    // (its diagnostics hook); keep it short, the monitor waits for it.
+    virtual void JobOperation(size_t /*index*/, std::u16string_view /*operation*/, DWORD /*arg*/) {}
+    // On the caller's thread: a job was handed to its port, a job ended, and
+    // a refresh tick while jobs run.
+    virtual void JobStarted(size_t /*index*/) {}
+    virtual void JobFinished(size_t /*index*/, const JobOutcome& /*outcome*/) {}
+    virtual void Tick() {}
+  };
+  // Queues every request first (job ids in request order) and prints them as
+  // the spooler does: documents for printers on different ports at the same
+  // time, documents for the same port one after another in request order.
+  // When one cannot be queued (unknown printer or user) nothing is printed:
+  // the outcomes then hold that request's error and no job id. Outcomes are
+  // in request order.
+  std::vector<JobOutcome> PrintQueued(const std::vector<Request>& requests, JobObserver* observer = nullptr,
+                                      DWORD tickMilliseconds = 200);
 
   const std::shared_ptr<tw::spool::MachineSpooler>& Spooler() const { return m_spooler; }
 
@@ -84,6 +110,12 @@ class SpoolerHost {
   struct PrintRun;
   // Queues the job and starts its thread; false with outcome.error set.
   bool StartRun(PrintRun& run, JobOutcome& outcome);
+  // The two halves of StartRun.
+  bool QueueRun(PrintRun& run, JobOutcome& outcome);
+  bool LaunchRun(PrintRun& run, JobOutcome& outcome);
+  // Removes a queued job that will not run.
+  void DropRun(PrintRun& run);
+  static void WINAPI OperationHook(void* context, const WCHAR* operation, DWORD arg);
   void FinishRun(PrintRun& run, JobOutcome& outcome);
   static DWORD WINAPI PrintThread(LPVOID param);
   void RunDocument(PrintRun& run);
@@ -97,6 +129,7 @@ class SpoolerHost {
   HMODULE m_module = nullptr;
   LPMONITOR2 m_table = nullptr;
   HANDLE m_monitor = nullptr;
+  JobObserver* m_observer = nullptr;  // PrintQueued's, while it runs
 };
 
 }  // namespace twspool

@@ -111,6 +111,28 @@ TEST(TwDriverText, TheChosenSizeSetsTheLineSpacing) {
   EXPECT_NEAR(static_cast<double>(twenty) / ten, 2.0, 0.2);
 }
 
+TEST(TwDriverText, TheEnscriptGridPutsSixtyFiveBaselinesElevenPointsApart) {
+  std::string text;
+  for (int i = 0; i < 131; ++i) text += std::string(80, static_cast<char>('a' + i % 26)) + "\n";
+  std::vector<std::vector<BYTE>> pages;
+  std::string error;
+  ASSERT_TRUE(tw::twdriver::TypesetText(text, tw::twdriver::EnscriptLetterLayout(), Record(), pages, error)) << error;
+  ASSERT_EQ(pages.size(), 3u);
+  auto first = TextRecords(pages[0]), second = TextRecords(pages[1]), third = TextRecords(pages[2]);
+  ASSERT_EQ(first.size(), 65u);
+  ASSERT_EQ(second.size(), 65u);
+  ASSERT_EQ(third.size(), 1u);
+  // Hundredths of an inch: 23 pt = 32, 49 pt = 68, 49 + 11 pt = 83, 49 + 64 * 11 pt = 1046.
+  EXPECT_EQ(first[0].x, 32);
+  EXPECT_EQ(first[0].y, 68);
+  EXPECT_EQ(first[1].y, 83);
+  EXPECT_EQ(first[64].y, 1046);
+  EXPECT_EQ(first[64].text, std::string(80, 'm'));  // 80 columns fit: no wrapping
+  EXPECT_EQ(second[0].y, 68);
+  EXPECT_EQ(second[0].text, std::string(80, 'n'));
+  EXPECT_EQ(third[0].text, std::string(80, 'a'));  // line 131
+}
+
 // Pages are recorded as an application records its spool file: on the
 // printer context of the job's record, so the metafile's reference device is
 // the printer at the record's resolution, not the screen.

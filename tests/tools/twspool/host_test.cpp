@@ -2,6 +2,7 @@
 // documents at once, and no leaked handle or block.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -23,6 +24,21 @@ std::vector<BYTE> Stream(size_t payload) {
   const DWORD fields[4] = {0x8000F44Fu, 16, 3, static_cast<DWORD>(payload)};
   std::memcpy(s.data(), fields, 16);
   return s;
+}
+
+std::vector<BYTE> Stream(const std::string& payload) {
+  std::vector<BYTE> s = Stream(payload.size());
+  std::memcpy(s.data() + 16, payload.data(), payload.size());
+  return s;
+}
+
+// Lines of the monitor's log that start with `prefix`, in order.
+std::vector<std::string> LinesStarting(const std::string& log, const std::string& prefix) {
+  std::vector<std::string> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+  return lines;
 }
 
 class HostTest : public ::testing::Test {
@@ -110,6 +126,87 @@ TEST_F(HostTest, TwoDocumentsOnTwoPrintersRunAtOnceOnTheirOwnThreads) {
   // The jobs left the queue.
   tw::spool::JobRecord job;
   EXPECT_FALSE(host.Spooler()->FindJob(outcomes[0].jobId, job));
+}
+
+// Records what PrintQueued tells its observer.
+struct RecordingObserver : twspool::SpoolerHost::JobObserver {
+  std::vector<std::string> events;
+  void JobStarted(size_t index) override { events.push_back("start " + std::to_string(index)); }
+  void JobFinished(size_t index, const twspool::JobOutcome&) override {
+    events.push_back("end " + std::to_string(index));
+  }
+};
+
+TEST_F(HostTest, QueuedJobsRunAtOnceOnDifferentPortsAndOneAfterAnotherOnTheSamePort) {
+  twtest::LeakGuard guard;
+  twspool::SpoolerHost host;
+  std::string error;
+  ASSERT_TRUE(host.Load(u"Fake Monitor", FakeMonitorPath(), error)) << error;
+  for (const char16_t* port : {u"FP1:", u"FP2:"}) {
+    ASSERT_TRUE(WritePrivateProfileStringW(u"PortName", u"PortName", port, u"TwMonitor.ini"));
+    host.Xcv(u"AddPort", port);
+  }
+  ASSERT_EQ(tw::spool::MachineSpooler::AddPrinter({u"P1", u"FP1:", u"D", u"", u"", PRINTER_ATTRIBUTE_LOCAL, {}}), 0u);
+  ASSERT_EQ(tw::spool::MachineSpooler::AddPrinter({u"P2", u"FP2:", u"D", u"", u"", PRINTER_ATTRIBUTE_LOCAL, {}}), 0u);
+  ASSERT_EQ(tw::spool::MachineSpooler::AddPrinter({u"P1b", u"FP1:", u"D", u"", u"", PRINTER_ATTRIBUTE_LOCAL, {}}),
+            0u);
+  // Jobs 0 and 1 wait long for each other (different ports: they meet at
+  // once); jobs 2 and 3 share job 0's port and would meet if they overlapped.
+  std::vector<twspool::SpoolerHost::Request> requests(4);
+  const char16_t* printers[] = {u"P1", u"P2", u"P1", u"P1b"};
+  const char* payloads[] = {"MEETa:10000", "MEETa:10000", "MEETb:300", "MEETb:300"};
+  for (size_t i = 0; i < requests.size(); ++i) {
+    requests[i].options.printer = printers[i];
+    requests[i].options.document = u"doc" + tw::FromUtf8(std::to_string(i));
+    requests[i].data = Stream(payloads[i]);
+  }
+  RecordingObserver observer;
+  auto outcomes = host.PrintQueued(requests, &observer, 50);
+  ASSERT_EQ(outcomes.size(), 4u);
+  for (size_t i = 0; i < outcomes.size(); ++i) {
+    EXPECT_EQ(outcomes[i].result, twspool::JobResult::Printed) << i << outcomes[i].error;
+    if (i) {
+      EXPECT_GT(outcomes[i].jobId, outcomes[i - 1].jobId) << "queued in request order";
+    }
+  }
+  const std::string log = MonitorLog();
+  EXPECT_EQ(LinesStarting(log, "Meet a"), std::vector<std::string>({"Meet a met", "Meet a met"})) << log;
+  EXPECT_EQ(LinesStarting(log, "Meet b"), std::vector<std::string>({"Meet b alone", "Meet b alone"})) << log;
+  EXPECT_EQ(log.find("PortBusy"), std::string::npos) << log;
+  // The port's documents in request order, each ended before the next starts.
+  std::vector<std::string> docs;
+  for (const auto& line : LinesStarting(log, "StartDocPort P1")) docs.push_back(line.substr(line.find(" doc ") + 5, 4));
+  EXPECT_EQ(docs, std::vector<std::string>({"doc0", "doc2", "doc3"}));
+  // Each job is started before it ends; job 2 waits for job 0, job 3 for job 2.
+  auto at = [&](const std::string& e) {
+    return std::find(observer.events.begin(), observer.events.end(), e) - observer.events.begin();
+  };
+  ASSERT_EQ(observer.events.size(), 8u);
+  for (int i = 0; i < 4; ++i) EXPECT_LT(at("start " + std::to_string(i)), at("end " + std::to_string(i)));
+  EXPECT_LT(at("start 1"), at("end 0"));
+  EXPECT_GT(at("start 2"), at("end 0"));
+  EXPECT_GT(at("start 3"), at("end 2"));
+}
+
+TEST_F(HostTest, AQueueWithAnUnknownPrinterPrintsNothing) {
+  twtest::LeakGuard guard;
+  twspool::SpoolerHost host;
+  std::string error;
+  ASSERT_TRUE(host.Load(u"Fake Monitor", FakeMonitorPath(), error)) << error;
+  ASSERT_TRUE(WritePrivateProfileStringW(u"PortName", u"PortName", u"FP1:", u"TwMonitor.ini"));
+  host.Xcv(u"AddPort", u"FP1:");
+  ASSERT_EQ(tw::spool::MachineSpooler::AddPrinter({u"P1", u"FP1:", u"D", u"", u"", PRINTER_ATTRIBUTE_LOCAL, {}}), 0u);
+  std::vector<twspool::SpoolerHost::Request> requests(3);
+  requests[0].options.printer = u"P1";
+  requests[1].options.printer = u"Nobody";
+  requests[2].options.printer = u"P1";
+  for (auto& r : requests) r.data = Stream(4);
+  auto outcomes = host.PrintQueued(requests);
+  ASSERT_EQ(outcomes.size(), 3u);
+  for (const auto& o : outcomes) EXPECT_EQ(o.jobId, 0u);
+  EXPECT_EQ(outcomes[1].error, "no printer named \"Nobody\"");
+  EXPECT_EQ(host.Spooler()->CountJobs(u"P1"), 0u) << "the queued jobs were taken out again";
+  EXPECT_EQ(MonitorLog().find("StartDocPort"), std::string::npos);
 }
 
 TEST_F(HostTest, PrintFailsCleanlyForUnknownPrinterUserAndPort) {

@@ -1,6 +1,7 @@
 // twspool end to end, against a fake monitor module that logs its calls.
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -162,6 +163,17 @@ TEST_F(TwspoolTest, PrintDeliversBlocksOnItsOwnThreadAsTheJobsUser) {
       << log;
 }
 
+TEST_F(TwspoolTest, AStreamFileGoesToThePortIn64KiBBlocksReadFromDisk) {
+  ASSERT_EQ(Spool("init").status, 0);
+  auto file = WriteFile("big.twj", Stream(std::string(150000, 'b')));
+  ClearMonitorLog();
+  SpoolRun run = Spool("print '" + file.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(MonitorLog().find("WritePort 65536\nWritePort 65536\nWritePort 18944\nEndDocPort ended bytes 150016\n"),
+            std::string::npos)
+      << MonitorLog();
+}
+
 TEST_F(TwspoolTest, PrintReportsAFailedJobAndAUserDeletion) {
   ASSERT_EQ(Spool("init").status, 0);
   auto bad = WriteFile("bad.twj", Stream(std::string(20, 'x') + "FAIL" + std::string(40, 'y')));
@@ -220,6 +232,46 @@ TEST_F(TwspoolTest, PrintRefusesWhatIsNotACommandStreamAndBadOptions) {
             "twspool: error: " + (root_.Dir() / "s.twj").string() + ": no printer named \"Nobody\"\n");
   EXPECT_EQ(Spool("frobnicate").status, 2);
   EXPECT_EQ(Spool("ports --level 3").err, "twspool: error: --level must be 1 or 2\n");
+}
+
+TEST_F(TwspoolTest, PrintTakesAPrinterPerFileAndReportsInCommandLineOrder) {
+  ASSERT_EQ(Spool("init").status, 0);
+  ASSERT_EQ(Spool("add-port TW02:").status, 0);
+  ASSERT_EQ(Spool("add-printer Second --port TW02:").status, 0);
+  // The two documents wait for each other: they meet only when they print at once.
+  auto a = WriteFile("a.twj", Stream("MEETp:10000"));
+  auto b = WriteFile("b.twj", Stream("MEETp:10000"));
+  auto c = WriteFile("c.twj", Stream("tail"));
+  ClearMonitorLog();
+  SpoolRun run = Spool("print --document Shared '" + a.string() + "' --printer Second '" + b.string() + "' '" +
+                       c.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3) << run.out;
+  const size_t ia = run.out.find("printed\t" + a.string()), ib = run.out.find("printed\t" + b.string()),
+               ic = run.out.find("printed\t" + c.string());
+  ASSERT_NE(ic, std::string::npos) << run.out;
+  EXPECT_TRUE(ia < ib && ib < ic) << run.out;
+  EXPECT_EQ(run.out.find('\r'), std::string::npos) << "no progress in a pipe";
+  const std::string log = MonitorLog();
+  const size_t met = log.find("Meet p met\n");
+  ASSERT_NE(met, std::string::npos) << log;
+  EXPECT_NE(log.find("Meet p met\n", met + 1), std::string::npos) << log;
+  EXPECT_EQ(log.find("alone"), std::string::npos) << log;
+  EXPECT_NE(log.find("StartDocPort Tarnwick Printer job "), std::string::npos) << log;
+  EXPECT_NE(log.find("StartDocPort Second job "), std::string::npos) << log;
+  EXPECT_EQ(log.find("doc a.twj"), std::string::npos) << "--document names every later file";
+
+  SpoolRun trailing = Spool("print '" + a.string() + "' --printer Second");
+  EXPECT_EQ(trailing.status, 2);
+  EXPECT_EQ(trailing.err, "twspool: error: an option after the last file applies to no file\n");
+  EXPECT_EQ(Spool("print --bogus '" + a.string() + "'").err, "twspool: error: unknown option --bogus\n");
+  EXPECT_EQ(Spool("print --user").err, "twspool: error: --user needs a value\n");
+  // An unknown printer for a later file prints nothing at all.
+  ClearMonitorLog();
+  SpoolRun unknown = Spool("print '" + c.string() + "' --printer=Nobody '" + c.string() + "'");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_EQ(MonitorLog().find("StartDocPort"), std::string::npos) << MonitorLog();
 }
 
 TEST_F(TwspoolTest, CommandsBeforeInitSayWhatToDo) {

@@ -5,6 +5,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -123,10 +127,21 @@ BOOL WINAPI ClosePort(HANDLE hPort) {
   return TRUE;
 }
 
+// Ports with a document open: a second document on one of them means the
+// spooler did not keep one document per port at a time.
+std::mutex g_openLock;
+std::vector<std::u16string> g_openPorts;
+
 BOOL WINAPI StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD, LPBYTE pDocInfo) {
   auto* port = static_cast<Port*>(hPort);
   port->printer = pPrinterName;
   port->jobId = JobId;
+  {
+    std::lock_guard lock(g_openLock);
+    if (std::find(g_openPorts.begin(), g_openPorts.end(), port->name) != g_openPorts.end())
+      Log("PortBusy " + tw::ToUtf8(port->name));
+    g_openPorts.push_back(port->name);
+  }
   Log("StartDocPort " + U8(pPrinterName) + " job " + std::to_string(JobId) + " doc " +
       U8(*reinterpret_cast<LPWSTR*>(pDocInfo)) + " user " + tw::ToUtf8(tw::token::ThreadUser().name));
   if (!OpenPrinterW(pPrinterName, &port->hPrinter, nullptr)) port->hPrinter = nullptr;
@@ -138,8 +153,39 @@ BOOL WINAPI StartDocPort(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD, 
   return TRUE;
 }
 
+// Documents whose blocks hold "MEET<c>:<ms>" wait up to <ms> milliseconds
+// for each other: two documents printing at the same time meet, two printed
+// one after the other do not ("Meet c met" / "Meet c alone").
+std::mutex g_meetLock;
+std::condition_variable g_meetChanged;
+struct MeetingPlace {
+  int present = 0;
+  unsigned meetings = 0;
+};
+std::map<char, MeetingPlace> g_places;
+
+void Meet(const std::string& block) {
+  const size_t at = block.find("MEET");
+  if (at == std::string::npos || at + 6 > block.size()) return;
+  const char id = block[at + 4];
+  const int ms = std::atoi(block.c_str() + at + 6);
+  std::unique_lock lock(g_meetLock);
+  MeetingPlace& place = g_places[id];
+  bool met = place.present > 0;  // someone is waiting here
+  if (met) ++place.meetings;
+  ++place.present;
+  g_meetChanged.notify_all();
+  if (!met) {
+    const unsigned before = place.meetings;
+    met = g_meetChanged.wait_for(lock, std::chrono::milliseconds(ms), [&] { return place.meetings != before; });
+  }
+  --place.present;
+  Log(std::string("Meet ") + id + (met ? " met" : " alone"));
+}
+
 BOOL WINAPI WritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
   auto* port = static_cast<Port*>(hPort);
+  Meet(std::string(reinterpret_cast<char*>(pBuffer), cbBuf));
   // A block holding "FAIL" fails the job, as a broken stream does.
   std::string block(reinterpret_cast<char*>(pBuffer), cbBuf);
   if (!port->failed && block.find("FAIL") != std::string::npos) {
@@ -164,6 +210,11 @@ BOOL WINAPI EndDocPort(HANDLE hPort) {
   }
   SetJobW(port->hPrinter, port->jobId, 0, nullptr, JOB_CONTROL_CANCEL);
   ClosePrinter(port->hPrinter);
+  {
+    std::lock_guard lock(g_openLock);
+    auto open = std::find(g_openPorts.begin(), g_openPorts.end(), port->name);
+    if (open != g_openPorts.end()) g_openPorts.erase(open);
+  }
   Log("EndDocPort " + state + " bytes " + std::to_string(port->bytes));
   return TRUE;
 }
