@@ -12,6 +12,7 @@
 // describes the calls the job makes and the common shape of SaveFile.
 #pragma once
 
+#include "output/pdf/pdf_writer_state.h"
 #include "output/twfile/tw_file.h"
 
 // --- TIFF (codes 3-10, 21-23, 30, 42-47) ------------------------------------------
@@ -85,6 +86,7 @@ class CTWHTMLBMPFile : public CTWBMPFile, public CTWHTMLFile {
 // --- PDF (codes 20, 35 image; 36, 40, 41 vector; 38 PDF/A) --------------------------
 class CTWPDFFile : public CTWFile {
  public:
+  ~CTWPDFFile() override;
   BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
   virtual BOOL SetPdfEncryption(const TarnwickDEVMODE& record);
   virtual BOOL SetPdfSettings(const TarnwickDEVMODE& record);
@@ -92,6 +94,11 @@ class CTWPDFFile : public CTWFile {
   BOOL OpenPDFFile(const WCHAR* szFileName);
   BOOL SavePDFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
   BOOL ClosePDFFile();
+
+ private:
+  // Releases the document handle; FALSE when the library refused it (2).
+  bool ReleaseDocument();
+  tw::output::ImagePdfState m_Pdf;
 };
 
 class CTWVectorPDFFile : public CTWFile {
@@ -105,6 +112,28 @@ class CTWVectorPDFFile : public CTWFile {
   BOOL InitializeInterface(const TarnwickDEVMODE& record, const WCHAR* szFileName, BOOL bMultipage);
   BOOL SavePDFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
   BOOL UninitializeInterface(const TarnwickDEVMODE& record);
+
+ protected:
+  // The document settings both vector writers share: colour depth,
+  // dithering, intensity and the compression values (of the PDF or PDF/A keys).
+  void SetImageSettings(const TarnwickDEVMODE& record, bool pdfa);
+  // The document information of the PDF or PDF/A keys.
+  void SetDocumentInfo(const TarnwickDEVMODE& record, bool pdfa);
+  // Flipping, the switches of the given keys and the viewer settings.
+  void SetViewerSettings(const TarnwickDEVMODE& record, bool pdfa);
+  tw::output::VectorPdfState m_Pdf;
+
+ private:
+  enum class Start { Started, Reported, Failed };
+  // The interface, its document and settings, and the appending rule; FALSE
+  // after reporting (`who` names the caller in the message).
+  bool CreateDocument(const TarnwickDEVMODE& record, const WCHAR* who);
+  // Starts the save of the document to memory or to `name`.
+  Start StartSave(const WCHAR* name);
+  // The page's metafiles played into the document and the page written
+  // (companion rasters, metafiles, watermarks, layers, size, write).
+  BOOL WritePage(HGLOBAL hData, BOOL bEMF, const WCHAR* who, bool sheetComplete);
+  void DestroyInterface();
 };
 
 class CTWPDFAFile : public CTWVectorPDFFile {

@@ -20,9 +20,6 @@ constexpr int kDcx = 45;
 constexpr int kEmf = 48;
 constexpr int kMemEmf = 46;
 constexpr int kIocaModca = 101;
-constexpr int kPdfNotCreated = 204;
-constexpr int kPdfPage = 201;
-constexpr int kVectorPdf = 7;
 constexpr int kPng = 212;
 constexpr int kHtml = 300;
 constexpr int kPcx = 306;
@@ -61,21 +58,3 @@ BOOL CTWHTMLGIFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT
 BOOL CTWHTMLPNGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
 BOOL CTWHTMLJPEGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
 BOOL CTWHTMLBMPFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
-
-BOOL CTWPDFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPdfPage); }
-BOOL CTWPDFFile::SetPdfEncryption(const TarnwickDEVMODE&) { return TRUE; }
-BOOL CTWPDFFile::SetPdfSettings(const TarnwickDEVMODE&) { return TRUE; }
-BOOL CTWPDFFile::OpenPDFFile(const WCHAR*) { TW_NOT_BUILT(ie::kPdfNotCreated); }
-BOOL CTWPDFFile::SavePDFPage(HGLOBAL, DWORD, BOOL) { TW_NOT_BUILT(ie::kPdfPage); }
-BOOL CTWPDFFile::ClosePDFFile() { return TRUE; }
-
-CTWVectorPDFFile::~CTWVectorPDFFile() { Trace(u"CTWVectorPDFFile::~CTWVectorPDFFile()"); }
-BOOL CTWVectorPDFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kVectorPdf); }
-BOOL CTWVectorPDFFile::SetPdfEncryption(const TarnwickDEVMODE&) { return TRUE; }
-BOOL CTWVectorPDFFile::SetPdfSettings(const TarnwickDEVMODE&) { return TRUE; }
-BOOL CTWVectorPDFFile::InitializeInterface(const TarnwickDEVMODE&, const WCHAR*, BOOL) {
-  TW_NOT_BUILT(ie::kVectorPdf);
-}
-BOOL CTWVectorPDFFile::SavePDFPage(HGLOBAL, DWORD, BOOL) { TW_NOT_BUILT(ie::kVectorPdf); }
-BOOL CTWVectorPDFFile::UninitializeInterface(const TarnwickDEVMODE&) { return TRUE; }
-BOOL CTWPDFAFile::SetPdfSettings(const TarnwickDEVMODE&) { return TRUE; }
