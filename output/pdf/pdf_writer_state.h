@@ -30,7 +30,8 @@ struct VectorPdfState {
   bool saveStarted = false;
   bool fileExisted = false;   // the output file existed before the document
   bool printed = false;       // at least one page was written
-  bool errorReported = false;
+  bool errorReported = false;     // the document failed: later pages do nothing
+  bool anyErrorReported = false;  // the writer reported an error during the job's document
 };
 
 }  // namespace tw::output

@@ -71,6 +71,11 @@ CTWVectorPDFFile::~CTWVectorPDFFile() {
   tw::output::ReleaseWatermarkDCs(m_Pdf.watermarkDCs);
 }
 
+BOOL CTWVectorPDFFile::Report(int number, const char* file, int line) {
+  m_Pdf.anyErrorReported = true;
+  return Fail(number, file, line);
+}
+
 void CTWVectorPDFFile::DestroyInterface() {
   // The pointers are forgotten with the interface, so that it is never destroyed twice.
   if (m_Pdf.pdfInt) m_Pdf.pdfInt->Destroy();
@@ -83,14 +88,14 @@ bool CTWVectorPDFFile::CreateDocument(const TarnwickDEVMODE& record, const WCHAR
   DestroyInterface();
   m_Pdf.pdfInt = CPDFInt::CreateInterface();
   if (!m_Pdf.pdfInt) {
-    Fail(kInterfaceNotCreated, __FILE__, __LINE__);
+    Report(kInterfaceNotCreated, __FILE__, __LINE__);
     Trace(u"%s: Error creating interface.", who);
     return false;
   }
   m_Pdf.pdf = m_Pdf.pdfInt->GetPDF();
   SetPdfSettings(record);
   if (!m_Pdf.pdf) {
-    Fail(kEngineErrorBase + m_Pdf.pdfInt->GetLastError(), __FILE__, __LINE__);
+    Report(kEngineErrorBase + m_Pdf.pdfInt->GetLastError(), __FILE__, __LINE__);
     Trace(u"%s: Error getting CPDF object.", who);
     DestroyInterface();
     return false;
@@ -124,7 +129,7 @@ CTWVectorPDFFile::Start CTWVectorPDFFile::StartSave(const WCHAR* name) {
   DestroyInterface();
   m_Pdf.errorReported = true;
   if (!memory && m_pJob && !m_pJob->ValidateOutputFile(u"Cannot write PDF file: ", name, TRUE)) return Start::Failed;
-  Fail(kEngineErrorBase + code, __FILE__, __LINE__);
+  Report(kEngineErrorBase + code, __FILE__, __LINE__);
   return Start::Reported;
 }
 
@@ -212,7 +217,7 @@ BOOL CTWVectorPDFFile::WritePage(HGLOBAL hData, BOOL bEMF, const WCHAR* who, boo
     CPDFPage pdfPage = m_Pdf.pdf->AddPage(width, height, xRes, yRes);
     if (!pdfPage.IsLegal()) {
       Trace(u"%s: PDFPage is not legal (1).", who);
-      return Fail(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
+      return Report(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
     }
     if (imageWatermark) {
       if (HDC dc = tw::output::GetWatermarkDC(job, m_DevMode, m_Pdf.watermarkDCs))
@@ -232,14 +237,14 @@ BOOL CTWVectorPDFFile::WritePage(HGLOBAL hData, BOOL bEMF, const WCHAR* who, boo
     if (!layer) continue;
     if (!m_Pdf.pdfInt->LoadMetaFile(layer)) {
       Trace(u"%s: Error loading enhanced metafile.", who);
-      return Fail(kEngineErrorBase + m_Pdf.pdfInt->GetLastError(), __FILE__, __LINE__);
+      return Report(kEngineErrorBase + m_Pdf.pdfInt->GetLastError(), __FILE__, __LINE__);
     }
     Trace(u"%s: m_dwPage: %d", who, static_cast<int>(m_Pdf.page));
     if (!m_Pdf.pdfInt->ExecuteMetaFile(1, static_cast<int>(m_Pdf.page), newPage)) {
       Trace(u"%s: Error execute enhanced metafile.", who);
       const int error = m_Pdf.pdfInt->GetLastError();
       m_Pdf.pdfInt->CloseMetaFile();
-      return Fail(kEngineErrorBase + error, __FILE__, __LINE__);
+      return Report(kEngineErrorBase + error, __FILE__, __LINE__);
     }
     m_Pdf.pdfInt->CloseMetaFile();
     newPage = FALSE;
@@ -271,11 +276,11 @@ BOOL CTWVectorPDFFile::WritePage(HGLOBAL hData, BOOL bEMF, const WCHAR* who, boo
   }
   if (!pdfPage.IsLegal()) {
     Trace(u"%s: PDFPage is not legal.", who);
-    return Fail(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
+    return Report(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
   }
   const BOOL written =
       job.m_bGenerateInMemory ? m_Pdf.pdf->WritePageToPDFMemory(pdfPage) : m_Pdf.pdf->WritePageToPDFFile(pdfPage);
-  if (!written) return Fail(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
+  if (!written) return Report(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
   ++m_Pdf.page;
   ++m_Pdf.counter;
   m_Pdf.printed = true;
@@ -294,11 +299,11 @@ BOOL CTWVectorPDFFile::SavePDFPage(HGLOBAL hData, DWORD, BOOL bEMF) {
     CPDFPage pdfPage = m_Pdf.pdf->GetPage(static_cast<int>(m_Pdf.page));
     if (!pdfPage.IsLegal()) {
       Trace(u"CTWVectorPDFFile::SavePDFPage: PDFPage is not legal.");
-      return Fail(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
+      return Report(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
     }
     const BOOL written =
         job.m_bGenerateInMemory ? m_Pdf.pdf->WritePageToPDFMemory(pdfPage) : m_Pdf.pdf->WritePageToPDFFile(pdfPage);
-    if (!written) return Fail(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
+    if (!written) return Report(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
     ++m_Pdf.page;
     ++m_Pdf.counter;
     m_Pdf.printed = true;
@@ -330,12 +335,14 @@ BOOL CTWVectorPDFFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, B
   CTWJob& job = *m_pJob;
   const tw::render::SheetState sheet = tw::render::GetSheetState(job);
   const bool lastSheet = sheet.pagesPerSheet > 1 && sheet.flush;
-  if (!hData && !lastSheet) return Fail(kNoPageData, __FILE__, __LINE__);
-  if (!szFileName) return Fail(kNoFileName, __FILE__, __LINE__);
+  if (!hData && !lastSheet) return Report(kNoPageData, __FILE__, __LINE__);
+  if (!szFileName) return Report(kNoFileName, __FILE__, __LINE__);
   const bool complete = job.m_Pages.SheetComplete(sheet.pagesPerSheet, sheet.flush);
   const WCHAR* name = szFileName;
   if (job.m_Pages.SheetStarts(sheet.pagesPerSheet) || !m_Pdf.pdfInt) {
     if (!CreateDocument(m_DevMode, u"CTWVectorPDFFile::SaveFile")) return FALSE;
+    // Each of these documents starts at its first page (or behind a file it adds to).
+    m_Pdf.page = 1;
     st::SettingsScope scope = job.SettingsScope();
     st::EffectiveContext ctx = ContextOf(job, m_DevMode, scope);
     if (complete && (EmailSplitByContent(ctx) || dmns::GetFileGenerationMethod(&m_DevMode) == 9)) {
@@ -370,7 +377,7 @@ BOOL CTWVectorPDFFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, B
     if (!block) {
       const int code = m_Pdf.pdf->GetLastError();
       DestroyInterface();
-      return Fail(kEngineErrorBase + code, __FILE__, __LINE__);
+      return Report(kEngineErrorBase + code, __FILE__, __LINE__);
     }
     m_Pdf.saveStarted = false;
     DestroyInterface();
@@ -379,7 +386,7 @@ BOOL CTWVectorPDFFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, B
     if (!m_Pdf.pdf->EndSavePDFFile()) {
       const int code = m_Pdf.pdf->GetLastError();
       DestroyInterface();
-      return Fail(kEngineErrorBase + code, __FILE__, __LINE__);
+      return Report(kEngineErrorBase + code, __FILE__, __LINE__);
     }
     m_Pdf.saveStarted = false;
     DestroyInterface();
@@ -399,13 +406,13 @@ BOOL CTWVectorPDFFile::UninitializeInterface(const TarnwickDEVMODE&) {
     } else if (m_pJob->m_bGenerateInMemory) {
       HGLOBAL block = m_Pdf.pdf->EndSavePDFToMemory();
       if (!block) {
-        Fail(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
+        Report(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
         result = FALSE;
       } else {
         m_pJob->m_Output.inMemory = tw::dib::GlobalBlock(block);
       }
     } else if (!m_Pdf.pdf->EndSavePDFFile()) {
-      Fail(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
+      Report(kEngineErrorBase + m_Pdf.pdf->GetLastError(), __FILE__, __LINE__);
       result = FALSE;
     }
     m_Pdf.saveStarted = false;

@@ -112,6 +112,8 @@ class CTWVectorPDFFile : public CTWFile {
   BOOL InitializeInterface(const TarnwickDEVMODE& record, const WCHAR* szFileName, BOOL bMultipage);
   BOOL SavePDFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
   BOOL UninitializeInterface(const TarnwickDEVMODE& record);
+  // The writer reported an error during the document (its status is then not "finished successfully").
+  bool ErrorReported() const { return m_Pdf.anyErrorReported; }
 
  protected:
   // The document settings both vector writers share: colour depth,
@@ -134,6 +136,8 @@ class CTWVectorPDFFile : public CTWFile {
   // (companion rasters, metafiles, watermarks, layers, size, write).
   BOOL WritePage(HGLOBAL hData, BOOL bEMF, const WCHAR* who, bool sheetComplete);
   void DestroyInterface();
+  // Reports an internal error and remembers that one was reported.
+  BOOL Report(int number, const char* file, int line);
 };
 
 class CTWPDFAFile : public CTWVectorPDFFile {
