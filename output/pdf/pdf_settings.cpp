@@ -2,7 +2,6 @@
 // fonts, encryption and viewer settings, from the Save-As values and the
 // "Pdf Settings" (PDF/A: "PdfA Settings") values of the printer.
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "job/job/tw_job.h"
 #include "job/settings/effective.h"
 #include "job/settings/settings_store.h"
+#include "output/pdf/pdf_password.h"
 #include "output/twfile/tw_writers.h"
 #include "render/emf/page_seams.h"
 #include "tw_pdf_interface.h"
@@ -59,28 +59,6 @@ struct JobSettings {
   JobSettings(const CTWJob& job, const TarnwickDEVMODE& record)
       : scope(job.SettingsScope()), ctx{scope, &record, job.MergeStateForSettings(), job.m_bTiffViewer != FALSE} {}
 };
-
-// An owner password nobody knows: 32 random bytes read as 16 UTF-16 units.
-// A zero unit would end the password early, so such units are drawn again.
-std::u16string RandomOwnerPassword() {
-  std::u16string password;
-  HCRYPTPROV prov = 0;
-  if (!CryptAcquireContextW(&prov, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
-    Trace(u"CTWVectorPDFFile::SetPdfEncryption: no random numbers (%d)", GetLastError());
-    return password;
-  }
-  char16_t units[16] = {};
-  if (CryptGenRandom(prov, sizeof units, reinterpret_cast<BYTE*>(units))) {
-    for (char16_t& unit : units) {
-      for (int tries = 0; unit == 0 && tries < 64; ++tries)
-        if (!CryptGenRandom(prov, sizeof unit, reinterpret_cast<BYTE*>(&unit))) break;
-      if (unit == 0) unit = u'0' + static_cast<char16_t>(password.size() % 10);
-      password.push_back(unit);
-    }
-  }
-  CryptReleaseContext(prov, 0);
-  return password;
-}
 
 std::vector<std::u16string> FontList(const st::EffectiveContext& ctx, st::Setting<st::ValueType::Number> count,
                                      st::Setting<st::ValueType::Text> name) {
@@ -267,7 +245,7 @@ BOOL CTWVectorPDFFile::SetPdfEncryption(const TarnwickDEVMODE& record) {
   Trace(u"iEncryption: %d", static_cast<int>(level));
   Trace(u"User password: %s", passwords.user.c_str());
   Trace(u"Owner password: %s", passwords.owner.c_str());
-  if (!passwords.user.empty() && passwords.owner.empty()) passwords.owner = RandomOwnerPassword();
+  if (!passwords.user.empty() && passwords.owner.empty()) passwords.owner = tw::output::RandomOwnerPassword();
   if (passwords.user.empty() && passwords.owner.empty()) level = 0;
   if (!m_Pdf.pdfInt->SetEncryptionW(static_cast<int>(level), passwords.user.c_str(), passwords.owner.c_str()))
     Trace(u"CTWVectorPDFFile::SetPdfSettings: Error in SetEncryption.");

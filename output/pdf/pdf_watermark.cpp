@@ -56,7 +56,7 @@ std::vector<WatermarkBlit> WatermarkLayout(DWORD placement, SIZE page, SIZE bitm
     case 2:    // fit to width, centred
     case 32:   // fit to width, bottom
     case 128: {  // fit to width, top
-      const LONG t = static_cast<LONG>(static_cast<double>(paperWidth) / w * h);
+      const LONG t = static_cast<LONG>(static_cast<long long>(paperWidth) * h / w);
       LONG y = placement == 128 ? 0 : placement == 32 ? H - t : (H - t) / 2;
       y = std::max<LONG>(y, 0);
       blits.push_back({{0, y, paperWidth, y + t}, whole, true});

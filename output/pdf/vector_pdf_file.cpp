@@ -128,7 +128,10 @@ CTWVectorPDFFile::Start CTWVectorPDFFile::StartSave(const WCHAR* name) {
   const int code = m_Pdf.pdf->GetLastError();
   DestroyInterface();
   m_Pdf.errorReported = true;
-  if (!memory && m_pJob && !m_pJob->ValidateOutputFile(u"Cannot write PDF file: ", name, TRUE)) return Start::Failed;
+  if (!memory && m_pJob && !m_pJob->ValidateOutputFile(u"Cannot write PDF file: ", name, TRUE)) {
+    m_Pdf.anyErrorReported = true;  // the path check has said why
+    return Start::Failed;
+  }
   Report(kEngineErrorBase + code, __FILE__, __LINE__);
   return Start::Reported;
 }

@@ -32,18 +32,19 @@ bool ReadHeader(HENHMETAFILE emf, ENHMETAHEADER& header) {
   return true;
 }
 
-// The page size (reference pixels) and resolution (dots per inch) a header gives.
+// The page size (reference pixels) and resolution (dots per inch) a header
+// gives. The device's size is taken in micrometres when the header has them:
+// whole millimetres would make a Letter page 2548.8 x 3304.7 pixels.
 bool PageSizeOf(const ENHMETAHEADER& h, EMFPageSizeF& size, EMFResolutionF& res) {
   if (h.szlMillimeters.cx <= 0 || h.szlMillimeters.cy <= 0 || h.szlDevice.cx <= 0 || h.szlDevice.cy <= 0) return false;
-  size.cx = static_cast<FLOAT>(h.szlDevice.cx) / static_cast<FLOAT>(h.szlMillimeters.cx) *
-            static_cast<FLOAT>(h.rclFrame.right - h.rclFrame.left) / 100.0f;
-  size.cy = static_cast<FLOAT>(h.rclFrame.bottom - h.rclFrame.top) / 100.0f * static_cast<FLOAT>(h.szlDevice.cy) /
-            static_cast<FLOAT>(h.szlMillimeters.cy);
-  // Headers without the micrometre fields give the millimetres.
   const FLOAT umx = h.szlMicrometers.cx > 0 ? static_cast<FLOAT>(h.szlMicrometers.cx)
                                             : static_cast<FLOAT>(h.szlMillimeters.cx) * 1000.0f;
   const FLOAT umy = h.szlMicrometers.cy > 0 ? static_cast<FLOAT>(h.szlMicrometers.cy)
                                             : static_cast<FLOAT>(h.szlMillimeters.cy) * 1000.0f;
+  size.cx = static_cast<FLOAT>(h.szlDevice.cx) / (umx / 1000.0f) * static_cast<FLOAT>(h.rclFrame.right - h.rclFrame.left) /
+            100.0f;
+  size.cy = static_cast<FLOAT>(h.rclFrame.bottom - h.rclFrame.top) / 100.0f * static_cast<FLOAT>(h.szlDevice.cy) /
+            (umy / 1000.0f);
   res.x = std::trunc(static_cast<FLOAT>(h.szlDevice.cx) / (umx / 1000.0f) * 25.4f + 0.5f);
   res.y = std::trunc(static_cast<FLOAT>(h.szlDevice.cy) / (umy / 1000.0f) * 25.4f + 0.5f);
   return size.cx >= 1 && size.cy >= 1 && res.x >= 1 && res.y >= 1;
