@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "emf_test_util.h"
+#include "job/page/page_seams.h"
 #include "render/emf/page_seams.h"
+#include "tw/pathmap.h"
 #include "tw/wingdi_emf.h"
 
 namespace {
@@ -248,6 +250,35 @@ TEST_F(VectorPageTest, ARawPageBecomesAMetafileOfItsSize) {
   Picture picture(emf.h, 2550, 3300);
   EXPECT_TRUE(picture.Black(150, 150));
   EXPECT_FALSE(picture.Black(50, 50));
+}
+
+}  // namespace
+
+namespace {
+
+// Files of the temporary folder whose names start with "~tw".
+int ForwardingFiles() {
+  WCHAR dir[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, dir);
+  std::filesystem::path host;
+  if (tw::path::ToHost(dir, host) != 0 || !std::filesystem::exists(host)) return 0;
+  int n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(host))
+    n += e.path().filename().string().rfind("~tw", 0) == 0;
+  return n;
+}
+
+TEST_F(VectorPageTest, ForwardedCopiesAreMadeFromThePageAndLeaveNothingBehind) {
+  TarnwickDEVMODE dm = Record();
+  job_->m_DevMode = dm;
+  Block page(RecordPage(dm, [](HDC dc) { Fill(dc, 100, 200, 300, 400); }));
+  const int before = ForwardingFiles();
+  EXPECT_TRUE(tw::page::ForwardPageToPrinter(*job_, page.get(), 0, FALSE, 3));
+  EXPECT_EQ(ForwardingFiles(), before);
+  std::vector<BYTE> damaged(200, 0xA5);
+  Block bad(damaged);
+  EXPECT_FALSE(tw::page::ForwardPageToPrinter(*job_, bad.get(), 0, FALSE, 2));
+  EXPECT_EQ(ForwardingFiles(), before);
 }
 
 }  // namespace
