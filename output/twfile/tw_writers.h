@@ -1,7 +1,8 @@
 // The writer classes CTWFile::CreateTWFileObject makes, one per row of the
 // format table (output/formats/format_table.h names the class of each code).
 //
-// Built: CTWBMPFile and CTWMemBMPFile (output/bmp). Every other writer is
+// Built: CTWBMPFile and CTWMemBMPFile (output/bmp), the PDF writers
+// CTWPDFFile, CTWVectorPDFFile, CTWPDFAFile (output/pdf). Every other writer is
 // declared here with the operations the job calls and, until its format is
 // built, fails each page with its own internal error (writers_not_built.cpp):
 // a job in such a format fails, it never ends "printed" with nothing stored.
