@@ -179,6 +179,31 @@ TEST_F(PdfWriterTest, ADocumentWithoutPagesLeavesNoFileAndKeepsAnExistingOne) {
   EXPECT_FALSE(pdf.ErrorReported());
 }
 
+TEST_F(PdfWriterTest, InMemoryTheDocumentIsTheJobsBlock) {
+  auto job = Job(Record(36, 0x4000020));
+  job->m_bGenerateInMemory = TRUE;
+  auto writer = Writer(*job);
+  auto& pdf = dynamic_cast<CTWVectorPDFFile&>(*writer);
+  ASSERT_TRUE(pdf.InitializeInterface(job->m_DevMode, u"C:\\out\\memory.pdf", TRUE));
+  DWORD size = 0;
+  auto page = TextPage(job->m_DevMode, u"Kept in memory", size);
+  ASSERT_TRUE(pdf.SavePDFPage(page.get(), size, TRUE));
+  ASSERT_TRUE(pdf.UninitializeInterface(job->m_DevMode));
+  EXPECT_FALSE(std::filesystem::exists(Host(u"C:\\out\\memory.pdf")));
+  ASSERT_TRUE(job->m_Output.inMemory);
+  std::string bytes;
+  {
+    tw::dib::BlockLock lock(job->m_Output.inMemory.get());
+    ASSERT_TRUE(lock.ok());
+    bytes.assign(reinterpret_cast<const char*>(lock.data()), lock.size());
+  }
+  EXPECT_EQ(bytes.compare(0, 5, "%PDF-"), 0);
+  const auto file = root_.Dir() / "memory.pdf";
+  std::ofstream(file, std::ios::binary) << bytes;
+  EXPECT_TRUE(twtest::QpdfClean(file));
+  EXPECT_NE(twtest::PdfText(file).find("Kept in memory"), std::string::npos);
+}
+
 TEST_F(PdfWriterTest, TheImageWriterReportsItsOwnErrors) {
   auto job = Job(Record(35));
   auto writer = Writer(*job);
