@@ -227,6 +227,11 @@ BOOL CTWPDFAFile::SetPdfSettings(const TarnwickDEVMODE& record) {
   return TRUE;
 }
 
+BOOL CTWPDFAFile::SetPdfEncryption(const TarnwickDEVMODE&) {
+  Trace(u"CTWPDFAFile::SetPdfEncryption: a PDF/A document is not encrypted.");
+  return TRUE;
+}
+
 BOOL CTWVectorPDFFile::SetPdfEncryption(const TarnwickDEVMODE& record) {
   if (!m_Pdf.pdfInt || !m_pJob) return FALSE;
   JobSettings s(*m_pJob, record);

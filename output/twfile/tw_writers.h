@@ -144,4 +144,6 @@ class CTWVectorPDFFile : public CTWFile {
 class CTWPDFAFile : public CTWVectorPDFFile {
  public:
   BOOL SetPdfSettings(const TarnwickDEVMODE& record) override;
+  // A PDF/A file is never encrypted, also when a split document starts anew.
+  BOOL SetPdfEncryption(const TarnwickDEVMODE& record) override;
 };

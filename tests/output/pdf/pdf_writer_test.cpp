@@ -204,6 +204,32 @@ TEST_F(PdfWriterTest, InMemoryTheDocumentIsTheJobsBlock) {
   EXPECT_NE(twtest::PdfText(file).find("Kept in memory"), std::string::npos);
 }
 
+TEST_F(PdfWriterTest, PdfAIsNotEncryptedWhenItsDocumentStartsAnew) {
+  namespace st = tw::settings;
+  const st::SettingsScope scope = st::ScopeForPrinter(kPrinter, 5);
+  ASSERT_TRUE(st::Write(scope, st::PdfDocumentEncryption, 4));
+  ASSERT_TRUE(st::Write(scope, st::PdfDocumentUserPassword, u"u"));
+  auto job = Job(Record(38, 0x20));
+  auto writer = Writer(*job);
+  auto& pdf = dynamic_cast<CTWVectorPDFFile&>(*writer);
+  ASSERT_TRUE(pdf.InitializeInterface(job->m_DevMode, u"C:\\out\\a.pdf", TRUE));
+  // What a split document's new start does before its save.
+  EXPECT_TRUE(pdf.SetPdfEncryption(job->m_DevMode));
+  DWORD size = 0;
+  auto page = TextPage(job->m_DevMode, u"Archived page", size);
+  ASSERT_TRUE(pdf.SavePDFPage(page.get(), size, TRUE));
+  ASSERT_TRUE(pdf.UninitializeInterface(job->m_DevMode));
+  EXPECT_EQ(twtest::PdfInfo(Host(u"C:\\out\\a.pdf"), "Encrypted"), "no");
+  // The same settings encrypt a plain vector PDF.
+  auto plainJob = Job(Record(36, 0x20));
+  auto plainWriter = Writer(*plainJob);
+  auto& plain = dynamic_cast<CTWVectorPDFFile&>(*plainWriter);
+  ASSERT_TRUE(plain.InitializeInterface(plainJob->m_DevMode, u"C:\\out\\p.pdf", TRUE));
+  ASSERT_TRUE(plain.SavePDFPage(page.get(), size, TRUE));
+  ASSERT_TRUE(plain.UninitializeInterface(plainJob->m_DevMode));
+  EXPECT_EQ(twtest::PdfInfo(Host(u"C:\\out\\p.pdf"), "Encrypted", "-upw u").rfind("yes", 0), 0u);
+}
+
 TEST_F(PdfWriterTest, TheImageWriterReportsItsOwnErrors) {
   auto job = Job(Record(35));
   auto writer = Writer(*job);
