@@ -301,6 +301,8 @@ bool GroupFileWriter::Flush() {
   std::unordered_map<std::u16string, bool> seen;
   for (auto op = ops.rbegin(); op != ops.rend(); ++op) {
     if (!seen.emplace(Upcase(op->section) + u'\n' + Upcase(op->key), true).second || op->remove) continue;
+    // Sections before the rewritten part held the value already: they are not in the read-back.
+    if (const size_t at = FindSection(op->section); at != npos && at < from) continue;
     auto section = entries.find(Upcase(op->section));
     const std::u16string expected = ReadableValue(op->value, unicode_);
     bool same = false;

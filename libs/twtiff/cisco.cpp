@@ -71,6 +71,27 @@ bool CopyImages(TIFF* in, TiffFile& out, const char* name) {
   return true;
 }
 
+// A file held open by another handle (the job keeps its one-file output
+// open) cannot be replaced: the converted data is written over it instead.
+bool CopyOver(const WCHAR* from, const std::u16string& to) {
+  tw::codec::FileHandle source(
+      CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  tw::codec::FileHandle target(CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!source.Valid() || !target.Valid()) return false;
+  std::vector<BYTE> buffer(1 << 16);
+  for (;;) {
+    DWORD got = 0, put = 0;
+    if (!ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+    if (got == 0) break;
+    if (!WriteFile(target.Get(), buffer.data(), got, &put, nullptr) || put != got) return false;
+  }
+  if (!target.Close()) return false;
+  source.Close();
+  DeleteFileW(from);
+  return true;
+}
+
 }  // namespace
 
 bool ConvertToCisco(std::u16string_view name) {
@@ -104,7 +125,7 @@ bool ConvertToCisco(std::u16string_view name) {
       target->Close();
     }
   }
-  if (ok && !MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (ok && !MoveFileExW(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING) && !CopyOver(temp, path))
     ok = Fail(TW_TIFF_ERROR_WRITE, "cannot replace %s (Win32 error %u)", tw::codec::ToAnsi(path).c_str(), GetLastError());
   if (!ok) {
     KeepError keep;

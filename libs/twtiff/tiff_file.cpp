@@ -42,8 +42,10 @@ std::unique_ptr<TiffFile> TiffFile::OpenFile(std::u16string_view name, int mode)
   bool readOnly = mode == int(OpenMode::Read);
   DWORD access = readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
   DWORD disposition = readOnly ? OPEN_EXISTING : mode == int(OpenMode::New) ? CREATE_ALWAYS : OPEN_ALWAYS;
-  tw::codec::FileHandle file(
-      CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Writing is shared: the job holds its one-file output open (with write
+  // access) while the writers add to it.
+  tw::codec::FileHandle file(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) return Fail(TW_TIFF_ERROR_OPEN, "%s (Win32 error %u)", path8.c_str(), GetLastError()), nullptr;
   bool existed = disposition == OPEN_EXISTING || GetLastError() == ERROR_ALREADY_EXISTS;
   LARGE_INTEGER size{};

@@ -11,6 +11,7 @@
 #include "output/twfile/tw_writers.h"
 #include "render/emf/emf_image.h"
 #include "render/emf/page_seams.h"
+#include "tw/packed_dib.h"
 
 namespace fm = tw::formats;
 
@@ -104,4 +105,16 @@ CTWFile::PageStep CTWFile::PreparePage(CEMFImage& image, HGLOBAL hData, BOOL bEM
     return PageStep::Failed;
   }
   return PageStep::Write;
+}
+
+bool CTWFile::IsPageDIB(HGLOBAL hDIB, std::initializer_list<WORD> depths) {
+  tw::dib::BlockLock dib(hDIB);
+  if (!dib.ok()) return false;
+  std::optional<tw::dib::Layout> layout = tw::dib::ReadLayout(dib.bytes());
+  if (!layout || layout->headerSize != sizeof(BITMAPINFOHEADER) || layout->topDown ||
+      layout->compression != BI_RGB)
+    return false;
+  for (WORD bits : depths)
+    if (layout->bits == bits) return true;
+  return false;
 }

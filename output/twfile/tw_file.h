@@ -4,6 +4,7 @@
 // of the document. The writer classes are declared in tw_writers.h.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,11 @@ class CTWFile {
   // the failure was reported.
   PageStep PreparePage(CEMFImage& image, HGLOBAL hData, BOOL bEMF, const WCHAR*& fileName, const ShapeErrors& errors,
                        bool contentNames = true);
+
+  // A page DIB a writer may hand to its encoder: a 40-byte header, width and
+  // height above 0 (bottom-up rows), uncompressed pixels of one of `depths`,
+  // its colour table and rows inside the block.
+  static bool IsPageDIB(HGLOBAL hDIB, std::initializer_list<WORD> depths);
 
  protected:
   CTWFile() = default;

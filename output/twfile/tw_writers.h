@@ -1,8 +1,11 @@
 // The writer classes CTWFile::CreateTWFileObject makes, one per row of the
 // format table (output/formats/format_table.h names the class of each code).
 //
-// Built: CTWBMPFile and CTWMemBMPFile (output/bmp), the PDF writers
-// CTWPDFFile, CTWVectorPDFFile, CTWPDFAFile (output/pdf). Every other writer is
+// Built: CTWBMPFile and CTWMemBMPFile (output/bmp), CTWTIFFFile and
+// CTWMemTIFFFile (output/tiff), CTWJPEGFile and CTWJPEGLabFile
+// (output/jpeg), CTWPNGFile (output/png), CTWGIFFile (output/gif), the
+// HTML writers (output/html) and the PDF writers CTWPDFFile,
+// CTWVectorPDFFile, CTWPDFAFile (output/pdf). Every other writer is
 // declared here with the operations the job calls and, until its format is
 // built, fails each page with its own internal error (writers_not_built.cpp):
 // a job in such a format fails, it never ends "printed" with nothing stored.
@@ -15,22 +18,8 @@
 
 #include "output/pdf/pdf_writer_state.h"
 #include "output/twfile/tw_file.h"
-
-// --- TIFF (codes 3-10, 21-23, 30, 42-47) ------------------------------------------
-class CTWTIFFFile : public CTWFile {
- public:
-  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
-  // The one multipage file the job keeps open for the document: opened at
-  // the start of the document, a page per SaveTIFFPage, closed at its end.
-  BOOL OpenTIFFFile(const WCHAR* szFileName);
-  BOOL SaveTIFFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
-  BOOL CloseTIFFFile();
-};
-
-class CTWMemTIFFFile : public CTWFile {
- public:
-  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
-};
+// CTWTIFFFile, CTWMemTIFFFile (codes 3-10, 21-23, 30, 42-47).
+#include "output/tiff/tiff_writers.h"
 
 // --- raster and metafile writers ---------------------------------------------------
 class CTWBMPFile : public CTWFile {
@@ -53,19 +42,46 @@ TW_DECLARE_WRITER(CTWPCXFile);
 TW_DECLARE_WRITER(CTWDCXFile);
 TW_DECLARE_WRITER(CTWCALSFile);
 TW_DECLARE_WRITER(CTWRawFile);
-TW_DECLARE_WRITER(CTWJPEGFile);
-TW_DECLARE_WRITER(CTWJPEGLabFile);
 TW_DECLARE_WRITER(CTWEMFFile);
 TW_DECLARE_WRITER(CTWMemEMFFile);
 TW_DECLARE_WRITER(CTWIOCAFile);
 TW_DECLARE_WRITER(CTWMODCAFile);
-TW_DECLARE_WRITER(CTWPNGFile);
-TW_DECLARE_WRITER(CTWGIFFile);
 #undef TW_DECLARE_WRITER
+
+// The JPEG, PNG and GIF writers. SavePageDIB stores a rendered page DIB
+// under a name (SaveFile's last step): a DIB that is no page DIB of the
+// writer's depths fails with its "no page DIB" error.
+class CTWJPEGFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+};
+class CTWJPEGLabFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+};
+class CTWPNGFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+};
+class CTWGIFFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+};
 
 // --- HTML beside a page image (codes 26-29) ----------------------------------------
 // The HTML page of an image writer; it adds no virtual operation.
-class CTWHTMLFile {};
+class CTWHTMLFile {
+ public:
+  // Writes the page that shows `szImageFile` (titled with the job's
+  // document name) to `szHtmlFile`, created anew. TRUE without writing while
+  // the job's sheet is incomplete; FALSE (reported, unless a name is missing)
+  // when the page cannot be made, created or written.
+  BOOL SaveHTMLFile(const WCHAR* szHtmlFile, const WCHAR* szImageFile, CTWJob* pJob);
+};
 
 class CTWHTMLGIFFile : public CTWGIFFile, public CTWHTMLFile {
  public:

@@ -9,19 +9,12 @@ namespace {
 
 // The internal errors the writers give when their output cannot be made.
 namespace ie {
-constexpr int kTiffNotOpened = 5;
-constexpr int kTiffNotWritten = 9;
-constexpr int kTiffMemory = 11;
-constexpr int kJpeg = 16;
-constexpr int kJpegLab = 21;
 constexpr int kCals = 31;
 constexpr int kRaw = 36;
 constexpr int kDcx = 45;
 constexpr int kEmf = 48;
 constexpr int kMemEmf = 46;
 constexpr int kIocaModca = 101;
-constexpr int kPng = 212;
-constexpr int kHtml = 300;
 constexpr int kPcx = 306;
 }  // namespace ie
 
@@ -35,26 +28,11 @@ constexpr int kPcx = 306;
     return Fail(number, __FILE__, __LINE__);                                                          \
   } while (0)
 
-BOOL CTWTIFFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kTiffNotWritten); }
-BOOL CTWTIFFFile::OpenTIFFFile(const WCHAR*) { TW_NOT_BUILT(ie::kTiffNotOpened); }
-BOOL CTWTIFFFile::SaveTIFFPage(HGLOBAL, DWORD, BOOL) { TW_NOT_BUILT(ie::kTiffNotWritten); }
-BOOL CTWTIFFFile::CloseTIFFFile() { return TRUE; }
-BOOL CTWMemTIFFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kTiffMemory); }
-
 BOOL CTWPCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPcx); }
 BOOL CTWDCXFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kDcx); }
 BOOL CTWCALSFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kCals); }
 BOOL CTWRawFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kRaw); }
-BOOL CTWJPEGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kJpeg); }
-BOOL CTWJPEGLabFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kJpegLab); }
 BOOL CTWEMFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kEmf); }
 BOOL CTWMemEMFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kMemEmf); }
 BOOL CTWIOCAFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kIocaModca); }
 BOOL CTWMODCAFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kIocaModca); }
-BOOL CTWPNGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPng); }
-BOOL CTWGIFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kPng); }
-
-BOOL CTWHTMLGIFFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
-BOOL CTWHTMLPNGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
-BOOL CTWHTMLJPEGFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }
-BOOL CTWHTMLBMPFile::SaveFile(HGLOBAL, DWORD, const WCHAR*, BOOL) { TW_NOT_BUILT(ie::kHtml); }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <random>
 
+#include "emf_page.h"
 #include "fake_spooler.h"
 #include "monitor_host.h"
 #include "tools/twdriver/stream_writer.h"
@@ -32,7 +33,7 @@ class DevModeIntakeTest : public ::testing::Test {
     tw::twdriver::StreamWriter s;
     s.StartDoc(dm);
     s.StartPage(dm);
-    s.EndPage(std::vector<BYTE>(64, 0));
+    s.EndPage(twtest::EmfPage());
     s.EndDoc();
     std::vector<BYTE> stream = s.Bytes();
     {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "emf_page.h"
 #include "fake_spooler.h"
 #include "job/settings/settings_store.h"
 #include "monitor_host.h"
@@ -16,11 +17,8 @@ namespace st = tw::settings;
 constexpr WCHAR kPrinter[] = u"Tarnwick Printer";
 constexpr WCHAR kIni[] = u"C:\\tw_printer.ini";
 
-std::vector<BYTE> PageBytes(size_t n) {
-  std::vector<BYTE> v(n);
-  for (size_t i = 0; i < n; ++i) v[i] = static_cast<BYTE>(i * 13);
-  return v;
-}
+// Real pages: the page path renders and writes them (BMP, the record's format).
+std::vector<BYTE> PageBytes(size_t n) { return twtest::EmfPage(n); }
 
 std::vector<BYTE> TwoPageJob(const std::u16string& printer = kPrinter) {
   tw::twdriver::DevModeOptions o;
@@ -103,7 +101,8 @@ TEST_F(DocumentTest, TwoPageJobRunsToTheEnd) {
     EXPECT_TRUE(host.table->pfnClosePort(port));
   }
   EXPECT_EQ(st::Read(st::ScopeForPrinter(kPrinter), st::LastDocNumber), 1u);
-  EXPECT_EQ(PluginCalls(log_), (std::vector<std::string>{"TwStartDoc", "TwEndDoc"}));
+  EXPECT_EQ(PluginCalls(log_), (std::vector<std::string>{"TwStartDoc", "TwStartPage", "TwEndPage", "TwStartPage",
+                                                         "TwEndPage", "TwEndDoc"}));
   // Cancelled once, at EndDocPort, so that it leaves the queue.
   EXPECT_EQ(spooler_.spooler->CountControls(11, JOB_CONTROL_CANCEL), 1u);
 }

@@ -60,7 +60,7 @@ class GroupFileEndToEnd : public ::testing::Test {
                  int pages = 2) {
     auto job = root_.Dir() / "job.twj";
     std::string command = "'" + (twtest::BinDir() / "twdriver").string() + "' -o '" + job.string() +
-                          "' --set FileFormat=24 --set 'OutputDirectory=C:\\Out'";
+                          "' --set FileFormat=0 --set 'OutputDirectory=C:\\Out'";
     for (const auto& f : fields) command += " --set '" + f + "'";
     for (int i = 0; i < pages; ++i) command += " '" + page_.string() + "'";
     ShellRun written = Shell(command);
@@ -114,8 +114,6 @@ TEST_F(GroupFileEndToEnd, EveryNamingMethodNamesTheDocument) {
     fields.push_back("FileGenerationMethod=" + std::to_string(c.method));
     ShellRun run = Print(fields);
     ASSERT_EQ(run.status, 0) << c.method << ": " << run.out;
-    // The writers are not built: the output of method 9 avoids the group file's name only.
-    if (c.method == 6) std::ofstream(Host(u"C:\\Out\\Report.final.png")) << "page";
     EXPECT_TRUE(std::regex_match(tw::ToUtf8(GroupFile()), std::regex(c.group))) << c.method << ": " << tw::ToUtf8(GroupFile());
     EXPECT_EQ(Profile(kPrinter, u"Print status", GroupFile()), u"Printing finished successfully") << c.method;
   }
@@ -128,21 +126,28 @@ TEST_F(GroupFileEndToEnd, EveryNamingMethodNamesTheDocument) {
 }
 
 TEST_F(GroupFileEndToEnd, ExistingFileActionsAgainstAnExistingOutput) {
-  std::ofstream(Host(u"C:\\Out\\report.png")) << "earlier";
+  std::ofstream(Host(u"C:\\Out\\report.bmp")) << "earlier";
   // 2 (the default): a new name, then the next.
   ASSERT_EQ(Print({"FileGenerationMethod=3", "ImageFileName=report"}).status, 0);
   EXPECT_EQ(GroupFile(), u"C:\\Out\\report (1).grp");
-  std::ofstream(Host(u"C:\\Out\\report (1).png")) << "earlier";
+  std::ofstream(Host(u"C:\\Out\\report (1).bmp")) << "earlier";
   ASSERT_EQ(Print({"FileGenerationMethod=3", "ImageFileName=report"}).status, 0);
   EXPECT_EQ(GroupFile(), u"C:\\Out\\report (2).grp");
-  // 0: the file stays for the writer to add to, under its own name.
-  ASSERT_EQ(Print({"FileGenerationMethod=3", "ImageFileName=report", "Flags=0x100000"}).status, 0);
+  // GIF files are only ever made new, so what the actions leave shows.
+  std::ofstream(Host(u"C:\\Out\\report.gif")) << "earlier";
+  // 0: the file stays for the writer to add to, under its own name (the GIF
+  // writer cannot, and the job fails).
+  EXPECT_EQ(Print({"FileFormat=25", "FileGenerationMethod=3", "ImageFileName=report", "Flags=0x100000"}).status, 1);
   EXPECT_EQ(GroupFile(), u"C:\\Out\\report.grp");
-  EXPECT_EQ(Bytes(u"C:\\Out\\report.png"), "earlier");
-  // 1: it is deleted.
-  ASSERT_EQ(Print({"FileGenerationMethod=3", "ImageFileName=report", "Flags=0x20000"}).status, 0);
+  EXPECT_EQ(Bytes(u"C:\\Out\\report.gif"), "earlier");
+  // 1: it is deleted, and the page takes its name. The group file holds the
+  // earlier job's values in front of what changes: they read back as written.
+  ShellRun overwrite =
+      Print({"FileFormat=25", "FileGenerationMethod=3", "ImageFileName=report", "Flags=0x20000"});
+  ASSERT_EQ(overwrite.status, 0) << overwrite.out;
   EXPECT_EQ(GroupFile(), u"C:\\Out\\report.grp");
-  EXPECT_FALSE(std::filesystem::exists(Host(u"C:\\Out\\report.png")));
+  EXPECT_EQ(Profile(kPrinter, u"Print status", GroupFile()), u"Printing finished successfully");
+  EXPECT_EQ(Bytes(u"C:\\Out\\report.gif").substr(0, 6), "GIF87a");
 }
 
 TEST_F(GroupFileEndToEnd, TemplatesWithEveryToken) {
@@ -247,14 +252,14 @@ TEST_F(GroupFileEndToEnd, XmlSummaryOfAnXmlWithBmpJob) {
 TEST_F(GroupFileEndToEnd, PrintListsThePagesOfTheJobsGroupFile) {
   // A group file left by an earlier job of the name, whose pages the job keeps.
   std::ofstream(Host(u"C:\\Out\\report.grp"), std::ios::binary)
-      << "[Tarnwick Printer]\r\nTotal number of pages=2\r\n[Page 1]\r\nFileName=C:\\Out\\report.png\r\n"
-         "[Page 2]\r\nFileName=C:\\Out\\report_002.png\r\n";
+      << "[Tarnwick Printer]\r\nTotal number of pages=2\r\n[Page 1]\r\nFileName=C:\\Out\\report.bmp\r\n"
+         "[Page 2]\r\nFileName=C:\\Out\\report_002.bmp\r\n";
   ShellRun run = Print({"FileGenerationMethod=3", "ImageFileName=report", "Flags=0x100000"});
   ASSERT_EQ(run.status, 0) << run.out;
   const size_t line = run.out.find("job ");
   ASSERT_NE(line, std::string::npos);
   EXPECT_NE(run.out.find(": printed\t" + (root_.Dir() / "job.twj").string() +
-                         "\n\tC:\\Out\\report.png\n\tC:\\Out\\report_002.png\n"),
+                         "\n\tC:\\Out\\report.bmp\n\tC:\\Out\\report_002.bmp\n"),
             std::string::npos)
       << run.out;
   // Disabled: nothing is listed.

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 
+#include "emf_page.h"
 #include "event_entries.h"
 #include "fake_spooler.h"
 #include "core/log/event_messages.h"
@@ -34,15 +35,16 @@ constexpr WCHAR kIni[] = u"C:\\tw_printer.ini";
 using Entry = twtest::EventEntry;
 using twtest::ReadEventEntries;
 
-std::vector<BYTE> Document(int pages) {
+std::vector<BYTE> Document(int pages, const std::u16string& outputDirectory = tw::twdriver::kDefaultOutputDirectory) {
   tw::twdriver::DevModeOptions o;
   o.printer = kPrinter;
+  o.outputDirectory = outputDirectory;
   auto dm = tw::twdriver::MakeDevMode(o);
   tw::twdriver::StreamWriter s;
   s.StartDoc(dm);
   for (int i = 0; i < pages; ++i) {
     s.StartPage(dm);
-    s.EndPage(std::vector<BYTE>(1500, static_cast<BYTE>(i)));
+    s.EndPage(twtest::EmfPage(1500 + 64 * i));
   }
   s.EndDoc();
   return s.Bytes();
@@ -324,7 +326,8 @@ TEST_F(JobReportsTest, DamagedEventStoreDoesNotStopPrinting) {
     host.table->pfnClosePort(port);
   }
   std::string plugin = ReadText(pluginLog_);
-  EXPECT_EQ(std::count(plugin.begin(), plugin.end(), '\n'), 4) << plugin;  // TwStartDoc, TwEndDoc twice
+  // Two pages, then the empty page the page-less document gets: ten calls.
+  EXPECT_EQ(std::count(plugin.begin(), plugin.end(), '\n'), 10) << plugin;
   EXPECT_EQ(spooler_.spooler->CountControls(41, JOB_CONTROL_CANCEL), 1u);
   EXPECT_EQ(spooler_.spooler->CountControls(42, JOB_CONTROL_CANCEL), 1u);
 
@@ -354,7 +357,7 @@ TEST_F(JobReportsTest, FailedLastPageEndsAsAbortedNotFinished) {
     tw::twdriver::StreamWriter s;
     s.StartDoc(dm);
     s.StartPage(dm);
-    if (refused) s.EndPage(std::vector<BYTE>(1500, 7));
+    if (refused) s.EndPage(twtest::EmfPage());
     else s.Command(PORT_CMD_END_PAGE, {});
     s.EndDoc();
     auto stream = s.Bytes();
@@ -377,7 +380,8 @@ TEST_F(JobReportsTest, FailedLastPageEndsAsAbortedNotFinished) {
   std::vector<std::string> calls;
   std::istringstream plugin(ReadText(pluginLog_));
   for (std::string line; std::getline(plugin, line);) calls.push_back(line.substr(0, line.find(' ')));
-  EXPECT_EQ(calls, (std::vector<std::string>{"TwStartDoc", "TwAbort", "TwStartDoc", "TwAbort"}));
+  // The page without metafile started; the refused document never reached its page.
+  EXPECT_EQ(calls, (std::vector<std::string>{"TwStartDoc", "TwStartPage", "TwAbort", "TwStartDoc", "TwAbort"}));
   std::string capture = ReadText(drive_ / "Temp" / "MessageCapture_PORTMON_DLL.txt");
   EXPECT_NE(capture.find("PORT_CMD_END_PAGE failed; the rest of the document is not run"), std::string::npos)
       << capture;
@@ -398,14 +402,24 @@ TEST_F(JobReportsTest, TwoSpoolerProcessesReportingAtOnceLoseNoEntry) {
   ASSERT_EQ(init.status, 0) << init.out;
   ASSERT_TRUE(WritePrivateProfileStringW(u"Troubleshooting Settings", u"Event Logging Level", u"3",
                                          u"C:\\Windows\\System32\\spool\\drivers\\x64\\3\\TARNWICK.INI"));
-  auto stream = Document(1);
-  auto file = root_.Dir() / "one.spl";
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(stream.data()),
-                                               static_cast<std::streamsize>(stream.size()));
+  // Each process writes into its own folder: two spoolers writing the same
+  // file name at once would fight over the file, which is not what this tests.
+  auto spoolFile = [&](const std::string& user) {
+    std::filesystem::create_directories(root_.Dir() / "drive_c" / user);
+    auto stream = Document(1, u"C:\\" + tw::FromUtf8(user));
+    auto file = root_.Dir() / (user + ".spl");
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(stream.data()),
+                                                 static_cast<std::streamsize>(stream.size()));
+    return file.string();
+  };
   constexpr int kJobsEach = 6;
-  std::string files;
-  for (int i = 0; i < kJobsEach; ++i) files += " '" + file.string() + "'";
-  const std::string a = Twspool("print --user anna" + files), b = Twspool("print --user bert" + files);
+  std::string filesA, filesB;
+  const std::string fileA = spoolFile("anna"), fileB = spoolFile("bert");
+  for (int i = 0; i < kJobsEach; ++i) {
+    filesA += " '" + fileA + "'";
+    filesB += " '" + fileB + "'";
+  }
+  const std::string a = Twspool("print --user anna" + filesA), b = Twspool("print --user bert" + filesB);
   // Both processes run at once; the shell waits for both.
   ShellRun both = Shell("(" + a + " > '" + (root_.Dir() / "a.txt").string() + "' 2>&1 & " + b + " > '" +
                    (root_.Dir() / "b.txt").string() + "' 2>&1 & wait)");

@@ -5,7 +5,8 @@
 // played), the copy of the rendered rows into the page DIB, the whole
 // CEMFImage::Create (settings, contexts, render, copy, finishing steps),
 // the blank-page test, the image operations a page may go through, and the
-// page handed to the BMP writer as the job hands it (render, copy, file).
+// page handed to the BMP and Group 4 TIFF writers as the job hands it
+// (render, copy, coding, file).
 // Every figure is the median of 200 single pages, so warm-up and outliers
 // of the shared machine do not count.
 #include <benchmark/benchmark.h>
@@ -23,7 +24,9 @@
 #include "render/emf/emf_image.h"
 #include "render/emf/emf_internal.h"
 #include "tools/twdriver/stream_writer.h"
+#include "tw/pathmap.h"
 #include "tw/root.h"
+#include "tw/utf.h"
 
 namespace {
 
@@ -208,6 +211,34 @@ void BM_PageToBmpWriter(benchmark::State& state) {
       state.SkipWithError("the page was not written");
 }
 BENCHMARK(BM_PageToBmpWriter)->Arg(1)->Arg(24)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+
+// The page as a Group 4 TIFF (code 7), handed over as the job hands it.
+// Arg 0: one file per page (SaveFile: the library loaded, the file opened,
+// the page rendered, coded and written, the file closed and numbered);
+// arg 1: a page added to the multipage file the job keeps open (SaveTIFFPage).
+void BM_PageToTiffWriter(benchmark::State& state) {
+  Fixture& f = Shared(1);
+  TarnwickDEVMODE dm = f.dm;
+  dm.FileFormat = 7;
+  // No spooler here to name the driver folder: the library beside this program.
+  dm.TiffDllName.Set(tw::path::FromHost(std::filesystem::canonical("/proc/self/exe").parent_path() / "TwTiff.dll"));
+  f.job.m_DevMode = dm;
+  std::unique_ptr<CTWFile> writer = CTWFile::CreateTWFileObject(dm, &f.job);
+  auto* tiff = dynamic_cast<CTWTIFFFile*>(writer.get());
+  const WCHAR* file = u"C:\\Users\\Public\\page_bench.tif";
+  const DWORD size = static_cast<DWORD>(f.page.size());
+  const bool kept = state.range(0) == 1;
+  DeleteFileW(file);
+  writer->m_dwPageNo = 1;
+  if (!tiff || (kept && !tiff->OpenTIFFFile(file)))
+    state.SkipWithError(("the TIFF writer did not start: " + tw::ToUtf8(f.job.PrintStatus())).c_str());
+  for (auto _ : state)
+    if (!(kept ? tiff->SaveTIFFPage(f.block, size, TRUE) : writer->SaveFile(f.block, size, file, TRUE)))
+      state.SkipWithError("the page was not written");
+  if (kept && tiff) tiff->CloseTIFFFile();
+  f.job.m_DevMode = f.dm;
+}
+BENCHMARK(BM_PageToTiffWriter)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
 // Image operations on the rendered page: a quarter turn, a crop, and (24
 // bits) the fixed-threshold reduction to one bit.

@@ -2,6 +2,8 @@
 // the page geometry, the temporary group files, the read-back check and its
 // one message, entries of other writers, and the group INI.
 #include "group_test_fixture.h"
+#include "job/group/group_file_writer.h"
+#include "tw/utf.h"
 
 namespace {
 
@@ -295,3 +297,20 @@ TEST_F(GroupFileTest, GroupFilePreparation) {
 }
 
 }  // namespace
+
+// A later job writes values the file holds already in front of the part it
+// rewrites (the printer's section is kept last): the read-back must not count
+// them as lost.
+TEST_F(GroupFileTest, UnchangedValuesInFrontOfTheRewrittenPartAreNoFailure) {
+  const std::u16string path = u"C:\\Out\\again.grp";
+  for (const WCHAR* status : {u"Printing finished successfully", u"Print job was aborted"}) {
+    tw::group::GroupFileWriter writer(path, kPrinter);
+    writer.Set(u"Page 1", u"FileName", u"C:\\Out\\again.bmp");
+    EXPECT_TRUE(writer.Flush()) << tw::ToUtf8(status) << ": error " << GetLastError();
+    writer.Set(u"Page 2", u"FileName", u"C:\\Out\\again_002.bmp");
+    writer.Set(kPrinter, u"Print status", status);
+    EXPECT_TRUE(writer.Flush()) << tw::ToUtf8(status) << ": error " << GetLastError();
+    EXPECT_EQ(Profile(kPrinter, u"Print status", path), status);
+    EXPECT_EQ(Profile(u"Page 2", u"FileName", path), u"C:\\Out\\again_002.bmp");
+  }
+}

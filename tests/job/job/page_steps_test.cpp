@@ -165,7 +165,7 @@ TEST_F(PageStepsTest, CoverPagesAreTheJobsOwnPages) {
 TEST_F(PageStepsTest, AFailedCoverPageFailsTheDocument) {
   CTWJob job;
   TarnwickDEVMODE dm = Record();
-  dm.FileFormat = 24;  // PNG: not built, every page fails
+  dm.FileFormat = 7;  // TIFF: not built, every page fails
   Start(job, dm);
   EXPECT_FALSE(job.AddCoverPage(0));
 }
