@@ -17,15 +17,6 @@ namespace fm = tw::formats;
 
 namespace {
 
-// The effective format code of the record: with a job its merge record and
-// Save-As values count.
-DWORD EffectiveCode(const TarnwickDEVMODE& record, const CTWJob* job) {
-  if (!job) return record.FileFormat;
-  tw::settings::SettingsScope scope = job->SettingsScope();
-  tw::settings::EffectiveContext ctx{scope, &record, job->MergeStateForSettings(), job->m_bTiffViewer != FALSE};
-  return tw::settings::EffectiveFileFormat(ctx);
-}
-
 std::unique_ptr<CTWFile> MakeWriter(fm::Writer writer) {
   using enum fm::Writer;
   switch (writer) {
@@ -59,10 +50,17 @@ std::unique_ptr<CTWFile> MakeWriter(fm::Writer writer) {
 
 }  // namespace
 
+DWORD tw::output::EffectiveFormatCode(const TarnwickDEVMODE& record, const CTWJob* job) {
+  if (!job) return record.FileFormat;
+  tw::settings::SettingsScope scope = job->SettingsScope();
+  tw::settings::EffectiveContext ctx{scope, &record, job->MergeStateForSettings(), job->m_bTiffViewer != FALSE};
+  return tw::settings::EffectiveFileFormat(ctx);
+}
+
 CTWFile::~CTWFile() { Trace(u"CTWFile::~CTWFile()"); }
 
 std::unique_ptr<CTWFile> CTWFile::CreateTWFileObject(const TarnwickDEVMODE& record, CTWJob* job) {
-  const DWORD code = EffectiveCode(record, job);
+  const DWORD code = tw::output::EffectiveFormatCode(record, job);
   Trace(u"CTWFile::CreateTWFileObject: %d", static_cast<int>(code));
   const bool inMemory = (record.Flags & tw::devmode::flags::GenerateInMemory) != 0;
   std::unique_ptr<CTWFile> writer = MakeWriter(fm::FormatWriter(code, inMemory));

@@ -75,6 +75,10 @@ BOOL GetCorrectDllName(const WCHAR* szDllName, WCHAR (&szResult)[MAX_PATH]);
 
 namespace tw::output {
 
+// The effective format code of a writer's record: with a job its merge
+// record and Save-As values count.
+DWORD EffectiveFormatCode(const TarnwickDEVMODE& record, const CTWJob* job);
+
 // The codec library a writer uses.
 enum class Codec { Tiff, Jpeg };
 

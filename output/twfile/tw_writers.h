@@ -1,19 +1,18 @@
 // The writer classes CTWFile::CreateTWFileObject makes, one per row of the
 // format table (output/formats/format_table.h names the class of each code).
 //
-// Built: CTWBMPFile and CTWMemBMPFile (output/bmp), CTWTIFFFile and
-// CTWMemTIFFFile (output/tiff), CTWJPEGFile and CTWJPEGLabFile
-// (output/jpeg), CTWPNGFile (output/png), CTWGIFFile (output/gif), the
-// HTML writers (output/html) and the PDF writers CTWPDFFile,
-// CTWVectorPDFFile, CTWPDFAFile (output/pdf). Every other writer is
-// declared here with the operations the job calls and, until its format is
-// built, fails each page with its own internal error (writers_not_built.cpp):
-// a job in such a format fails, it never ends "printed" with nothing stored.
+// Every writer is built: CTWBMPFile and CTWMemBMPFile (output/bmp),
+// CTWTIFFFile and CTWMemTIFFFile (output/tiff), CTWJPEGFile and
+// CTWJPEGLabFile (output/jpeg), CTWPNGFile (output/png), CTWGIFFile
+// (output/gif), the HTML writers (output/html), CTWPCXFile and CTWDCXFile
+// (output/pcx), CTWCALSFile and CTWRawFile (output/ccitt), CTWIOCAFile and
+// CTWMODCAFile (output/modca), CTWEMFFile and CTWMemEMFFile (output/emf),
+// and the PDF writers CTWPDFFile, CTWVectorPDFFile, CTWPDFAFile (output/pdf).
 //
-// Adding a writer: give its class here the members it needs, define its
-// operations in its own folder, and delete its stand-in definitions from
-// writers_not_built.cpp. The factory row exists already. docs/output-files.md
-// describes the calls the job makes and the common shape of SaveFile.
+// Adding a writer: give its class here the members it needs and define its
+// operations in its own folder. The factory row exists already.
+// docs/output-files.md describes the calls the job makes and the common
+// shape of SaveFile.
 #pragma once
 
 #include "output/pdf/pdf_writer_state.h"
@@ -33,19 +32,73 @@ class CTWMemBMPFile : public CTWFile {
   BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
 };
 
+// The writers that store a page image: SaveFile runs the common steps, then
+// SavePageDIB stores the page DIB (which is checked there first: a DIB the
+// format cannot store is the writer's "no page DIB" error).
+class CTWPCXFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+};
+
+class CTWDCXFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+};
+
+class CTWCALSFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+};
+
+class CTWRawFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+};
+
+// IOCA and MO:DCA keep the TIFF library from their first page until they are deleted.
+class CTWIOCAFile : public CTWFile {
+ public:
+  ~CTWIOCAFile() override;
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+
+ private:
+  tw::output::CodecLibrary m_Library;
+};
+
+class CTWMODCAFile : public CTWFile {
+ public:
+  ~CTWMODCAFile() override;
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+  BOOL SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName);
+
+ private:
+  tw::output::CodecLibrary m_Library;
+};
+
+class CTWEMFFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+
+class CTWMemEMFFile : public CTWFile {
+ public:
+  BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
+};
+
+// Stores a page DIB in an enhanced metafile drawn on the job's printer: the
+// page white, the DIB one to one. FALSE when it cannot be made (logged).
+BOOL SaveDIBIntoMetaFile(CTWFile* pWriter, const WCHAR* szFileName, HGLOBAL hDIB, const WCHAR* szPrinterName);
+
 #define TW_DECLARE_WRITER(Class)                                                               \
   class Class : public CTWFile {                                                               \
    public:                                                                                     \
     BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override; \
   }
-TW_DECLARE_WRITER(CTWPCXFile);
-TW_DECLARE_WRITER(CTWDCXFile);
-TW_DECLARE_WRITER(CTWCALSFile);
-TW_DECLARE_WRITER(CTWRawFile);
-TW_DECLARE_WRITER(CTWEMFFile);
-TW_DECLARE_WRITER(CTWMemEMFFile);
-TW_DECLARE_WRITER(CTWIOCAFile);
-TW_DECLARE_WRITER(CTWMODCAFile);
 #undef TW_DECLARE_WRITER
 
 // The JPEG, PNG and GIF writers. SavePageDIB stores a rendered page DIB

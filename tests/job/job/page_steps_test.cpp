@@ -165,7 +165,8 @@ TEST_F(PageStepsTest, CoverPagesAreTheJobsOwnPages) {
 TEST_F(PageStepsTest, AFailedCoverPageFailsTheDocument) {
   CTWJob job;
   TarnwickDEVMODE dm = Record();
-  dm.FileFormat = 7;  // TIFF: not built, every page fails
+  dm.FileFormat = 7;  // a TIFF file per page, from a library that is not there: every page fails
+  dm.TiffDllName.Set(u"NoSuchTiff.dll");
   Start(job, dm);
   EXPECT_FALSE(job.AddCoverPage(0));
 }
