@@ -19,6 +19,7 @@
 #include "core/log/tw_log.h"
 #include "core/thread_state.h"
 #include "output/twfile/tw_file.h"
+#include "output/twfile/tw_writers.h"
 
 namespace st = tw::settings;
 namespace dmf = tw::devmode::flags;
@@ -363,7 +364,9 @@ BOOL CTWJob::EndDoc() {
   // The XML summary reads the final status from the group data even when no
   // group file is written.
   const bool xmlSummary = tw::group::WritesXmlSummary(*this);
-  if (GroupFilesEnabled() || xmlSummary) {
+  // A vector PDF whose writer reported an error keeps that error as its status.
+  const auto* vectorPdf = dynamic_cast<const CTWVectorPDFFile*>(m_pOutputFile.get());
+  if ((GroupFilesEnabled() || xmlSummary) && !(vectorPdf && vectorPdf->ErrorReported())) {
     m_szPrintStatus = u"Printing finished successfully";
     WritePrintStatus(m_szPrintStatus.c_str());
   }

@@ -32,7 +32,6 @@ HGLOBAL ReadSubstitutePageData(CTWJob&, DWORD, DWORD*) { return nullptr; }
 void ClearBarcodeText(CTWJob&) {}
 BOOL DrawCoverPage(CTWJob&, HDC, DWORD, LONG, LONG) { return TRUE; }
 
-BOOL ForwardPageToPrinter(CTWJob&, HGLOBAL, DWORD, BOOL, DWORD) { return TRUE; }
 BOOL AddPageToPreviewSheet(CTWJob&, HGLOBAL, BOOL, bool) { return TRUE; }
 
 BOOL UpdatePageBatesNumber(CTWJob&) { return TRUE; }

@@ -51,7 +51,7 @@ BOOL DrawCoverPage(CTWJob& job, HDC hdc, DWORD index, LONG dpiX, LONG dpiY);
 
 // --- printer forwarding, preview sheets ----------------------------------------------
 // The page's metafiles for `copies` copies ("~tw" and "~twa" files) and the
-// forwarding data of the page.
+// forwarding data of the page (forward_copies.cpp).
 BOOL ForwardPageToPrinter(CTWJob& job, HGLOBAL hData, DWORD size, BOOL bRaw, DWORD copies);
 // With pages per sheet: the page goes into the preview's sheet, which is
 // reduced and sent when complete.

@@ -1,22 +1,21 @@
 // The writer classes CTWFile::CreateTWFileObject makes, one per row of the
 // format table (output/formats/format_table.h names the class of each code).
 //
-// Built: CTWBMPFile and CTWMemBMPFile (output/bmp), CTWTIFFFile and
-// CTWMemTIFFFile (output/tiff), CTWJPEGFile and CTWJPEGLabFile
-// (output/jpeg), CTWPNGFile (output/png), CTWGIFFile (output/gif), the
-// HTML writers (output/html), CTWPCXFile and CTWDCXFile (output/pcx),
-// CTWCALSFile and CTWRawFile (output/ccitt), CTWIOCAFile and CTWMODCAFile
-// (output/modca), CTWEMFFile and CTWMemEMFFile (output/emf). Every other writer is
-// declared here with the operations the job calls and, until its format is
-// built, fails each page with its own internal error (writers_not_built.cpp):
-// a job in such a format fails, it never ends "printed" with nothing stored.
+// Every writer is built: CTWBMPFile and CTWMemBMPFile (output/bmp),
+// CTWTIFFFile and CTWMemTIFFFile (output/tiff), CTWJPEGFile and
+// CTWJPEGLabFile (output/jpeg), CTWPNGFile (output/png), CTWGIFFile
+// (output/gif), the HTML writers (output/html), CTWPCXFile and CTWDCXFile
+// (output/pcx), CTWCALSFile and CTWRawFile (output/ccitt), CTWIOCAFile and
+// CTWMODCAFile (output/modca), CTWEMFFile and CTWMemEMFFile (output/emf),
+// and the PDF writers CTWPDFFile, CTWVectorPDFFile, CTWPDFAFile (output/pdf).
 //
-// Adding a writer: give its class here the members it needs, define its
-// operations in its own folder, and delete its stand-in definitions from
-// writers_not_built.cpp. The factory row exists already. docs/output-files.md
-// describes the calls the job makes and the common shape of SaveFile.
+// Adding a writer: give its class here the members it needs and define its
+// operations in its own folder. The factory row exists already.
+// docs/output-files.md describes the calls the job makes and the common
+// shape of SaveFile.
 #pragma once
 
+#include "output/pdf/pdf_writer_state.h"
 #include "output/twfile/tw_file.h"
 // CTWTIFFFile, CTWMemTIFFFile (codes 3-10, 21-23, 30, 42-47).
 #include "output/tiff/tiff_writers.h"
@@ -157,6 +156,7 @@ class CTWHTMLBMPFile : public CTWBMPFile, public CTWHTMLFile {
 // --- PDF (codes 20, 35 image; 36, 40, 41 vector; 38 PDF/A) --------------------------
 class CTWPDFFile : public CTWFile {
  public:
+  ~CTWPDFFile() override;
   BOOL SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) override;
   virtual BOOL SetPdfEncryption(const TarnwickDEVMODE& record);
   virtual BOOL SetPdfSettings(const TarnwickDEVMODE& record);
@@ -164,6 +164,11 @@ class CTWPDFFile : public CTWFile {
   BOOL OpenPDFFile(const WCHAR* szFileName);
   BOOL SavePDFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
   BOOL ClosePDFFile();
+
+ private:
+  // Releases the document handle; FALSE when the library refused it (2).
+  bool ReleaseDocument();
+  tw::output::ImagePdfState m_Pdf;
 };
 
 class CTWVectorPDFFile : public CTWFile {
@@ -177,9 +182,37 @@ class CTWVectorPDFFile : public CTWFile {
   BOOL InitializeInterface(const TarnwickDEVMODE& record, const WCHAR* szFileName, BOOL bMultipage);
   BOOL SavePDFPage(HGLOBAL hData, DWORD dwSize, BOOL bEMF);
   BOOL UninitializeInterface(const TarnwickDEVMODE& record);
+  // The writer reported an error during the document (its status is then not "finished successfully").
+  bool ErrorReported() const { return m_Pdf.anyErrorReported; }
+
+ protected:
+  // The document settings both vector writers share: colour depth,
+  // dithering, intensity and the compression values (of the PDF or PDF/A keys).
+  void SetImageSettings(const TarnwickDEVMODE& record, bool pdfa);
+  // The document information of the PDF or PDF/A keys.
+  void SetDocumentInfo(const TarnwickDEVMODE& record, bool pdfa);
+  // Flipping, the switches of the given keys and the viewer settings.
+  void SetViewerSettings(const TarnwickDEVMODE& record, bool pdfa);
+  tw::output::VectorPdfState m_Pdf;
+
+ private:
+  enum class Start { Started, Reported, Failed };
+  // The interface, its document and settings, and the appending rule; FALSE
+  // after reporting (`who` names the caller in the message).
+  bool CreateDocument(const TarnwickDEVMODE& record, const WCHAR* who);
+  // Starts the save of the document to memory or to `name`.
+  Start StartSave(const WCHAR* name);
+  // The page's metafiles played into the document and the page written
+  // (companion rasters, metafiles, watermarks, layers, size, write).
+  BOOL WritePage(HGLOBAL hData, BOOL bEMF, const WCHAR* who, bool sheetComplete);
+  void DestroyInterface();
+  // Reports an internal error and remembers that one was reported.
+  BOOL Report(int number, const char* file, int line);
 };
 
 class CTWPDFAFile : public CTWVectorPDFFile {
  public:
   BOOL SetPdfSettings(const TarnwickDEVMODE& record) override;
+  // A PDF/A file is never encrypted, also when a split document starts anew.
+  BOOL SetPdfEncryption(const TarnwickDEVMODE& record) override;
 };

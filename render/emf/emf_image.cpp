@@ -176,6 +176,11 @@ int CALLBACK FontCheckProc(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, 
 
 }  // namespace
 
+void tw::render::CheckPageFonts(CTWJob& job, HDC printer, HENHMETAFILE emf) {
+  FontCheck check{&job, printer};
+  EnumEnhMetaFile(nullptr, emf, FontCheckProc, &check, nullptr);
+}
+
 CEMFImage::CEMFImage() = default;
 
 CEMFImage::~CEMFImage() {
@@ -443,10 +448,7 @@ BOOL CEMFImage::RenderMetaFile(HENHMETAFILE emf, TarnwickDEVMODE* pDevMode, cons
   const bool bates = pDevMode && (pDevMode->Flags & dmns::flags::BatesNumbering) && !bCompanion;
   const bool batesReady = bates && SetupBatesNumber(job, pDevMode);
   if (bRegisterFonts && !PageFontsRegistered(job)) RegisterFonts(emf);
-  if (settings.checkFonts) {
-    FontCheck check{&job, printer.get()};
-    EnumEnhMetaFile(nullptr, emf, FontCheckProc, &check, nullptr);
-  }
+  if (settings.checkFonts) CheckPageFonts(job, printer.get(), emf);
 
   // The page pass.
   HDC dc = memory.get();

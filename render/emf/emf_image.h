@@ -24,6 +24,18 @@
 #include "job/devmode/tarnwick_devmode.h"
 
 class CTWJob;
+
+// The size of a vector page in pixels of its reference device, and its
+// resolution in dots per inch (single precision, as the header gives them).
+struct EMFPageSizeF {
+  FLOAT cx = 0;
+  FLOAT cy = 0;
+};
+struct EMFResolutionF {
+  FLOAT x = 0;
+  FLOAT y = 0;
+};
+
 namespace tw::render {
 struct PageSettings;
 struct BoundsTrim;
@@ -46,6 +58,23 @@ class CEMFImage {
               BOOL bNoText);
   // Renders a raw page (a packed DIB at the record's resolution) in bands.
   BOOL CreateFromRawData(HGLOBAL hData, TarnwickDEVMODE* pDevMode, CTWJob* pJob);
+
+  // --- vector pages (emf_vector.cpp) ---
+  // The page's metafiles for the vector outputs and printer forwarding:
+  // the page itself, the overlay (decorations over the page; null when
+  // none applies) and the underlay (watermarks under it; only when
+  // phUnderlay is given), with the page size and resolution. bRedirect:
+  // for a forwarding copy (no trim, no rotation, copy number for the
+  // decorations). pTrim (in/out, may be null) receives the margins removed.
+  // FALSE: the page is abandoned; the metafiles made so far are the
+  // caller's, who deletes them.
+  BOOL CreateEnhMetaFileExt(HGLOBAL hData, TarnwickDEVMODE* pDevMode, CTWJob* pJob, HENHMETAFILE* phPage,
+                            HENHMETAFILE* phOverlay, EMFPageSizeF* pSize, EMFResolutionF* pRes,
+                            HENHMETAFILE* phUnderlay, BOOL bRedirect, DWORD dwCopy, RECT* pTrim);
+  // The same for a raw page DIB.
+  BOOL CreateEnhMetaFileFromRawDataExt(HGLOBAL hData, TarnwickDEVMODE* pDevMode, CTWJob* pJob,
+                                       HENHMETAFILE* phPage, HENHMETAFILE* phOverlay, EMFPageSizeF* pSize,
+                                       EMFResolutionF* pRes, HENHMETAFILE* phUnderlay, DWORD dwCopy);
 
   // The render bitmap's header (m_lpBmi) for a metafile page of the record;
   // replaces a previous one.
@@ -112,6 +141,27 @@ class CEMFImage {
   BOOL ReducePage(const TarnwickDEVMODE* pDevMode, bool raw);
   void ReplaceDIB(HGLOBAL hNew);
 };
+
+// --- vector page preparation (emf_vector.cpp) ---
+// A new metafile of the page turned by `rotation` (0 to 3, clockwise
+// quarter turns of the content: 1 maps (x, y) to (y, W - x)); the input is
+// deleted (also on failure, when null is returned).
+HENHMETAFILE RotateEMF(CTWJob* pJob, HENHMETAFILE hEmf, const EMFPageSizeF& size, const TarnwickDEVMODE* pDevMode,
+                       int rotation);
+// A new metafile of the page without the margins of `trim`; `size` is the
+// page's size after the trim. The input is deleted (also on failure).
+HENHMETAFILE CropEMF(CTWJob* pJob, HENHMETAFILE hEmf, const EMFPageSizeF& size, const EMFResolutionF& res,
+                     const TarnwickDEVMODE* pDevMode, const RECT& trim);
+// Turns each present metafile by the page's rotation ("Rotation" of the
+// page settings, or with Flags 0x40000 3 for landscape) and adapts the
+// record and the size. FALSE when a metafile could not be turned (it is
+// then null).
+BOOL ApplyRotationToEMFs(CTWJob* pJob, HENHMETAFILE* phPage, HENHMETAFILE* phOverlay, HENHMETAFILE* phUnderlay,
+                         TarnwickDEVMODE* pDevMode, EMFPageSizeF* pSize);
+// The record-replay callback of the vector page operations: text records
+// lose ETO_IGNORELANGUAGE (in a copy), every record is played; always 1.
+int CALLBACK ReplayEMFRecordProc(HDC hdc, HANDLETABLE* table, const ENHMETARECORD* record, int handles,
+                                 LPARAM param);
 
 // The page's metafile from its block (behind a placeable header or not);
 // null after reporting internal error 100 to 104 through the job.

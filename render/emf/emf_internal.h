@@ -97,6 +97,10 @@ PageSettings ReadPageSettings(CTWJob& job, const TarnwickDEVMODE* dm);
 DcPtr CreatePrinterDC(CTWJob& job, TarnwickDEVMODE* dm, const tw::settings::SettingsScope& scope,
                       bool keepInterfaceId);
 
+// The debug font check: every face of the page the printer does not know
+// is reported to the job.
+void CheckPageFonts(CTWJob& job, HDC printer, HENHMETAFILE emf);
+
 // The shortest metafile header (without its pixel-format and micrometre fields).
 inline constexpr std::size_t kMinEmfHeaderSize = 88;
 

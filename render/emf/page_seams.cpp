@@ -16,9 +16,13 @@ PageRoles GetPageRoles(const CTWJob& job) {
 SheetState GetSheetState(const CTWJob&) { return {}; }
 BOOL ComposePendingSheet(CTWJob&, CEMFImage&) { return TRUE; }
 BOOL AddPageToSheet(CTWJob&, CEMFImage&) { return TRUE; }
+BOOL ApplyPagesPerSheet(CTWJob&, HENHMETAFILE*, HENHMETAFILE*, HENHMETAFILE*, TarnwickDEVMODE*, EMFPageSizeF*) {
+  return TRUE;
+}
 
 BOOL DrawTextWatermarkStamp(CTWJob&, HDC, const TarnwickDEVMODE*, bool, DWORD) { return TRUE; }
 BOOL DrawWatermarkOverlay(CTWJob&, HDC, const TarnwickDEVMODE*, LONG, LONG) { return TRUE; }
+bool WatermarkLiesOverPage(const CTWJob&, const TarnwickDEVMODE*) { return false; }
 BOOL DrawBarcode(CTWJob&, HDC, const TarnwickDEVMODE*, LONG, LONG) { return TRUE; }
 bool BarcodeFromPageText(const CTWJob&, const TarnwickDEVMODE*) { return false; }
 

@@ -11,6 +11,7 @@
 
 class CTWJob;
 class CEMFImage;
+struct EMFPageSizeF;
 
 namespace tw::render {
 
@@ -37,12 +38,20 @@ BOOL ComposePendingSheet(CTWJob& job, CEMFImage& image);
 // complete, image.m_hDIB becomes the composed sheet.
 BOOL AddPageToSheet(CTWJob& job, CEMFImage& image);
 
+// Seam: the page's metafiles (page, overlay, underlay; each may be null)
+// go into the current sheet of a vector output; the sheet's metafiles take
+// their place when it is complete.
+BOOL ApplyPagesPerSheet(CTWJob& job, HENHMETAFILE* phPage, HENHMETAFILE* phOverlay, HENHMETAFILE* phUnderlay,
+                        TarnwickDEVMODE* dm, EMFPageSizeF* size);
+
 // --- decorations ----------------------------------------------------------------
 // Seam: the text watermark or text stamp of the page (stamp = text stamp).
 BOOL DrawTextWatermarkStamp(CTWJob& job, HDC hdc, const TarnwickDEVMODE* dm, bool stamp, DWORD copyNumber);
 // Seam: the image watermark laid over a rendered page (when its settings
 // put it over the page).
 BOOL DrawWatermarkOverlay(CTWJob& job, HDC hdc, const TarnwickDEVMODE* dm, LONG width, LONG height);
+// Seam: the image watermark is set to lie over the page (not under it).
+bool WatermarkLiesOverPage(const CTWJob& job, const TarnwickDEVMODE* dm);
 // Seam: the barcode of the page.
 BOOL DrawBarcode(CTWJob& job, HDC hdc, const TarnwickDEVMODE* dm, LONG width, LONG height);
 // Seam: barcode stamping takes its value from the page text.

@@ -1,6 +1,5 @@
 // The writer framework: the factory's class per format code, the codec
-// library look-up and loading, the BMP writers, and the writers of formats
-// not built yet failing their pages.
+// library look-up and loading, and the BMP writers.
 #include <windows.h>
 
 #include <cstring>
@@ -270,20 +269,6 @@ TEST_F(WriterTest, TheInMemoryBmpWriterHandsTheClientABmpFileImage) {
   EXPECT_EQ(At<DWORD>(delivered, 10), 54u);
   EXPECT_EQ(At<WORD>(delivered, 28), 24);
   EXPECT_FALSE(std::filesystem::exists(root_.Dir() / "drive_c" / "out" / "box.bmp"));
-}
-
-TEST_F(WriterTest, WritersOfFormatsNotBuiltFailTheirPages) {
-  struct Case {
-    DWORD format;
-    std::u16string status;
-  } cases[] = {{20, u"Internal error: 201."}};
-  for (const auto& c : cases) {
-    auto job = StartedJob(Record(c.format));
-    DWORD size = 0;
-    auto page = BoxPage(job->m_DevMode, size);
-    EXPECT_FALSE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\x", TRUE)) << c.format;
-    EXPECT_EQ(std::u16string(job->PrintStatus()), c.status) << c.format;
-  }
 }
 
 }  // namespace
