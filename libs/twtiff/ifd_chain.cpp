@@ -43,6 +43,28 @@ int EntryBytes(const IfdChain& c) { return c.bigTiff ? 20 : 12; }
 
 bool Damaged(const char* what) { return Fail(TW_TIFF_ERROR_NOT_TIFF, "%s", what); }
 
+// Adds the directories from `next` on to the chain. Directories appended
+// since the chain was read lie past the last known one (`ascending`): that
+// order alone rules out a loop, without recalling every offset seen.
+bool Follow(Stream& s, IfdChain& c, std::uint64_t next, bool ascending) {
+  std::uint64_t size = s.Size();
+  std::unordered_set<std::uint64_t> seen;
+  while (next != 0) {
+    bool loops = ascending ? !c.offsets.empty() && next <= c.offsets.back() : !seen.insert(next).second;
+    if (c.offsets.size() >= kMaxDirectories || loops) return Damaged("the directory chain loops");
+    std::uint64_t count;
+    if (next < 8 || next >= size || !ReadUnsigned(s, c, next, CountBytes(c), count))
+      return Damaged("a directory offset points outside the data");
+    if (count > size / EntryBytes(c)) return Damaged("a directory runs past the end of the data");
+    std::uint64_t link = next + CountBytes(c) + count * EntryBytes(c);
+    if (link + OffsetBytes(c) > size) return Damaged("a directory runs past the end of the data");
+    c.offsets.push_back(next);
+    c.nextLinks.push_back(link);
+    if (!ReadUnsigned(s, c, link, OffsetBytes(c), next)) return Damaged("cannot read a directory link");
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadIfdChain(Stream& s, IfdChain& c) {
@@ -71,21 +93,15 @@ bool ReadIfdChain(Stream& s, IfdChain& c) {
 
   std::uint64_t next;
   if (!ReadUnsigned(s, c, c.headerLink, OffsetBytes(c), next)) return Damaged("cannot read the first directory offset");
-  std::unordered_set<std::uint64_t> seen;
-  while (next != 0) {
-    if (c.offsets.size() >= kMaxDirectories || !seen.insert(next).second)
-      return Damaged("the directory chain loops");
-    std::uint64_t count;
-    if (next < 8 || next >= size || !ReadUnsigned(s, c, next, CountBytes(c), count))
-      return Damaged("a directory offset points outside the data");
-    if (count > size / EntryBytes(c)) return Damaged("a directory runs past the end of the data");
-    std::uint64_t link = next + CountBytes(c) + count * EntryBytes(c);
-    if (link + OffsetBytes(c) > size) return Damaged("a directory runs past the end of the data");
-    c.offsets.push_back(next);
-    c.nextLinks.push_back(link);
-    if (!ReadUnsigned(s, c, link, OffsetBytes(c), next)) return Damaged("cannot read a directory link");
-  }
-  return true;
+  return Follow(s, c, next, false);
+}
+
+bool ExtendIfdChain(Stream& s, IfdChain& c) {
+  if (c.empty) return ReadIfdChain(s, c);
+  std::uint64_t next;
+  std::uint64_t link = c.offsets.empty() ? c.headerLink : c.nextLinks.back();
+  if (!ReadUnsigned(s, c, link, OffsetBytes(c), next)) return Damaged("cannot read a directory link");
+  return Follow(s, c, next, true);
 }
 
 bool WriteOffset(Stream& s, const IfdChain& c, std::uint64_t at, std::uint64_t value) {

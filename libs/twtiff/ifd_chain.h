@@ -24,6 +24,10 @@ struct IfdChain {
 // TIFF or whose chain is damaged. An empty stream is an empty chain.
 bool ReadIfdChain(Stream& stream, IfdChain& chain);
 
+// Brings a chain read earlier up to date after images were appended to the
+// data (the old directories unchanged): reads only the new directories.
+bool ExtendIfdChain(Stream& stream, IfdChain& chain);
+
 // Stores `value` as an offset (4 or 8 bytes in the file's byte order) at `at`.
 bool WriteOffset(Stream& stream, const IfdChain& chain, std::uint64_t at, std::uint64_t value);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "fax_coder.h"
 #include "ifd_chain.h"
@@ -408,7 +409,49 @@ std::size_t RowBufferBytes(std::uint32_t width, unsigned bitsPerPixel) {
   return std::max<std::size_t>(packed, static_cast<std::size_t>(tw::codec::DibStride(width, int(bitsPerPixel)))) + 4;
 }
 
+namespace {
+
+// The data as libtiff sees it while it appends an image to a TIFF that has
+// images: the header names no first directory, so libtiff links the new one
+// there instead of walking every directory to the end of the chain, and that
+// one write goes to the last directory's link. libtiff's append mode reads
+// nothing but the header.
+class AppendView final : public Stream {
+ public:
+  AppendView(Stream& data, const IfdChain& chain)
+      : data_(data), headerLink_(chain.headerLink), lastLink_(chain.nextLinks.back()),
+        width_(chain.bigTiff ? 8 : 4) {}
+  bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    if (!data_.ReadAt(offset, buffer, size)) return false;
+    std::uint64_t from = std::max(offset, headerLink_), to = std::min(offset + size, headerLink_ + width_);
+    if (from < to) std::memset(static_cast<BYTE*>(buffer) + (from - offset), 0, static_cast<std::size_t>(to - from));
+    return true;
+  }
+  bool WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
+    if (offset >= headerLink_ + width_ || offset + size <= headerLink_) return data_.WriteAt(offset, data, size);
+    // Only the link itself, whole, is libtiff's to write in the header.
+    if (offset != headerLink_ || size != width_) return false;
+    return data_.WriteAt(lastLink_, data, size);
+  }
+  std::uint64_t Size() const override { return data_.Size(); }
+  bool Truncate(std::uint64_t size) override { return data_.Truncate(size); }
+
+ private:
+  Stream& data_;
+  std::uint64_t headerLink_;
+  std::uint64_t lastLink_;
+  std::size_t width_;
+};
+
+}  // namespace
+
 bool EncodeImage(Stream& stream, const ImageDef& def, const RowSource& rows, const char* name,
+                 const EncodeOptions& options) {
+  IfdChain chain;
+  return ReadIfdChain(stream, chain) && EncodeImage(stream, chain, def, rows, name, options);
+}
+
+bool EncodeImage(Stream& stream, IfdChain& chain, const ImageDef& def, const RowSource& rows, const char* name,
                  const EncodeOptions& options) {
   Plan p;
   if (!MakePlan(def, p)) return false;
@@ -419,10 +462,9 @@ bool EncodeImage(Stream& stream, const ImageDef& def, const RowSource& rows, con
   } catch (const std::bad_alloc&) {
     return Fail(TW_TIFF_ERROR_MEMORY, "no memory for a row of %u pixels", p.width);
   }
-  IfdChain chain;
-  if (!ReadIfdChain(stream, chain)) return false;
-
-  LibTiff lib(stream, "a", name);
+  std::optional<AppendView> view;
+  if (!chain.offsets.empty()) view.emplace(stream, chain);
+  LibTiff lib(view ? *view : stream, "a", name);
   TIFF* t = lib.Get();
   if (!t) return Fail(TW_TIFF_ERROR_NOT_TIFF, "libtiff cannot add an image to %s", name);
   if (!SetFields(t, def, p, options)) {
@@ -482,7 +524,7 @@ bool EncodeImage(Stream& stream, const ImageDef& def, const RowSource& rows, con
     return Fail(TW_TIFF_ERROR_ENCODE, "cannot finish the image in %s", name);
   }
   lib.Close();
-  return true;
+  return ExtendIfdChain(stream, chain);
 }
 
 bool EditImage(Stream& stream, std::uint32_t position, const ImageDef& edits, const char* name) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ifd_chain.h"
 #include "tiff_stream.h"
 
 namespace twtiff {
@@ -56,6 +57,11 @@ std::size_t RowBufferBytes(std::uint32_t width, unsigned bitsPerPixel);
 // Appends the image to the TIFF in `stream` (which may be empty). On failure
 // nothing is linked into the chain; data already appended stays unreferenced.
 bool EncodeImage(Stream& stream, const ImageDef& def, const RowSource& rows, const char* name,
+                 const EncodeOptions& options = {});
+// The same with the data's chain as read before (a file adding page after
+// page keeps it): nothing before the last directory is read again. On
+// success the chain holds the new image.
+bool EncodeImage(Stream& stream, IfdChain& chain, const ImageDef& def, const RowSource& rows, const char* name,
                  const EncodeOptions& options = {});
 
 // Applies descriptive tags to the image at `position` (its directory is

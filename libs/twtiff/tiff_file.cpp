@@ -116,10 +116,15 @@ std::unique_ptr<TiffFile> TiffFile::Unregister(HTWTIFF handle) {
   return std::unique_ptr<TiffFile>(raw);
 }
 
+IfdChain* TiffFile::Chain() {
+  if (!chain_.known && !ReadIfdChain(*stream_, chain_.chain)) return nullptr;
+  chain_.known = true;
+  return &chain_.chain;
+}
+
 int TiffFile::ImageCount() {
-  IfdChain chain;
-  if (!ReadIfdChain(*stream_, chain)) return -1;
-  return static_cast<int>(chain.offsets.size());
+  IfdChain* chain = Chain();
+  return chain ? static_cast<int>(chain->offsets.size()) : -1;
 }
 
 bool TiffFile::Writable() {
@@ -165,6 +170,8 @@ bool TiffFile::EditWritten(int image, const ImageDef& edit) {
   if (!Writable()) return false;
   int position = WrittenPosition(image);
   if (position < 0) return Fail(TW_TIFF_ERROR_IMAGE, "%s has no image %d", Name(), image);
+  // The rewritten directory moves to the end of the data.
+  ForgetChain();
   return EditImage(*stream_, static_cast<std::uint32_t>(position), edit, Name());
 }
 
@@ -179,7 +186,12 @@ bool TiffFile::Encode(int image, const RowSource& rows, const EncodeOptions& opt
 }
 
 bool TiffFile::EncodeDefinition(const ImageDef& def, const RowSource& rows, const EncodeOptions& options) {
-  return Writable() && EncodeImage(*stream_, def, rows, Name(), options);
+  if (!Writable()) return false;
+  IfdChain* chain = Chain();
+  if (!chain) return false;
+  if (EncodeImage(*stream_, *chain, def, rows, Name(), options)) return true;
+  ForgetChain();
+  return false;
 }
 
 bool TiffFile::Drop(int image) {
@@ -193,20 +205,24 @@ bool TiffFile::Select(int image) {
 }
 
 bool TiffFile::Info(TW_TIFF_FILE_INFO& info) {
-  IfdChain chain;
-  if (!ReadIfdChain(*stream_, chain)) return false;
+  const IfdChain* chain = Chain();
+  if (!chain) return false;
   std::memset(&info, 0, sizeof info);
   if (file_) std::strncpy(info.szFileName, name8_.c_str(), sizeof info.szFileName - 1);
   info.dwFileSize = static_cast<DWORD>(std::min<std::uint64_t>(stream_->Size(), 0xFFFFFFFFu));
-  info.dwImageCount = static_cast<DWORD>(chain.offsets.size());
-  info.dwByteOrder = chain.empty ? 0 : chain.bigEndian ? 0x4D4D : 0x4949;
+  info.dwImageCount = static_cast<DWORD>(chain->offsets.size());
+  info.dwByteOrder = chain->empty ? 0 : chain->bigEndian ? 0x4D4D : 0x4949;
   return true;
 }
 
-bool TiffFile::UpdatePageNumbers(DWORD pageCount) { return Writable() && RewritePageNumbers(*stream_, pageCount); }
+bool TiffFile::UpdatePageNumbers(DWORD pageCount) {
+  ForgetChain();
+  return Writable() && RewritePageNumbers(*stream_, pageCount);
+}
 
 bool TiffFile::MoveLast(int position) {
   if (position < 0) return Fail(TW_TIFF_ERROR_ARGUMENT, "position %d", position);
+  ForgetChain();
   if (!Writable() || !MoveLastDirectory(*stream_, static_cast<std::uint32_t>(position))) return false;
   // Positions of written images changed: their definitions no longer name them.
   for (auto& [index, d] : definitions_)

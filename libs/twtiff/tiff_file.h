@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "ifd_chain.h"
 #include "image_def.h"
 #include "tiff_stream.h"
 #include "tw_tiff_api.h"
@@ -49,6 +50,11 @@ class TiffFile {
   };
   TiffFile(std::unique_ptr<Stream> stream, std::u16string name, bool startedHere, bool existed, bool readOnly);
   int ImageCount();
+  // The data's directory chain, read once and then kept up to date by this
+  // handle's appends; null when the chain is damaged (the error is set).
+  IfdChain* Chain();
+  // After a change that may move directories: the next Chain() reads again.
+  void ForgetChain() { chain_.known = false; }
   // The definition an index names, or null when it names a written image.
   Definition* Pending(int image);
   // The written image an index names (an encoded definition's position).
@@ -65,6 +71,11 @@ class TiffFile {
   bool existed_;      // the file was there before
   bool readOnly_;
   std::map<int, Definition> definitions_;
+  struct KnownChain {
+    IfdChain chain;
+    bool known = false;
+  };
+  KnownChain chain_;
   int nextIndex_ = 0;
 };
 

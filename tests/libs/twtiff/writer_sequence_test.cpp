@@ -297,6 +297,52 @@ TEST_F(WriterSequenceTest, CoverPagesAddedAtTheEndMoveToTheFront) {
   EXPECT_EQ(RunTool("tiffinfo -D " + Quote(Host(name))).status, 0);
 }
 
+TEST_F(WriterSequenceTest, ThreeHundredPagesOnOneKeptOpenHandleStayInOrder) {
+  // A long document on one handle; between pages the handle also edits and
+  // moves written images, after which it must find the chain's end anew.
+  constexpr int kPages = 300;
+  auto pages = Pages(kPages, 64, 24);
+  const std::u16string name = u"C:\\Out\\long.tif";
+  WriterTags tags;
+  tags.pageNumbers = true;
+  HTWTIFF h = api_.OpenTiffFileW(name.c_str(), 2);
+  ASSERT_NE(h, nullptr) << api_.ErrorText();
+  for (int i = 0; i < kPages; ++i) {
+    tags.page = static_cast<DWORD>(i + 1);
+    WritePage(api_, h, tags, pages[i]);
+    if (i == 100) {
+      // Page 50's directory is rewritten at the end of the data.
+      WORD pair[2] = {49, 0};
+      ASSERT_TRUE(api_.DefineTiffImageInfoBuffer(h, 49, 297, pair, kShort, 2)) << api_.ErrorText();
+    }
+    // Page 201 becomes the first, as a cover page does.
+    if (i == 200) {
+      ASSERT_TRUE(api_.MoveLastImageFast(h, 0, 0)) << api_.ErrorText();
+    }
+  }
+  std::vector<int> order{200};
+  for (int i = 0; i < kPages; ++i)
+    if (i != 200) order.push_back(i);
+  TW_TIFF_FILE_INFO info;
+  ASSERT_TRUE(api_.GetTiffFileInfo(h, &info));
+  EXPECT_EQ(info.dwImageCount, DWORD(kPages));
+  ASSERT_TRUE(api_.CloseTiffFile(h)) << api_.ErrorText();
+  ASSERT_TRUE(api_.UpdatePageNumbersW(name.c_str(), kPages)) << api_.ErrorText();
+
+  auto path = Host(name);
+  auto check = RunTool("tiffinfo " + Quote(path));
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_EQ(Count(check.output, "Compression Scheme: CCITT Group 4"), kPages);
+  auto read = ReadTiff(path);
+  ASSERT_EQ(read.size(), std::size_t(kPages));
+  for (int i = 0; i < kPages; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(SameRows(read[i].pixels, Inverted(pages[order[i]])));
+    EXPECT_EQ(read[i].page[0], i);
+    EXPECT_EQ(read[i].page[1], kPages);
+  }
+}
+
 TEST_F(WriterSequenceTest, PageNumberOfAWrittenImageIsEditedThroughGetTiffImage) {
   // The reopen writer's colour page: the library saves the DIB, then the
   // writer opens the file, counts its images and sets 297 on the last one.
