@@ -29,7 +29,7 @@ echo "== the document: $(basename "$text") typeset in Courier New 10 pt, then th
 "$bin/twsample" "$root/sample.emf"
 # One job per format, written as the driver writes it: the same pages, each
 # job's record naming its format (code 7 with the multipage switch: one TIFF
-# file of Group 4 images; 36: PDF; 24: PNG, a file per page).
+# file of Group 4 images; 36 with it: one PDF; 24: PNG, a file per page).
 driver() {  # driver JOB FIELD=VALUE...
   local job=$1
   shift
@@ -38,7 +38,7 @@ driver() {  # driver JOB FIELD=VALUE...
   "$bin/twdriver" -o "$root/$job.twj" --printer "$printer" --dpi 300 "${sets[@]}" "$text" "$root/sample.emf"
 }
 driver tiff FileFormat=7 Flags=32
-driver pdf FileFormat=36
+driver pdf FileFormat=36 Flags=32
 driver png FileFormat=24
 
 echo
@@ -47,10 +47,10 @@ set +e
 "$bin/twspool" print --quiet --document "Declaration TIFF G4" "$root/tiff.twj" --document "Declaration PDF" \
   "$root/pdf.twj" --document "Declaration PNG" "$root/png.twj" | tee "$root/print.txt"
 set -e
-# Vector PDF not built yet: the image PDF of the same pages instead, and say so.
+# Should the vector PDF fail: the image PDF of the same pages instead, and say so.
 if grep -q "failed.*pdf.twj" "$root/print.txt"; then
   echo "(vector PDF, code 36, failed: printing the image PDF, code 20, instead)"
-  driver pdf20 FileFormat=20
+  driver pdf20 FileFormat=20 Flags=32
   set +e
   "$bin/twspool" print --quiet --document "Declaration PDF image" "$root/pdf20.twj" | tee -a "$root/print.txt"
   set -e
