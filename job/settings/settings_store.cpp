@@ -1,5 +1,6 @@
 #include "job/settings/settings_store.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -138,23 +139,23 @@ Query QueryValue(const SettingsScope& scope, const SettingDef& def, const Fill& 
   q.status = OpenForRead(scope, def, fill, key);
   if (q.status != ERROR_SUCCESS) return q;
   std::u16string name = ValueName(scope, def, fill);
-  DWORD type = 0, size = 0;
-  q.status = RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size);
-  if (q.status != ERROR_SUCCESS) return q;
-  q.size = size;
-  q.value.type = type;
-  if (limitBytes && size > limitBytes) {
-    q.status = ERROR_MORE_DATA;
+  // One registry read for the values that fit the first buffer; a value
+  // that grew in between is read again at its new size.
+  DWORD type = 0;
+  q.value.data.resize(limitBytes ? std::min<DWORD>(limitBytes, 512) : 512);
+  DWORD got = static_cast<DWORD>(q.value.data.size());
+  q.status = RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, q.value.data.data(), &got);
+  while (q.status == ERROR_MORE_DATA && !(limitBytes && got > limitBytes)) {
+    q.value.data.resize(got);
+    q.status = RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, q.value.data.data(), &got);
+  }
+  if (q.status != ERROR_SUCCESS && q.status != ERROR_MORE_DATA) {
+    q.value.data.clear();
     return q;
   }
-  q.value.data.resize(size);
-  // The value may change between the two calls; read again into what was sized.
-  DWORD got = size;
-  q.status = RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, q.value.data.data(), &got);
-  if (q.status == ERROR_SUCCESS) {
-    q.value.type = type;
-    q.value.data.resize(got);
-  }
+  q.size = got;
+  q.value.type = type;
+  q.value.data.resize(q.status == ERROR_SUCCESS ? got : 0);
   return q;
 }
 

@@ -48,12 +48,16 @@ class Key {
     return value;
   }
   LSTATUS Bytes(LPCWSTR name, DWORD& type, std::vector<BYTE>& data) const {
-    DWORD size = 0;
-    LSTATUS st = RegQueryValueExW(m_key, name, nullptr, &type, nullptr, &size);
-    if (st != ERROR_SUCCESS) return st;
-    data.resize(size);
-    st = RegQueryValueExW(m_key, name, nullptr, &type, data.data(), &size);
-    data.resize(size);
+    // Most values fit the first buffer: one registry read instead of two.
+    data.resize(512);
+    DWORD size = static_cast<DWORD>(data.size());
+    LSTATUS st = RegQueryValueExW(m_key, name, nullptr, &type, data.data(), &size);
+    // The value may grow between the two reads: ask again until it fits.
+    while (st == ERROR_MORE_DATA) {
+      data.resize(size);
+      st = RegQueryValueExW(m_key, name, nullptr, &type, data.data(), &size);
+    }
+    data.resize(st == ERROR_SUCCESS ? size : 0);
     return st;
   }
   LSTATUS SetString(LPCWSTR name, std::u16string_view value) {
@@ -126,14 +130,20 @@ class Session : public PrinterSession {
   DWORD ControlJob(DWORD jobId, DWORD command) override { return m_spooler->ControlJob(m_name, jobId, command); }
   DWORD GetDriver(std::u16string_view environment, DriverRecord& out) override {
     if (!environment.empty() && !SameName(environment, kEnvironment)) return ERROR_UNKNOWN_PRINTER_DRIVER;
-    PrinterRecord printer;
-    if (DWORD error = ReadPrinter(m_name, printer)) return error;
+    // Only the driver's name is needed of the printer: the job asks for
+    // its driver on every page.
+    std::u16string driverName;
+    {
+      Key printer;
+      if (printer.Open(HKEY_LOCAL_MACHINE, PrinterPath(m_name)) != ERROR_SUCCESS) return ERROR_INVALID_PRINTER_NAME;
+      driverName = printer.String(u"Printer Driver");
+    }
     Key key;
-    if (printer.driverName.empty() ||
-        key.Open(HKEY_LOCAL_MACHINE, std::u16string(kDriversKey) + u"\\" + printer.driverName) != ERROR_SUCCESS)
+    if (driverName.empty() ||
+        key.Open(HKEY_LOCAL_MACHINE, std::u16string(kDriversKey) + u"\\" + driverName) != ERROR_SUCCESS)
       return ERROR_UNKNOWN_PRINTER_DRIVER;
     out.version = 3;
-    out.name = printer.driverName;
+    out.name = driverName;
     out.environment = kEnvironment;
     out.driverPath = MachineSpooler::DriverFilePath(key.String(u"Driver"));
     out.dataFile = MachineSpooler::DriverFilePath(key.String(u"Data File"));

@@ -171,7 +171,7 @@ compare "text → TIFF G4 300 dpi, one file of $n pages" "$n" "$ours_tiff" "$the
 echo "gs_compare: PDF, $n pages" >&2
 kind="PDF (neither PDF writer wrote a file)"
 for code in 36 20; do
-  our_job "$text" "$work/pdf.twj" "Tarnwick Printer" FileFormat=$code
+  our_job "$text" "$work/pdf.twj" "Tarnwick Printer" FileFormat=$code Flags=32
   rm -rf "${out:?}"/*
   if "$bin/twspool" print --quiet "$work/pdf.twj" >/dev/null 2>&1 && [[ -n $(first_file "$out" pdf) ]]; then
     if [[ $code == 36 ]]; then kind="vector PDF"; else kind="image PDF (the vector PDF job failed)"; fi
