@@ -217,6 +217,26 @@ EOF
 fi
 compare "two jobs on two printers at once, TIFF G4, 2 × $n pages" "$((2 * n))" "$ours" "$theirs"
 speedup ours "$n" "$ours_tiff" "$ours"
+# How much of the two jobs' time their page plays spend holding and waiting
+# for the GDI mutex they share: one more run (not timed) with the message
+# capture log on at its DEBUG level, where each job reports it at its end.
+drive=$TW_ROOT/drive_c
+mkdir -p "$drive/Temp"
+rm -f "$drive/Temp/MessageCapture_PORTMON_DLL.txt"
+printf '[Setting]\r\nMessage Capture Log Level=4\r\n' >"$drive/PrnDebug.ini"
+rm -rf "${out:?}"/*
+start_ns=$(date +%s%N)
+"$bin/twspool" print --quiet "$work/tiff.twj" --printer "Second Printer" "$work/second.twj" >/dev/null 2>&1 || true
+wall_ms=$((($(date +%s%N) - start_ns) / 1000000))
+rm -f "$drive/PrnDebug.ini"
+mutex=$(tr -d '\0' <"$drive/Temp/MessageCapture_PORTMON_DLL.txt" 2>/dev/null |
+  sed -n 's/.*GDI mutex held \([0-9]*\) ms in \([0-9]*\) page plays, waited for \([0-9]*\) ms.*/\1 \2 \3/p')
+if [[ $(wc -l <<<"$mutex") == 2 ]]; then
+  read -r held1 plays1 waited1 held2 plays2 waited2 <<<"$(tr '\n' ' ' <<<"$mutex")"
+  rows+=("| ours: GDI mutex with two jobs at once (one more run, ${wall_ms} ms) | job 1: held ${held1} ms in ${plays1} plays, waited ${waited1} ms; job 2: held ${held2} ms in ${plays2} plays, waited ${waited2} ms | | held $(((held1 + held2) * 100 / wall_ms)) % of the run's wall time (both jobs together) |")
+else
+  echo "GDI mutex figures: the capture log held no figures of two jobs" >>"$work/missing.txt"
+fi
 speedup Ghostscript "$n" "$theirs_tiff" "$theirs"
 [[ -f $work/missing.txt ]] && mapfile -t missing <"$work/missing.txt"
 
