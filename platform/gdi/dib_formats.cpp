@@ -291,10 +291,14 @@ void blendCoverage1(const Dib& d, int y, int x, int n, const BYTE* coverage, DWO
     bool whole = true;
     for (int j = 0; j < m; j += 8) {
       std::uint64_t eight = 0;
-      if (m - j >= 8)
-        std::memcpy(&eight, coverage + i + j, 8);
-      else
-        std::memcpy(&eight, coverage + i + j, static_cast<std::size_t>(m - j));
+      const BYTE* from = coverage + i + j;
+      if (m - j >= 8) {
+        std::memcpy(&eight, from, 8);
+      } else {
+        // Gathered in a register: a short copy into `eight` followed by its
+        // 8-byte load stalls on every glyph row's last piece.
+        for (int b = 0; b < m - j; ++b) eight |= std::uint64_t{from[b]} << (8 * b);
+      }
       whole &= eight == ((eight & 0x8080808080808080ull) >> 7) * 0xFF;
       bits |= std::uint64_t{TopBits(eight)} << (56 - j);
     }
