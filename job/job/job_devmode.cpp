@@ -100,7 +100,7 @@ void LogLines(const std::vector<std::u16string>& lines) {
 
 }  // namespace
 
-st::SettingsScope CTWJob::SettingsScope() const { return st::ScopeForRecord(m_DevMode, m_dwJobID, m_szPrinterINIFile); }
+st::SettingsScope CTWJob::SettingsScope() const { return m_ScopeCache.Get(m_DevMode, m_dwJobID, m_szPrinterINIFile); }
 
 st::MergeState CTWJob::MergeStateForSettings() const {
   st::MergeState merge;
@@ -112,6 +112,7 @@ st::MergeState CTWJob::MergeStateForSettings() const {
 
 BOOL CTWJob::SetDevMode(const BYTE* record, BOOL first) {
   Trace(u"> CTWJob::SetDevMode");
+  m_ScopeCache.Forget();
   tw::job::NotifyOperation(u"SetDevMode", first);
   TarnwickDEVMODE incoming;
   if (record) std::memcpy(&incoming, record, sizeof incoming);

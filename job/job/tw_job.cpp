@@ -256,6 +256,7 @@ void CTWJob::ReadDocumentSwitches() {
 }
 
 BOOL CTWJob::StartDoc() {
+  m_ScopeCache.Forget();
   Trace(u"> CTWJob::StartDoc");
   tw::job::NotifyOperation(u"StartDoc", 0);
   RegisterEventLogSource();

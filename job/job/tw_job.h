@@ -13,6 +13,7 @@
 #include "job/devmode/tarnwick_devmode.h"
 #include "job/job/document_state.h"
 #include "job/job/gdi_mutex_time.h"
+#include "job/job/settings_scope_cache.h"
 #include "job/job/output_document.h"
 #include "job/job/port_cmd.h"
 #include "job/group/group_file.h"
@@ -212,6 +213,7 @@ class CTWJob : public CPortJob {
   tw::core::PrinterHandle& Printer();
 
   tw::job::DocumentState m_Document;
+  mutable tw::job::SettingsScopeCache m_ScopeCache;
   tw::core::PrinterHandle m_Printer;
 
  public:

@@ -189,6 +189,7 @@ void CTWJob::StartTextOutputPage() {
 
 BOOL CTWJob::StartPage() {
   Trace(u"> CTWJob::StartPage");
+  m_ScopeCache.Forget();
   tw::job::NotifyOperation(u"StartPage", 0);
   if (!m_Pages.jobMadePage) {
     ++m_dwSpoolPage;

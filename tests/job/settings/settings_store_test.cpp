@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "job/job/settings_scope_cache.h"
 #include "job/settings/registry_key.h"
 #include "job/settings/settings_store.h"
 #include "tw/lasterror.h"
@@ -284,6 +285,32 @@ TEST_F(SettingsStore, PrinterKeyFromPrinterIdElseDeviceName) {
     raw[2 * i + 1] = 0;
   }
   EXPECT_EQ(SettingsPrinterName(*dm).size(), 32u);
+}
+
+// A job keeps its scope while the record's deciding fields stay, and works
+// it out again after Forget (every page) or when one of them changes.
+TEST_F(SettingsStore, TheJobsScopeIsKeptUntilForgottenOrTheRecordChanges) {
+  auto dm = Record();
+  dm->DM.dmDeviceName.Set(u"Driver Name");
+  dm->PrinterID = 21;
+  tw::job::SettingsScopeCache cache;
+  EXPECT_EQ(cache.Get(*dm, 5, u"a.ini").printerName, u"Driver Name");
+  PutText(std::u16string(kRoot) + u"\\PrinterIDs\\21", u"Printer name", kPrinter);
+  EXPECT_EQ(cache.Get(*dm, 5, u"a.ini").printerName, u"Driver Name") << "kept within the page";
+  cache.Forget();
+  EXPECT_EQ(cache.Get(*dm, 5, u"a.ini").printerName, kPrinter);
+  EXPECT_EQ(cache.Get(*dm, 5, u"a.ini").iniFile, u"a.ini");
+  // Each deciding field of the record and the job makes a new scope.
+  EXPECT_EQ(cache.Get(*dm, 6, u"a.ini").jobId, 6u);
+  EXPECT_EQ(cache.Get(*dm, 6, u"b.ini").iniFile, u"b.ini");
+  dm->ClientFlags = 0x1;
+  EXPECT_TRUE(cache.Get(*dm, 6, u"b.ini").protectedMode);
+  dm->UserSID.Set(u"S-1-5-21-9");
+  EXPECT_EQ(cache.Get(*dm, 6, u"b.ini").userSid, u"S-1-5-21-9");
+  dm->PrinterID = 22;
+  EXPECT_EQ(cache.Get(*dm, 6, u"b.ini").printerName, u"Driver Name");
+  dm->DM.dmDeviceName.Set(u"Other Driver");
+  EXPECT_EQ(cache.Get(*dm, 6, u"b.ini").printerName, u"Other Driver");
 }
 
 TEST_F(SettingsStore, ProtectedModeAndUserSidComeFromTheRecord) {
