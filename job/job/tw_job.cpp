@@ -390,6 +390,9 @@ BOOL CTWJob::EndDoc() {
   if (ctx.SaveAsApplies() && !handOffs.forwarding && !st::DeleteSaveAsKey(scope))
     Trace(u"CTWJob::EndDoc: Save-As key not deleted (%d)", GetLastError());
   ClearEmbeddedFonts();
+  LogMessageCapture(TWLOG_DEBUG, u"Job %u: GDI mutex held %u ms in %u page plays, waited for %u ms", m_dwJobID,
+                    static_cast<DWORD>(m_GdiMutexTime.heldUs / 1000), m_GdiMutexTime.plays,
+                    static_cast<DWORD>(m_GdiMutexTime.waitedUs / 1000));
   ReportJobEnd(TRUE);
   DeletePerJobKey();
   DropOutputIfPreviewAborted();

@@ -12,6 +12,7 @@
 #include "core/printer_handle.h"
 #include "job/devmode/tarnwick_devmode.h"
 #include "job/job/document_state.h"
+#include "job/job/gdi_mutex_time.h"
 #include "job/job/output_document.h"
 #include "job/job/port_cmd.h"
 #include "job/group/group_file.h"
@@ -223,6 +224,7 @@ class CTWJob : public CPortJob {
   WCHAR m_szFileNameforStartApp[MAX_PATH] = {};
   SYSTEMTIME m_stSubmitted = {};
   HANDLE m_hGdiMutex = nullptr;
+  tw::job::GdiMutexTime m_GdiMutexTime;
   std::unique_ptr<CPortCmd> m_pActCmd;
   TarnwickDEVMODE m_DevMode = {};
   std::unique_ptr<CTWFile> m_pOutputFile;

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "job/job/gdi_mutex_time.h"
 #include "job/settings/effective.h"
 #include "render/emf/emf_geometry.h"
 #include "render/emf/emf_image.h"
@@ -58,7 +59,10 @@ class GdiMutexScope {
   bool Owned() const { return owned_; }
 
  private:
+  CTWJob& job_;
   HANDLE mutex_;
+  tw::job::GdiMutexTime::Clock::time_point asked_;
+  tw::job::GdiMutexTime::Clock::time_point obtained_;
   bool owned_;
 };
 

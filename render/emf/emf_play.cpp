@@ -132,12 +132,18 @@ int CALLBACK EudcLookAheadProc(HDC, HANDLETABLE*, const ENHMETARECORD* record, i
 
 }  // namespace
 
-GdiMutexScope::GdiMutexScope(CTWJob& job) : mutex_(job.m_hGdiMutex), owned_(job.AcquireGdiMutex() != FALSE) {
+GdiMutexScope::GdiMutexScope(CTWJob& job)
+    : job_(job),
+      mutex_(job.m_hGdiMutex),
+      asked_(tw::job::GdiMutexTime::Clock::now()),
+      owned_(job.AcquireGdiMutex() != FALSE) {
+  obtained_ = tw::job::GdiMutexTime::Clock::now();
   if (!owned_) Trace(u"CEMFImage: GDI mutex not obtained, rendering goes on");
 }
 
 GdiMutexScope::~GdiMutexScope() {
   if (owned_) ReleaseMutex(mutex_);
+  job_.m_GdiMutexTime.Add(asked_, obtained_, tw::job::GdiMutexTime::Clock::now(), owned_);
 }
 
 BYTE FontQualityFor(DWORD antialiasing, DWORD colorMode, LONG xDpi, BYTE asked) {

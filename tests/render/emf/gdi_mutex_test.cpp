@@ -60,6 +60,9 @@ TEST_F(GdiMutexTest, APageWaitsForTheMutexThenRenders) {
   Holder holder(1500);
   EXPECT_TRUE(RenderPage(*job_));
   EXPECT_TRUE(holder.Released()) << "the page was played while another holder had the mutex";
+  // The job's account of the mutex: one play, and the wait behind the holder.
+  EXPECT_EQ(job_->m_GdiMutexTime.plays, 1u);
+  EXPECT_GE(job_->m_GdiMutexTime.waitedUs, 1000u);
   // Released after the page: another thread takes it at once.
   std::thread other([] {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, kGdiMutexName);
@@ -77,6 +80,9 @@ TEST_F(GdiMutexTest, DISABLED_RendersAfterTheWaitTimesOut) {
   Holder holder(INFINITE);
   EXPECT_TRUE(RenderPage(*job_));
   EXPECT_FALSE(holder.Released());
+  // A play without the mutex counts its wait, not as a play under it.
+  EXPECT_EQ(job_->m_GdiMutexTime.plays, 0u);
+  EXPECT_GT(job_->m_GdiMutexTime.waitedUs, 0u);
   // The holder still owns it: the page never released what it did not own.
   EXPECT_EQ(WaitForSingleObject(job_->m_hGdiMutex, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
