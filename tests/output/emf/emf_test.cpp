@@ -182,15 +182,17 @@ TEST_F(EmfWriter, TurnedPagesAreStoredTurned) {
     SHORT orientation;
     bool rotatePaper;
     int rotation;  // the "Rotation" page setting
+    bool footer;   // makes an overlay, which the file does not take
     LONG width, height;  // of the stored page, pixels
     RECTL box;           // the pixels the mark covers, turned (inclusive)
   } cases[] = {
       // Landscape with "rotate paper": rotation 3, (x, y) -> (H - y, x).
-      {"rotate paper", DMORIENT_LANDSCAPE, true, 0, 850, 1100, {750, 100, 799, 199}},
+      {"rotate paper", DMORIENT_LANDSCAPE, true, 0, false, 850, 1100, {750, 100, 799, 199}},
       // Rotation 1: (x, y) -> (y, W - x).
-      {"rotation 1", DMORIENT_PORTRAIT, false, 1, 1100, 850, {50, 650, 99, 749}},
+      {"rotation 1", DMORIENT_PORTRAIT, false, 1, false, 1100, 850, {50, 650, 99, 749}},
+      {"rotation 1 with an overlay", DMORIENT_PORTRAIT, false, 1, true, 1100, 850, {50, 650, 99, 749}},
       // Rotation 2: (x, y) -> (W - x, H - y).
-      {"rotation 2", DMORIENT_PORTRAIT, false, 2, 850, 1100, {650, 1000, 749, 1049}},
+      {"rotation 2", DMORIENT_PORTRAIT, false, 2, false, 850, 1100, {650, 1000, 749, 1049}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -198,6 +200,7 @@ TEST_F(EmfWriter, TurnedPagesAreStoredTurned) {
     if (c.rotatePaper) record.Flags |= tw::devmode::flags::RotatePaper;
     auto job = StartedJob(record);
     ASSERT_TRUE(tw::settings::Write(job->SettingsScope(), tw::settings::PageRotation, c.rotation));
+    ASSERT_TRUE(tw::settings::Write(job->SettingsScope(), tw::settings::FooterEnable, c.footer ? 1 : 0));
     const TarnwickDEVMODE before = job->m_pOutputFile->m_DevMode;
     DWORD size = 0;
     auto page = MarkPage(before, size);
