@@ -12,7 +12,6 @@
 #include "job/page/page_seams.h"
 #include "job/settings/effective.h"
 #include "output/common/page_dib.h"
-#include "output/emf/vector_page_seam.h"
 #include "output/twfile/tw_writers.h"
 #include "render/emf/emf_image.h"
 #include "render/emf/page_seams.h"
@@ -54,6 +53,27 @@ BOOL Render(CEMFImage& image, HGLOBAL hData, BOOL bEMF, TarnwickDEVMODE& record,
   return bEMF ? image.Create(hData, &record, job, FALSE, TRUE, FALSE) : image.CreateFromRawData(hData, &record, job);
 }
 
+// The page replayed turned by the vector page preparation. The file holds
+// the page alone, as an unturned page's file does: the overlay is dropped,
+// no underlay or trim is asked for. The preparation adapts the record it is
+// given to the turned page, so it gets a copy: the preview and forwarding of
+// this page read the writer's record after the page is stored. Null when
+// the page is abandoned (its fault reported or logged where it was found).
+tw::render::EmfPtr ReplayedPage(CEMFImage& image, HGLOBAL hData, const TarnwickDEVMODE& record, CTWJob& job) {
+  TarnwickDEVMODE copy = record;
+  HENHMETAFILE page = nullptr, overlay = nullptr;
+  EMFPageSizeF size;
+  EMFResolutionF res;
+  const BOOL made = image.CreateEnhMetaFileExt(hData, &copy, &job, &page, &overlay, &size, &res, nullptr, FALSE, 1,
+                                               nullptr);
+  tw::render::EmfPtr owned(page), overlayOwned(overlay);
+  if (!made) {
+    Trace(u"CTWEMFFile::SaveFile: Error creating enhanced metafile.");
+    owned.reset();
+  }
+  return owned;
+}
+
 }  // namespace
 
 BOOL CTWEMFFile::SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, BOOL bEMF) {
@@ -92,15 +112,17 @@ BOOL CTWEMFFile::SaveFile(HGLOBAL hData, DWORD dwSize, const WCHAR* szFileName, 
   }
 
   if (finalSheet || PageIsReplayed(*m_pJob, m_DevMode, sheet.pagesPerSheet)) {
-    HENHMETAFILE page = nullptr;
-    if (!finalSheet && !(page = ReadMetaFile(hData, m_pJob))) return FALSE;  // reported
-    HENHMETAFILE prepared = nullptr;
-    if (!tw::emf::PrepareReplayedPage(*m_pJob, page, m_DevMode, prepared)) return FALSE;
-    if (!prepared) return TRUE;  // the sheet is not complete
-    HENHMETAFILE copy = CopyEnhMetaFileW(prepared, name);
-    DeleteEnhMetaFile(prepared);
+    tw::render::EmfPtr page;
+    if (!finalSheet && !(page = ReplayedPage(image, hData, m_DevMode, *m_pJob))) return FALSE;
+    if (sheet.pagesPerSheet > 1) {
+      HENHMETAFILE composed = nullptr;
+      if (!tw::render::AddPageToSheetEMF(*m_pJob, page.release(), composed)) return FALSE;
+      page.reset(composed);
+    }
+    if (!page) return TRUE;  // the sheet is not complete
+    // The copy writes the file whole or removes it.
+    tw::render::EmfPtr copy(CopyEnhMetaFileW(page.get(), name));
     if (!copy) return ReportWriteFailure(kPrefix, name, kNotWritten, __FILE__, __LINE__);
-    DeleteEnhMetaFile(copy);
     return TRUE;
   }
 

@@ -21,6 +21,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
+
 #include "job/devmode/tarnwick_devmode.h"
 
 class CTWJob;
@@ -39,6 +42,12 @@ struct EMFResolutionF {
 namespace tw::render {
 struct PageSettings;
 struct BoundsTrim;
+
+// The owner of a metafile handle the vector page operations hand out.
+struct EmfDeleter {
+  void operator()(HENHMETAFILE h) const { DeleteEnhMetaFile(h); }
+};
+using EmfPtr = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, EmfDeleter>;
 }  // namespace tw::render
 
 class CEMFImage {

@@ -23,15 +23,11 @@ struct DcDeleter {
 struct ObjectDeleter {
   void operator()(HGDIOBJ h) const { DeleteObject(h); }
 };
-struct EmfDeleter {
-  void operator()(HENHMETAFILE h) const { DeleteEnhMetaFile(h); }
-};
 struct FixedBlockDeleter {
   void operator()(void* p) const { GlobalFree(p); }
 };
 using DcPtr = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 using BitmapPtr = std::unique_ptr<std::remove_pointer_t<HBITMAP>, ObjectDeleter>;
-using EmfPtr = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, EmfDeleter>;
 using HeaderPtr = std::unique_ptr<BITMAPINFO, FixedBlockDeleter>;
 
 // Selects an object into a DC and puts the previous one back.

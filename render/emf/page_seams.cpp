@@ -20,6 +20,11 @@ BOOL ApplyPagesPerSheet(CTWJob&, HENHMETAFILE*, HENHMETAFILE*, HENHMETAFILE*, Ta
   return TRUE;
 }
 
+BOOL AddPageToSheetEMF(CTWJob&, HENHMETAFILE page, HENHMETAFILE& sheet) {
+  sheet = page;
+  return TRUE;
+}
+
 BOOL DrawTextWatermarkStamp(CTWJob&, HDC, const TarnwickDEVMODE*, bool, DWORD) { return TRUE; }
 BOOL DrawWatermarkOverlay(CTWJob&, HDC, const TarnwickDEVMODE*, LONG, LONG) { return TRUE; }
 bool WatermarkLiesOverPage(const CTWJob&, const TarnwickDEVMODE*) { return false; }

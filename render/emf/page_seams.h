@@ -44,6 +44,12 @@ BOOL AddPageToSheet(CTWJob& job, CEMFImage& image);
 BOOL ApplyPagesPerSheet(CTWJob& job, HENHMETAFILE* phPage, HENHMETAFILE* phOverlay, HENHMETAFILE* phUnderlay,
                         TarnwickDEVMODE* dm, EMFPageSizeF* size);
 
+// Seam: the EMF writer's sheet. The prepared page (taken; null for the
+// final, incomplete sheet) joins the job's sheet metafiles; `sheet`
+// receives the composed sheet (the caller's) once the sheet is complete,
+// else null. Until pages per sheet lands every page is its own sheet.
+BOOL AddPageToSheetEMF(CTWJob& job, HENHMETAFILE page, HENHMETAFILE& sheet);
+
 // --- decorations ----------------------------------------------------------------
 // Seam: the text watermark or text stamp of the page (stamp = text stamp).
 BOOL DrawTextWatermarkStamp(CTWJob& job, HDC hdc, const TarnwickDEVMODE* dm, bool stamp, DWORD copyNumber);

@@ -1,7 +1,8 @@
 // PCX, DCX, CALS, raw CCITT, IOCA, MO:DCA and EMF output end to end: text
 // documents written by `twdriver`, printed by `twspool print`, and the files
 // read by independent decoders (netpbm, fax2tiff) against the BMP output of
-// the same pages, the MO:DCA documents by a structured-field walker.
+// the same pages, the MO:DCA documents by a structured-field walker, turned
+// EMF pages drawn by `emfrender` against the driver's pages.
 #include <algorithm>
 #include <fstream>
 
@@ -31,10 +32,12 @@ class ImageFormatsEndToEnd : public ::testing::Test {
   std::string Bin(const std::string& name) { return "'" + (twtest::BinDir() / name).string() + "'"; }
   std::string Tool(const std::string& name) { return Bin(name) + " --root '" + root_.Dir().string() + "'"; }
 
-  // Prints the three pages with the given record settings; the job must print.
-  void Print(const std::vector<std::string>& sets, const std::string& document = "doc.txt") {
+  // Prints the three pages with the given record settings (and twdriver
+  // options); the job must print.
+  void Print(const std::vector<std::string>& sets, const std::string& document = "doc.txt",
+             const std::string& driverOptions = "") {
     auto job = root_.Dir() / "job.twj";
-    std::string options = " --dpi 200";
+    std::string options = " --dpi 200" + driverOptions;
     for (const auto& s : sets) options += " --set '" + s + "'";
     auto written = Run(Bin("twdriver") + " -o '" + job.string() + "'" + options + " '" + text_.string() + "'");
     ASSERT_EQ(written.status, 0) << written.out;
@@ -171,6 +174,67 @@ TEST_F(ImageFormatsEndToEnd, EmfPagesAreTheDriversMetafiles) {
     char name[32];
     std::snprintf(name, sizeof name, "page-%04d.emf", k);
     EXPECT_EQ(Bytes(emf[k - 1]), codectest::ReadBytes(dir / name)) << emf[k - 1];
+  }
+}
+
+// The inked area of a metafile drawn by emfrender at 100 dpi, and its size.
+struct Ink {
+  std::uint32_t width = 0, height = 0;
+  std::uint32_t left = ~0u, top = ~0u, right = 0, bottom = 0;
+  std::size_t pixels = 0;
+};
+
+TEST_F(ImageFormatsEndToEnd, EmfLandscapePagesWithRotatePaperAreStoredTurned) {
+  Print({"FileFormat=18", "Flags=0x40000"}, "doc.txt", " --landscape");
+  const auto emf = Outputs(".emf");
+  ASSERT_EQ(emf, (std::vector<std::string>{"doc.emf", "doc_002.emf", "doc_003.emf"}));
+  auto dir = root_.Dir() / "pages";
+  std::filesystem::create_directories(dir);
+  auto split = Run(Bin("twdriver") + " --dpi 200 --landscape --pages-to '" + dir.string() + "' '" + text_.string() + "'");
+  ASSERT_EQ(split.status, 0) << split.out;
+  auto ink = [&](const std::filesystem::path& file) {
+    auto bmp = root_.Dir() / "drawn.bmp";
+    auto drawn = Run(Bin("emfrender") + " " + Quote(file) + " --dpi 100 -o " + Quote(bmp));
+    EXPECT_EQ(drawn.status, 0) << drawn.out;
+    const enctest::Pnm drawnPnm = enctest::DecodeWith("bmptopnm " + Quote(bmp));
+    const auto rgb = enctest::PnmRgb(drawnPnm);
+    Ink k;
+    k.width = drawnPnm.width;
+    k.height = drawnPnm.height;
+    for (std::uint32_t y = 0; y < k.height; ++y)
+      for (std::uint32_t x = 0; x < k.width; ++x) {
+        const BYTE* p = rgb.data() + (std::size_t(y) * k.width + x) * 3;
+        if (p[0] + p[1] + p[2] >= 3 * 192) continue;
+        ++k.pixels;
+        k.left = std::min(k.left, x), k.top = std::min(k.top, y);
+        k.right = std::max(k.right, x), k.bottom = std::max(k.bottom, y);
+      }
+    return k;
+  };
+  auto frame = [](const std::string& bytes) {
+    RECTL f{};
+    if (bytes.size() >= 40) std::memcpy(&f, bytes.data() + 24, sizeof f);
+    return f;
+  };
+  for (int k = 1; k <= 3; ++k) {
+    SCOPED_TRACE(emf[k - 1]);
+    char name[32];
+    std::snprintf(name, sizeof name, "page-%04d.emf", k);
+    // The frame of the landscape page, turned to portrait.
+    const RECTL page = frame(codectest::ReadBytes(dir / name)), turned = frame(Bytes(emf[k - 1]));
+    ASSERT_GT(page.right, page.bottom);
+    EXPECT_EQ(turned.right - turned.left, page.bottom - page.top);
+    EXPECT_EQ(turned.bottom - turned.top, page.right - page.left);
+    // The text lies where a quarter turn puts it: (x, y) -> (H - y, x).
+    const Ink before = ink(dir / name), after = ink(output_ / emf[k - 1]);
+    ASSERT_GT(before.pixels, 100u);
+    EXPECT_EQ(after.width, before.height);
+    EXPECT_EQ(after.height, before.width);
+    EXPECT_NEAR(after.left, before.height - 1 - before.bottom, 2);
+    EXPECT_NEAR(after.right, before.height - 1 - before.top, 2);
+    EXPECT_NEAR(after.top, before.left, 2);
+    EXPECT_NEAR(after.bottom, before.right, 2);
+    EXPECT_NEAR(static_cast<double>(after.pixels), static_cast<double>(before.pixels), before.pixels * 0.1);
   }
 }
 

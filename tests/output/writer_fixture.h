@@ -27,17 +27,13 @@ namespace writertest {
 inline constexpr WCHAR kPrinter[] = u"Tarnwick Printer";
 inline constexpr WCHAR kIni[] = u"C:\\tw_printer.ini";
 
-// A metafile page recorded on the record's printer: a Letter page with a
-// black box over pixels (100, 200) to (299, 399) and a grey one beside it.
-inline tw::dib::GlobalBlock BoxPage(const TarnwickDEVMODE& record, DWORD& size) {
+// A metafile page of `frame` (0.01 mm) recorded on the record's printer by
+// `draw`, as the driver sends it: the metafile's bytes in a movable block.
+template <typename Draw>
+tw::dib::GlobalBlock RecordedPage(const TarnwickDEVMODE& record, const RECT& frame, Draw draw, DWORD& size) {
   HDC printer = CreateDCW(u"WINSPOOL", kPrinter, nullptr, reinterpret_cast<const DEVMODEW*>(&record));
-  RECT frame{0, 0, 21590, 27940};
   HDC dc = CreateEnhMetaFileW(printer, nullptr, &frame, nullptr);
-  PatBlt(dc, 100, 200, 200, 200, BLACKNESS);
-  HBRUSH grey = CreateSolidBrush(RGB(128, 128, 128));
-  RECT box{400, 200, 600, 400};
-  FillRect(dc, &box, grey);
-  DeleteObject(grey);
+  draw(dc);
   HENHMETAFILE emf = CloseEnhMetaFile(dc);
   DeleteDC(printer);
   size = GetEnhMetaFileBits(emf, 0, nullptr);
@@ -48,6 +44,19 @@ inline tw::dib::GlobalBlock BoxPage(const TarnwickDEVMODE& record, DWORD& size) 
   }
   DeleteEnhMetaFile(emf);
   return block;
+}
+
+// A Letter page with a black box over pixels (100, 200) to (299, 399) and a
+// grey one beside it.
+inline tw::dib::GlobalBlock BoxPage(const TarnwickDEVMODE& record, DWORD& size) {
+  auto draw = [](HDC dc) {
+    PatBlt(dc, 100, 200, 200, 200, BLACKNESS);
+    HBRUSH grey = CreateSolidBrush(RGB(128, 128, 128));
+    RECT box{400, 200, 600, 400};
+    FillRect(dc, &box, grey);
+    DeleteObject(grey);
+  };
+  return RecordedPage(record, RECT{0, 0, 21590, 27940}, draw, size);
 }
 
 class WriterFixture : public ::testing::Test {
