@@ -8,14 +8,25 @@
 namespace tw::core {
 namespace {
 
-// Size query, then the call; `slack` extra bytes for answers that need them.
+// The call into a first buffer that fits most answers, again at the size
+// asked for when it did not fit (the answer may grow in between);
+// `slack` extra bytes for answers that need them. The spooler reads its
+// store on every call: one call instead of two for the usual answer.
 template <typename Query>
 std::vector<BYTE> SizeThenFetch(Query query, DWORD slack = 0) {
-  DWORD needed = 0;
-  if (query(nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) return {};
-  std::vector<BYTE> info(static_cast<size_t>(needed) + slack, 0);
-  if (!query(info.data(), static_cast<DWORD>(info.size()), &needed)) return {};
-  return info;
+  constexpr DWORD kFirstGuess = 4096;
+  std::vector<BYTE> info(kFirstGuess, 0);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD needed = 0;
+    // The whole block is kept: an answer may place its strings anywhere in it.
+    if (query(info.data(), static_cast<DWORD>(info.size()), &needed)) {
+      if (static_cast<size_t>(needed) + slack <= info.size()) return info;
+    } else if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0) {
+      return {};
+    }
+    info.assign(static_cast<size_t>(needed) + slack, 0);
+  }
+  return {};
 }
 
 }  // namespace
