@@ -118,23 +118,13 @@ CTWGroupFile::CTWGroupFile() = default;
 CTWGroupFile::~CTWGroupFile() = default;
 
 void CTWGroupFile::SetData(std::u16string_view section, std::u16string_view key, const WCHAR* value) {
-  if (!value) {
-    auto it = m_Data.find(section);
-    if (it == m_Data.end()) return;
-    it->second.erase(std::u16string(key));
-    return;
-  }
-  auto it = m_Data.find(section);
-  if (it == m_Data.end()) it = m_Data.emplace(std::u16string(section), Section{}).first;
-  it->second.insert_or_assign(std::u16string(key), std::u16string(value));
+  m_Data.Set(section, key, value);
 }
 
 std::optional<std::u16string> CTWGroupFile::Value(std::u16string_view section, std::u16string_view key) const {
-  auto s = m_Data.find(section);
-  if (s == m_Data.end()) return std::nullopt;
-  auto k = s->second.find(key);
-  if (k == s->second.end()) return std::nullopt;
-  return k->second;
+  std::optional<std::u16string_view> value = m_Data.Find(section, key);
+  if (!value) return std::nullopt;
+  return std::u16string(*value);
 }
 
 GroupFileWriter& CTWGroupFile::File(std::u16string_view path, std::u16string_view printerSection) {

@@ -16,7 +16,6 @@
 // Everything else is below (docs/group-file.md).
 #pragma once
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,20 +23,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "job/group/group_data.h"
 #include "tw/wintypes.h"
 
 class CTWJob;
 
 namespace tw::group {
-
-// Section and key names compare as the profile functions compare them.
-struct NoCase {
-  using is_transparent = void;
-  bool operator()(std::u16string_view a, std::u16string_view b) const;
-};
-
-using Section = std::map<std::u16string, std::u16string, NoCase>;
-using GroupData = std::map<std::u16string, Section, NoCase>;
 
 class GroupFileWriter;
 

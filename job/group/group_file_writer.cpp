@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "job/group/group_data.h"
 #include "job/group/group_file.h"
 #include "job/group/scoped_file.h"
 #include "tw/casefold.h"
@@ -13,6 +14,9 @@ namespace tw::group {
 namespace {
 
 constexpr size_t npos = SIZE_MAX;
+// The sections at the end of the file that keep their entries after a write:
+// the printer's and the latest pages.
+constexpr size_t kHeldSections = 3;
 
 // Blanks as the profile functions trim them (Ctrl-Z included).
 bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r') || c == 0x1A; }
@@ -115,8 +119,6 @@ std::unordered_map<std::u16string, std::unordered_map<std::u16string, std::u16st
 
 }  // namespace
 
-bool NoCase::operator()(std::u16string_view a, std::u16string_view b) const { return CompareNoCase(a, b) < 0; }
-
 std::u16string ReadableValue(std::u16string_view value, bool unicodeFile) {
   std::u16string line = OneLine(value);
   if (!unicodeFile) line = DecodeAnsi(EncodeAnsi(line));
@@ -132,16 +134,28 @@ void GroupFileWriter::Set(std::u16string_view section, std::u16string_view key, 
 }
 
 size_t GroupFileWriter::FindSection(std::u16string_view name) const {
-  auto it = index_.find(Upcase(name));
-  return it == index_.end() ? npos : it->second;
+  auto [first, last] = index_.equal_range(HashNoCase(name));
+  for (auto it = first; it != last; ++it)
+    if (EqualsNoCase(sections_[it->second].name, name)) return it->second;
+  return npos;
+}
+
+void GroupFileWriter::IndexAll() {
+  index_.clear();
+  for (size_t i = 0; i < sections_.size(); ++i) index_.emplace(HashNoCase(sections_[i].name), i);
 }
 
 size_t GroupFileWriter::AddSection(std::u16string_view name) {
   // In front of the printer's section, which stays last.
   size_t at = sections_.size();
-  if (at && EqualsNoCase(sections_.back().name, pinned_)) --at;
+  if (at && EqualsNoCase(sections_.back().name, pinned_)) {
+    --at;
+    auto [first, last] = index_.equal_range(HashNoCase(pinned_));
+    for (auto it = first; it != last; ++it)
+      if (it->second == at) it->second = at + 1;
+  }
   sections_.insert(sections_.begin() + static_cast<std::ptrdiff_t>(at), Section{std::u16string(name), {}});
-  for (size_t i = at; i < sections_.size(); ++i) index_[Upcase(sections_[i].name)] = i;
+  index_.emplace(HashNoCase(name), at);
   offsets_.insert(offsets_.begin() + static_cast<std::ptrdiff_t>(at), at < offsets_.size() ? offsets_[at] : 0);
   dirtyFrom_ = std::min(dirtyFrom_, at);
   return at;
@@ -150,6 +164,7 @@ size_t GroupFileWriter::AddSection(std::u16string_view name) {
 void GroupFileWriter::Load(const std::string& bytes) {
   sections_.clear();
   index_.clear();
+  heldFrom_ = 0;
   unicode_ = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
              static_cast<unsigned char>(bytes[1]) == 0xFE;
   const std::u16string text = unicode_ ? DecodeUtf16(std::string_view(bytes).substr(2)) : DecodeAnsi(bytes);
@@ -160,11 +175,11 @@ void GroupFileWriter::Load(const std::string& bytes) {
     if (size_t close; line[0] == u'[' && (close = line.rfind(u']')) != std::u16string_view::npos) {
       std::u16string name(Trim(line.substr(1, close - 1)));
       // A later section of a name no reader sees is dropped.
-      if (name.empty() || index_.count(Upcase(name))) {
+      if (name.empty() || FindSection(name) != npos) {
         current = nullptr;
         return;
       }
-      index_[Upcase(name)] = sections_.size();
+      index_.emplace(HashNoCase(name), sections_.size());
       sections_.push_back(Section{std::move(name), {}});
       current = &sections_.back();
       return;
@@ -182,7 +197,7 @@ void GroupFileWriter::Load(const std::string& bytes) {
   if (pinned != npos && pinned + 1 != sections_.size()) {
     std::rotate(sections_.begin() + static_cast<std::ptrdiff_t>(pinned),
                 sections_.begin() + static_cast<std::ptrdiff_t>(pinned) + 1, sections_.end());
-    for (size_t i = pinned; i < sections_.size(); ++i) index_[Upcase(sections_[i].name)] = i;
+    IndexAll();
   }
   offsets_.assign(sections_.size(), 0);
   dirtyFrom_ = 0;
@@ -210,21 +225,65 @@ void GroupFileWriter::Apply(const Op& op) {
   dirtyFrom_ = std::min(dirtyFrom_, s);
 }
 
+void GroupFileWriter::SerializeSection(const Section& section, std::string& out) const {
+  std::u16string text = u"[" + section.name + u"]\r\n";
+  for (const Entry& e : section.entries) {
+    text += e.key;
+    if (!e.bare) text += u"=" + e.value;
+    text += u"\r\n";
+  }
+  if (unicode_) AppendUtf16(out, text);
+  else out += EncodeAnsi(text);
+}
+
 std::string GroupFileWriter::Serialize(size_t from, uint64_t start) {
   std::string out;
-  std::u16string text;
   for (size_t i = from; i < sections_.size(); ++i) {
     offsets_[i] = start + out.size();
-    text = u"[" + sections_[i].name + u"]\r\n";
-    for (const Entry& e : sections_[i].entries) {
-      text += e.key;
-      if (!e.bare) text += u"=" + e.value;
-      text += u"\r\n";
-    }
-    if (unicode_) AppendUtf16(out, text);
-    else out += EncodeAnsi(text);
+    SerializeSection(sections_[i], out);
   }
   return out;
+}
+
+bool GroupFileWriter::Restore(size_t from, std::string_view bytes) {
+  std::vector<Section> restored;
+  std::string check;
+  for (size_t i = from; i < heldFrom_; ++i) {
+    const uint64_t begin = offsets_[i] - offsets_[from], end = offsets_[i + 1] - offsets_[from];
+    if (begin > end || end > bytes.size()) return false;
+    const std::string_view chunk = bytes.substr(begin, end - begin);
+    const std::u16string text = unicode_ ? DecodeUtf16(chunk) : DecodeAnsi(chunk);
+    // The job's own lines: "[name]", then "key=value" or a bare key, each
+    // ending in CR LF and holding no other line break. A key the job wrote
+    // has no "=" (it would not have read back), so the first "=" ends it.
+    Section section{sections_[i].name, {}};
+    size_t at = text.find(u"\r\n");
+    if (at == std::u16string::npos) return false;
+    for (at += 2; at < text.size();) {
+      const size_t lineEnd = text.find(u"\r\n", at);
+      if (lineEnd == std::u16string::npos) return false;
+      const std::u16string_view line = std::u16string_view(text).substr(at, lineEnd - at);
+      if (line.find_first_of(u"\r\n") != std::u16string_view::npos) return false;
+      const size_t eq = line.find(u'=');
+      Entry entry{std::u16string(line.substr(0, eq)), {}, eq == std::u16string_view::npos};
+      if (!entry.bare) entry.value = line.substr(eq + 1);
+      section.entries.push_back(std::move(entry));
+      at = lineEnd + 2;
+    }
+    // Taken only when it gives the file's bytes back exactly.
+    check.clear();
+    SerializeSection(section, check);
+    if (check != chunk) return false;
+    restored.push_back(std::move(section));
+  }
+  for (size_t i = from; i < heldFrom_; ++i) sections_[i].entries = std::move(restored[i - from].entries);
+  heldFrom_ = from;
+  return true;
+}
+
+void GroupFileWriter::LetGo() {
+  for (; heldFrom_ + kHeldSections < sections_.size(); ++heldFrom_)
+    std::vector<Entry>().swap(sections_[heldFrom_].entries);
 }
 
 GroupFileWriter::Stamp GroupFileWriter::StampOf(HANDLE file) {
@@ -268,8 +327,21 @@ bool GroupFileWriter::Flush() {
     if (!readFrom(0, bytes)) return false;
     Load(bytes);
   }
+  // A change to a section whose entries were let go: they come back from the
+  // file, or else the whole file is read again.
+  size_t restoreFrom = npos;
+  for (const Op& op : ops)
+    if (const size_t s = FindSection(op.section); s < heldFrom_) restoreFrom = std::min(restoreFrom, s);
+  if (restoreFrom != npos && !(readFrom(offsets_[restoreFrom], bytes) && Restore(restoreFrom, bytes))) {
+    loaded_ = false;
+    if (!readFrom(0, bytes)) return false;
+    Load(bytes);
+  }
   for (const Op& op : ops) Apply(op);
-  if (dirtyFrom_ == npos) return true;  // every value was in the file already
+  if (dirtyFrom_ == npos) {  // every value was in the file already
+    LetGo();
+    return true;
+  }
 
   const size_t from = dirtyFrom_;
   const bool whole = from == 0;
@@ -315,6 +387,7 @@ bool GroupFileWriter::Flush() {
       return false;
     }
   }
+  LetGo();
   return true;
 }
 

@@ -11,6 +11,12 @@
 // The first write of a job, and any write after the file changed under it
 // (another program wrote it, or it was deleted), reads the whole file and
 // writes it whole in the job's layout, keeping every section and key found.
+//
+// Memory stays flat in the number of sections: once written, a section in
+// front of the last few (the printer's and the latest pages, the only ones
+// a document changes) keeps only its name and offset. A change to such a
+// section reads its entries back from the file first; when the file does
+// not hold them exactly as written, the whole file is read again.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +58,7 @@ class GroupFileWriter {
   };
   struct Section {
     std::u16string name;
-    std::vector<Entry> entries;
+    std::vector<Entry> entries;  // empty once let go (below heldFrom_)
   };
   struct Op {
     std::u16string section, key, value;
@@ -65,18 +71,27 @@ class GroupFileWriter {
   };
 
   void Load(const std::string& bytes);
+  // The entries of the sections let go from `from` on, from the file's
+  // bytes at their offset; false when they are not as the job wrote them.
+  bool Restore(size_t from, std::string_view bytes);
+  // Lets go of the entries of the written sections in front of the last few.
+  void LetGo();
   // Applies one staged entry to the sections; false when nothing changed.
   void Apply(const Op& op);
   size_t FindSection(std::u16string_view name) const;
   size_t AddSection(std::u16string_view name);
+  // Rebuilds the name index of every section.
+  void IndexAll();
   // The bytes of sections [from, end), their offsets updated from `start`.
   std::string Serialize(size_t from, uint64_t start);
+  void SerializeSection(const Section& section, std::string& out) const;
   static Stamp StampOf(HANDLE file);
 
   std::u16string path_, pinned_;
   std::vector<Section> sections_;
   std::vector<uint64_t> offsets_;  // where each section begins in the file
-  std::unordered_map<std::u16string, size_t> index_;  // upper-cased name -> section
+  std::unordered_multimap<size_t, size_t> index_;  // hash of the name (HashNoCase) -> section
+  size_t heldFrom_ = 0;  // sections in front of it hold no entries (the file has them)
   std::vector<Op> ops_;
   size_t dirtyFrom_ = SIZE_MAX;
   bool loaded_ = false;

@@ -148,9 +148,33 @@ std::vector<std::u16string> PageFileNames(const GroupFileWatch& watch) {
     for (auto& c : u) c = c >= u'a' && c <= u'z' ? c - 32 : c;
     return u;
   };
+  auto unquote = [](std::u16string_view v) {
+    if (v.size() >= 2 && (v[0] == u'"' || v[0] == u'\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
+    return std::u16string(v);
+  };
+  // The page of a section named as the job names it ("PAGE " and the number
+  // without leading zeros, upper-cased); 0 for any other section.
+  auto pageOf = [](std::u16string_view name) -> unsigned long {
+    constexpr std::u16string_view prefix = u"PAGE ";
+    if (!name.starts_with(prefix)) return 0;
+    name.remove_prefix(prefix.size());
+    if (name.empty() || name.size() > 18 || name[0] == u'0') return 0;
+    unsigned long page = 0;
+    for (char16_t c : name) {
+      if (c < u'0' || c > u'9') return 0;
+      page = page * 10 + static_cast<unsigned long>(c - u'0');
+    }
+    return page;
+  };
+  // Only what the listing needs is kept (a document's pages can be many):
+  // the printer's page count and each page's file name.
   const std::u16string printer = upper(trim(watch.printer));
-  std::map<std::u16string, std::map<std::u16string, std::u16string>> sections;
-  std::map<std::u16string, std::u16string>* section = nullptr;
+  std::u16string total;
+  bool printerSeen = false;
+  std::map<unsigned long, std::u16string> pageFiles;  // the pages whose sections the file holds
+  enum class In { Other, Printer, Page } in = In::Other;
+  bool keySeen = false;  // the section's key of interest was met (the first of a name counts)
+  std::u16string* current = nullptr;
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find_first_of(u"\r\n", start);
     if (end == std::u16string::npos) end = text.size();
@@ -158,28 +182,29 @@ std::vector<std::u16string> PageFileNames(const GroupFileWatch& watch) {
     start = end + 1;
     if (line.empty() || line[0] == u';') continue;
     if (size_t close; line[0] == u'[' && (close = line.rfind(u']')) != std::u16string_view::npos) {
+      // The first section of a name counts.
       const std::u16string name = upper(trim(line.substr(1, close - 1)));
-      section = sections.count(name) ? nullptr : &sections[name];
+      in = In::Other;
+      keySeen = false;
+      if (name == printer) {
+        if (!printerSeen) in = In::Printer;
+        printerSeen = true;
+      } else if (const unsigned long page = pageOf(name)) {
+        auto [at, made] = pageFiles.try_emplace(page);
+        if (made) in = In::Page, current = &at->second;
+      }
       continue;
     }
     const size_t eq = line.find(u'=');
-    if (section && eq != std::u16string_view::npos) section->emplace(upper(trim(line.substr(0, eq))), trim(line.substr(eq + 1)));
+    if (in == In::Other || keySeen || eq == std::u16string_view::npos) continue;
+    const std::u16string key = upper(trim(line.substr(0, eq)));
+    if (key != (in == In::Printer ? u"TOTAL NUMBER OF PAGES" : u"FILENAME")) continue;
+    keySeen = true;
+    (in == In::Printer ? total : *current) = unquote(trim(line.substr(eq + 1)));
   }
-  auto value = [&](const std::u16string& sectionName, const std::u16string& key) {
-    auto s = sections.find(sectionName);
-    if (s == sections.end()) return std::u16string();
-    auto k = s->second.find(key);
-    std::u16string v = k == s->second.end() ? std::u16string() : k->second;
-    if (v.size() >= 2 && (v[0] == u'"' || v[0] == u'\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
-    return v;
-  };
-  // Pages beyond the sections the file holds are not there to list.
-  const unsigned long pages =
-      std::min<unsigned long>(wcstoul(value(printer, u"TOTAL NUMBER OF PAGES").c_str(), nullptr, 10),
-                              static_cast<unsigned long>(sections.size()));
-  for (unsigned long i = 1; i <= pages; ++i)
-    if (std::u16string name = value(u"PAGE " + tw::FromUtf8(std::to_string(i)), u"FILENAME"); !name.empty())
-      names.push_back(std::move(name));
+  const unsigned long pages = wcstoul(total.c_str(), nullptr, 10);
+  for (auto& [page, name] : pageFiles)
+    if (page <= pages && !name.empty()) names.push_back(std::move(name));
   return names;
 }
 
