@@ -314,6 +314,49 @@ TEST(TextTransforms, WorldRotationAndMirroringTurnTheGlyphs) {
   EXPECT_EQ(c.top, a.top);
 }
 
+// In GM_ADVANCED the whole text cell follows the world transform, the
+// alignment offset included: top- or bottom-aligned text under a turned
+// transform lands where the same text with the same turn as escapement
+// lands. Turned pages are written this way, so an offset taken along the
+// device's y axis instead would move every line of a turned page by up to
+// twice its ascent. (Some GDI implementations do exactly that; their own
+// escapement text agrees with what is checked here.)
+TEST(TextTransforms, AlignmentOffsetTurnsWithTheWorld) {
+  struct Turn {
+    XFORM xf;
+    LONG escapement;
+  };
+  const Turn turns[] = {{{0, -1, 1, 0, 100, 100}, 900},
+                        {{-1, 0, 0, -1, 100, 100}, 1800},
+                        {{0, 1, -1, 0, 100, 100}, 2700}};
+  for (UINT align : {UINT(TA_TOP), UINT(TA_BOTTOM), UINT(TA_BASELINE)}) {
+    for (const Turn& t : turns) {
+      Canvas world(200, 200), escaped(200, 200);
+      SetGraphicsMode(world.Dc(), GM_ADVANCED);
+      ASSERT_TRUE(SetWorldTransform(world.Dc(), &t.xf));
+      {
+        Font f(world.Dc(), -30, u"Liberation Sans");
+        SetTextAlign(world.Dc(), TA_LEFT | align);
+        ASSERT_TRUE(TextOutW(world.Dc(), 0, 0, u"HHxH", 4));
+      }
+      Font f(escaped.Dc(), -30, u"Liberation Sans", FW_NORMAL, t.escapement);
+      SetTextAlign(escaped.Dc(), TA_LEFT | align);
+      ASSERT_TRUE(TextOutW(escaped.Dc(), 100, 100, u"HHxH", 4));
+      const RECT a = world.InkBox(), b = escaped.InkBox();
+      ASSERT_LT(a.left, a.right) << align << " " << t.escapement;
+      EXPECT_NEAR(a.left, b.left, 1) << align << " " << t.escapement;
+      EXPECT_NEAR(a.top, b.top, 1) << align << " " << t.escapement;
+      EXPECT_NEAR(a.right, b.right, 1) << align << " " << t.escapement;
+      EXPECT_NEAR(a.bottom, b.bottom, 1) << align << " " << t.escapement;
+      if (align == TA_TOP && t.escapement == 900) {
+        // A quarter turn counter-clockwise: the cell's top edge is the line
+        // x = 100, the letters stand right of it.
+        EXPECT_GE(a.left, 100);
+      }
+    }
+  }
+}
+
 TEST(TextThreads, PrivateFontsChangeWhileOtherThreadsRender) {
   // Another thread adds and removes a memory font over and over while this
   // one draws and measures with the same family: no crash, every call works.
