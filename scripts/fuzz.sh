@@ -14,7 +14,8 @@
 # (extra options go to libFuzzer, e.g. -fork=2 -ignore_timeouts=1 to look
 # past slow inputs while triaging)
 # Builds build/fuzz with clang-14 (-fsanitize=fuzzer,address,undefined): only
-# the fuzz target and the platform library it needs. Seeds come from the
+# the fuzz target and the libraries it needs (for writeport the PDF engine's
+# two libraries come from a GCC build, see below). Seeds come from the
 # shared corpus when ../shared is present (all of emf/, emf-ea/, emf-bad/),
 # plus the metafiles the fuzzer found interesting in earlier runs
 # (build/fuzz/corpus). A crash, leak, timeout or out-of-memory leaves its
@@ -34,7 +35,26 @@ command -v clang++-14 >/dev/null || { echo "fuzz.sh: clang++-14 is missing (scri
 
 # Compiled objects are shared through ccache (see no-werror.sh) as build.sh does.
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(cd .. && pwd)} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
-cmake -S . -B build/fuzz -G Ninja \
+
+# The command stream's target links the job with its writers, and so the PDF
+# engine's two libraries, whose qpdf headers clang 14 cannot compile in C++20
+# against GCC 12's standard library. They are made with GCC in a build of
+# their own (build/fuzz-pdf, not instrumented: the target's job replaces the
+# document and page operations that would reach them) and copied apart, so
+# that the fuzzer loads its own instrumented platform library and not that
+# build's.
+engine=$PWD/build/fuzz-pdf/engine
+if [[ $target == write_port_fuzz ]]; then
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B build/fuzz-pdf -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=gcc \
+    -DCMAKE_CXX_COMPILER=g++ -DTW_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+  cmake --build build/fuzz-pdf --target tw_pdf_interface
+  mkdir -p "$engine"
+  cp -p build/fuzz-pdf/bin/TwPdfEngine.dll build/fuzz-pdf/bin/TwPdfInterface.dll "$engine/"
+fi
+
+cmake -S . -B build/fuzz -G Ninja -DTW_PDF_ENGINE_DIR="$engine" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DTW_FUZZ=ON -DTW_BUILD_TESTS=OFF -DCMAKE_CXX_COMPILER_LAUNCHER="$PWD/tools/fuzz/no-werror.sh" \
   "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
