@@ -11,7 +11,6 @@
 #include "output/ccitt/cals_header.h"
 #include "output/common/page_dib.h"
 #include "output/twfile/tw_writers.h"
-#include "render/emf/emf_image.h"
 #include "tw_tiff_api.h"
 
 namespace {
@@ -70,14 +69,8 @@ DWORD RawMode(DWORD code) {
 
 BOOL CTWCALSFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
   Trace(u"CTWCALSFile::SaveFile: %s", szFileName ? szFileName : u"");
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kCalsErrors)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kCalsErrors,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWCALSFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
@@ -108,14 +101,8 @@ BOOL CTWCALSFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
 
 BOOL CTWRawFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
   Trace(u"CTWRawFile::SaveFile: %s", szFileName ? szFileName : u"");
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kRawErrors)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kRawErrors,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWRawFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {

@@ -6,21 +6,14 @@
 #include "job/job/tw_job.h"
 #include "output/gif/gif_writer.h"
 #include "output/twfile/tw_writers.h"
-#include "render/emf/emf_image.h"
 
 namespace {
 constexpr CTWFile::ShapeErrors kGifErrors{209, 210, 211};
 }  // namespace
 
 BOOL CTWGIFFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kGifErrors)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kGifErrors,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWGIFFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {

@@ -11,7 +11,6 @@
 #include "job/job/tw_job.h"
 #include "job/settings/effective.h"
 #include "output/twfile/tw_writers.h"
-#include "render/emf/emf_image.h"
 #include "tw_jpeg_api.h"
 
 namespace {
@@ -72,14 +71,8 @@ bool SaveWithLibrary(const TarnwickDEVMODE& record, CTWJob* job, const JpegNumbe
 
 BOOL CTWJPEGFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
   Trace(u"CTWJPEGFile::SaveFile: %s", szFileName ? szFileName : u"");
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kPlain.shape)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kPlain.shape,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWJPEGFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
@@ -101,14 +94,8 @@ BOOL CTWJPEGFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
 
 BOOL CTWJPEGLabFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
   Trace(u"CTWJPEGLabFile::SaveFile: %s", szFileName ? szFileName : u"");
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kLab.shape)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kLab.shape,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWJPEGLabFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {

@@ -7,7 +7,6 @@
 #include "job/job/tw_job.h"
 #include "output/common/page_dib.h"
 #include "output/twfile/tw_writers.h"
-#include "render/emf/emf_image.h"
 #include "tw_tiff_api.h"
 
 namespace {
@@ -45,14 +44,8 @@ CTWIOCAFile::~CTWIOCAFile() = default;
 
 BOOL CTWIOCAFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
   Trace(u"CTWIOCAFile::SaveFile: %s", szFileName ? szFileName : u"");
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kIocaErrors)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kIocaErrors,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWIOCAFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
@@ -67,14 +60,8 @@ CTWMODCAFile::~CTWMODCAFile() = default;
 
 BOOL CTWMODCAFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
   Trace(u"CTWMODCAFile::SaveFile: %s", szFileName ? szFileName : u"");
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kIocaErrors)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kIocaErrors,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWMODCAFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {

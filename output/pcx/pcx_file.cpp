@@ -11,7 +11,6 @@
 #include "job/naming/naming.h"
 #include "output/pcx/pcx_codec.h"
 #include "output/twfile/tw_writers.h"
-#include "render/emf/emf_image.h"
 #include "render/emf/page_seams.h"
 
 namespace {
@@ -74,14 +73,8 @@ bool AddDcxPage(const WCHAR* name, const tw::output::PageDib& dib, const tw::pcx
 
 BOOL CTWPCXFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
   Trace(u"CTWPCXFile::SaveFile: %s", szFileName ? szFileName : u"");
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kPcxErrors)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kPcxErrors,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWPCXFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
@@ -101,14 +94,8 @@ BOOL CTWPCXFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {
 
 BOOL CTWDCXFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
   Trace(u"CTWDCXFile::SaveFile: %s", szFileName ? szFileName : u"");
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kDcxErrors)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kDcxErrors,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWDCXFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {

@@ -3,7 +3,6 @@
 #include "core/log/tw_log.h"
 #include "output/png/png_codec.h"
 #include "output/twfile/tw_writers.h"
-#include "render/emf/emf_image.h"
 
 namespace {
 constexpr CTWFile::ShapeErrors kPngErrors{209, 210, 211};
@@ -11,14 +10,8 @@ constexpr int kNotWritten = 212;
 }  // namespace
 
 BOOL CTWPNGFile::SaveFile(HGLOBAL hData, DWORD, const WCHAR* szFileName, BOOL bEMF) {
-  CEMFImage image;
-  const WCHAR* name = szFileName;
-  switch (PreparePage(image, hData, bEMF, name, kPngErrors)) {
-    case PageStep::Failed: return FALSE;
-    case PageStep::Done: return TRUE;
-    case PageStep::Write: break;
-  }
-  return SavePageDIB(image.m_hDIB, name);
+  return SaveRenderedPage(hData, szFileName, bEMF, kPngErrors,
+                          [this](HGLOBAL hDIB, const WCHAR* name) { return SavePageDIB(hDIB, name); });
 }
 
 BOOL CTWPNGFile::SavePageDIB(HGLOBAL hDIB, const WCHAR* szFileName) {

@@ -105,6 +105,18 @@ CTWFile::PageStep CTWFile::PreparePage(CEMFImage& image, HGLOBAL hData, BOOL bEM
   return PageStep::Write;
 }
 
+BOOL CTWFile::SaveRenderedPage(HGLOBAL hData, const WCHAR* szFileName, BOOL bEMF, const ShapeErrors& errors,
+                               const PageDIBStep& savePageDIB) {
+  CEMFImage image;
+  const WCHAR* name = szFileName;
+  switch (PreparePage(image, hData, bEMF, name, errors)) {
+    case PageStep::Failed: return FALSE;
+    case PageStep::Done: return TRUE;
+    case PageStep::Write: break;
+  }
+  return savePageDIB(image.m_hDIB, name);
+}
+
 bool CTWFile::IsPageDIB(HGLOBAL hDIB, std::initializer_list<WORD> depths) {
   tw::dib::BlockLock dib(hDIB);
   if (!dib.ok()) return false;

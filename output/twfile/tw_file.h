@@ -4,6 +4,7 @@
 // of the document. The writer classes are declared in tw_writers.h.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -65,6 +66,12 @@ class CTWFile {
   // The path check after a failed create or write: the job reports "25: ..."
   // for a bad path (TRUE is returned then), else `internalError` is reported.
   BOOL ReportWriteFailure(const WCHAR* prefix, const WCHAR* fileName, int internalError, const char* file, int line);
+  // The whole SaveFile of a writer that stores the rendered page DIB: the
+  // common steps (PreparePage), then `savePageDIB` with the page DIB and the
+  // name to use. TRUE without writing for an incomplete sheet.
+  using PageDIBStep = std::function<BOOL(HGLOBAL hDIB, const WCHAR* szFileName)>;
+  BOOL SaveRenderedPage(HGLOBAL hData, const WCHAR* szFileName, BOOL bEMF, const ShapeErrors& errors,
+                        const PageDIBStep& savePageDIB);
 };
 
 // Resolves a codec library name (the record's TiffDllName, JpegDllName) to
