@@ -8,6 +8,7 @@
 // clang-format on
 
 #include "../codec_test_support.h"
+#include "jpeg_facts.h"
 #include "tw/root.h"
 #include "tw_jpeg_api.h"
 #include "tw_tiff_api.h"
@@ -18,40 +19,8 @@ using codectest::Host;
 using codectest::Image;
 using codectest::Quote;
 using codectest::RunTool;
-
-// What libjpeg itself sees in a file.
-struct JpegFacts {
-  int width = 0, height = 0, components = 0;
-  bool jfif = false, faxMarker = false;
-  int densityUnit = 0, xDensity = 0;
-  J_COLOR_SPACE colorSpace = JCS_UNKNOWN;
-  int hSampling = 0, vSampling = 0;
-};
-
-JpegFacts Inspect(const std::filesystem::path& path) {
-  JpegFacts f;
-  std::string bytes = codectest::ReadBytes(path);
-  jpeg_decompress_struct d;
-  jpeg_error_mgr err;
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  jpeg_save_markers(&d, JPEG_APP0 + 1, 0xFFFF);
-  jpeg_read_header(&d, TRUE);
-  f.width = static_cast<int>(d.image_width);
-  f.height = static_cast<int>(d.image_height);
-  f.components = d.num_components;
-  f.jfif = d.saw_JFIF_marker;
-  f.densityUnit = d.density_unit;
-  f.xDensity = d.X_density;
-  f.colorSpace = d.jpeg_color_space;
-  f.hSampling = d.comp_info[0].h_samp_factor;
-  f.vSampling = d.comp_info[0].v_samp_factor;
-  for (auto m = d.marker_list; m; m = m->next)
-    f.faxMarker = f.faxMarker || (m->data_length >= 6 && std::memcmp(m->data, "G3FAX", 6) == 0);
-  jpeg_destroy_decompress(&d);
-  return f;
-}
+using twtest::InspectJpeg;
+using twtest::JpegFacts;
 
 class JpegTest : public ::testing::Test {
  protected:
@@ -131,7 +100,7 @@ TEST_F(JpegTest, ColourPagesWithTheirDensity) {
   EXPECT_NE(check.output.find(" 400 x  300 24bit N JFIF "), std::string::npos) << check.output;
   EXPECT_NE(check.output.find(" OK"), std::string::npos) << check.output;
   EXPECT_EQ(RunTool("djpeg -pnm -outfile " + Quote(root_.Dir() / "p.ppm") + " " + Quote(path)).status, 0);
-  JpegFacts f = Inspect(path);
+  JpegFacts f = InspectJpeg(path);
   EXPECT_TRUE(f.jfif);
   EXPECT_EQ(f.densityUnit, 1);
   EXPECT_EQ(f.xDensity, 200);  // 7874 pixels per metre
@@ -155,17 +124,17 @@ TEST_F(JpegTest, GreyAndPalettePages) {
   for (std::uint32_t y = 0; y < grey.height; ++y)
     for (std::uint32_t x = 0; x < grey.width; ++x) grey.rows[y][x] = static_cast<BYTE>(x * 2 + y);
   ASSERT_EQ(Save(u"C:\\Out\\grey.jpg", grey, 95), TW_JPEG_OK);
-  EXPECT_EQ(Inspect(Host(u"C:\\Out\\grey.jpg")).components, 1);
+  EXPECT_EQ(InspectJpeg(Host(u"C:\\Out\\grey.jpg")).components, 1);
   auto back = Load(u"C:\\Out\\grey.jpg");
   EXPECT_EQ(back.image.bits, 8);
   EXPECT_GE(codectest::Psnr(codectest::ToRgb(back.image), codectest::ToRgb(grey)), 30.0);
 
   Image page = codectest::BilevelPage(160, 90, 3);  // black and white table: grey
   ASSERT_EQ(Save(u"C:\\Out\\page.jpg", page, 90), TW_JPEG_OK);
-  EXPECT_EQ(Inspect(Host(u"C:\\Out\\page.jpg")).components, 1);
+  EXPECT_EQ(InspectJpeg(Host(u"C:\\Out\\page.jpg")).components, 1);
   Image colours = codectest::RandomImage(64, 64, 4, 5);
   ASSERT_EQ(Save(u"C:\\Out\\colours.jpg", colours, 90), TW_JPEG_OK);
-  EXPECT_EQ(Inspect(Host(u"C:\\Out\\colours.jpg")).components, 3);
+  EXPECT_EQ(InspectJpeg(Host(u"C:\\Out\\colours.jpg")).components, 3);
   EXPECT_EQ(RunTool("jpeginfo -c " + Quote(Host(u"C:\\Out\\colours.jpg"))).status, 0);
 }
 
@@ -177,7 +146,7 @@ TEST_F(JpegTest, LabPagesUseTheFaxEncodingAndComeBack) {
   auto path = Host(u"C:\\Out\\lab.jpg");
   auto check = RunTool("jpeginfo -c " + Quote(path));
   EXPECT_EQ(check.status, 0) << check.output;
-  JpegFacts f = Inspect(path);
+  JpegFacts f = InspectJpeg(path);
   EXPECT_EQ(f.components, 3);
   EXPECT_FALSE(f.jfif);  // no colour transform is implied
   EXPECT_TRUE(f.faxMarker);
@@ -191,7 +160,7 @@ TEST_F(JpegTest, LabPagesUseTheFaxEncodingAndComeBack) {
   // The same block with YCbCr (colour space 0) is a plain JFIF file.
   params.wColorSpace = 0;
   ASSERT_EQ(saveEx_(u"C:\\Out\\ycc.jpg", dib, &params), TW_JPEG_OK);
-  EXPECT_TRUE(Inspect(Host(u"C:\\Out\\ycc.jpg")).jfif);
+  EXPECT_TRUE(InspectJpeg(Host(u"C:\\Out\\ycc.jpg")).jfif);
   params.wColorSpace = 7;
   EXPECT_EQ(saveEx_(u"C:\\Out\\bad.jpg", dib, &params), TW_JPEG_ERROR_ARGUMENT);
   params = LabBlock(90);

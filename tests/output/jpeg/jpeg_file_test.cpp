@@ -11,59 +11,16 @@
 
 #include "../encoder_test_support.h"
 #include "../writer_test_support.h"
+#include "jpeg_facts.h"
 
 namespace {
 
 using codectest::Host;
 using codectest::Quote;
 using codectest::RunTool;
+using twtest::InspectJpeg;
+using twtest::JpegFacts;
 using writertest::ReportedErrors;
-
-// What libjpeg sees in a file, and its samples as stored (no colour conversion).
-struct JpegFacts {
-  bool ok = false;
-  int width = 0, height = 0, components = 0;
-  bool jfif = false, faxMarker = false;
-  int densityUnit = 0, xDensity = 0, yDensity = 0;
-  int hSampling = 0, vSampling = 0;
-  std::vector<BYTE> samples;
-};
-
-JpegFacts Inspect(const std::filesystem::path& path) {
-  JpegFacts f;
-  std::string bytes = codectest::ReadBytes(path);
-  if (bytes.empty()) return f;
-  jpeg_decompress_struct d;
-  jpeg_error_mgr err;
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  jpeg_save_markers(&d, JPEG_APP0 + 1, 0xFFFF);
-  jpeg_read_header(&d, TRUE);
-  f.width = static_cast<int>(d.image_width);
-  f.height = static_cast<int>(d.image_height);
-  f.components = d.num_components;
-  f.jfif = d.saw_JFIF_marker;
-  f.densityUnit = d.density_unit;
-  f.xDensity = d.X_density;
-  f.yDensity = d.Y_density;
-  f.hSampling = d.comp_info[0].h_samp_factor;
-  f.vSampling = d.comp_info[0].v_samp_factor;
-  for (auto m = d.marker_list; m; m = m->next)
-    f.faxMarker = f.faxMarker || (m->data_length >= 6 && std::memcmp(m->data, "G3FAX", 6) == 0);
-  d.out_color_space = d.jpeg_color_space;  // the samples as coded
-  jpeg_start_decompress(&d);
-  std::vector<BYTE> row(std::size_t(d.output_width) * d.output_components);
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW r = row.data();
-    jpeg_read_scanlines(&d, &r, 1);
-    f.samples.insert(f.samples.end(), row.begin(), row.end());
-  }
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  f.ok = true;
-  return f;
-}
 
 // A smooth photograph-like page (JPEG's kind of image), 24 bits.
 codectest::Image Photo(std::uint32_t w, std::uint32_t h) {
@@ -108,7 +65,7 @@ TEST_F(JpegWriterTest, PagesBecomeJfifFilesCloseToThePageWithItsDensity) {
     codectest::DibContents rendered = Rendered(*job, page.get());
     ASSERT_EQ(rendered.image.bits, 24);
     EXPECT_GE(codectest::Psnr(Decoded(u"C:\\out\\box.jpg"), codectest::ToRgb(rendered.image)), 30.0);
-    JpegFacts f = Inspect(Host(u"C:\\out\\box.jpg"));
+    JpegFacts f = InspectJpeg(Host(u"C:\\out\\box.jpg"));
     EXPECT_TRUE(f.jfif);
     EXPECT_EQ(f.width, rendered.header.biWidth);
     EXPECT_EQ(f.densityUnit, 1);  // dots per inch
@@ -126,7 +83,7 @@ TEST_F(JpegWriterTest, TheLossRatioIsTheQuality) {
     const std::u16string name = u"C:\\out\\q" + tw::FromUtf8(std::to_string(ratio)) + u".jpg";
     ASSERT_TRUE(SaveDib<CTWJPEGFile>(*job, photo, name.c_str(), 8032, 3858));
     sizes[ratio] = std::filesystem::file_size(Host(name));
-    JpegFacts f = Inspect(Host(name));
+    JpegFacts f = InspectJpeg(Host(name));
     EXPECT_EQ(f.xDensity, 204);
     EXPECT_EQ(f.yDensity, 98);
   }
@@ -149,7 +106,7 @@ TEST_F(JpegWriterTest, LabPagesHoldCielabSamplesAndTheirMarker) {
     ASSERT_TRUE(SaveDib<CTWJPEGLabFile>(*job, patch, u"C:\\out\\lab.jpg"));
     auto check = RunTool("jpeginfo -c " + Quote(Host(u"C:\\out\\lab.jpg")));
     EXPECT_EQ(check.status, 0) << check.output;
-    JpegFacts f = Inspect(Host(u"C:\\out\\lab.jpg"));
+    JpegFacts f = InspectJpeg(Host(u"C:\\out\\lab.jpg"));
     ASSERT_TRUE(f.ok);
     EXPECT_EQ(f.components, 3);
     EXPECT_FALSE(f.jfif);
@@ -170,7 +127,7 @@ TEST_F(JpegWriterTest, LabPagesHoldCielabSamplesAndTheirMarker) {
   ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\page.jpg", TRUE));
   auto check = RunTool("jpeginfo -c " + Quote(Host(u"C:\\out\\page.jpg")));
   EXPECT_EQ(check.status, 0) << check.output;
-  EXPECT_TRUE(Inspect(Host(u"C:\\out\\page.jpg")).faxMarker);
+  EXPECT_TRUE(InspectJpeg(Host(u"C:\\out\\page.jpg")).faxMarker);
 }
 
 TEST_F(JpegWriterTest, FailuresCarryEachWritersNumbers) {
