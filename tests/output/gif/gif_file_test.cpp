@@ -2,7 +2,7 @@
 // which giftopnm decodes to the page's pixels; an existing file, the other
 // failures and page DIBs that are no page DIBs.
 #include "../encoder_test_support.h"
-#include "../writer_test_support.h"
+#include "../writer_fixture.h"
 
 namespace {
 
@@ -43,9 +43,9 @@ TEST_F(GifFileTest, PagesStartWithTheirHeaderAndDecodeToThePage) {
   } cases[] = {{25, 0, 0x80}, {31, 1, 0xF7}};
   for (const auto& c : cases) {
     {
-      auto job = StartedJob(Record(c.code, c.colorMode));
+      auto job = StartedJob(LowResRecord(c.code, c.colorMode));
       DWORD size = 0;
-      auto page = BoxPage(job->m_DevMode, size);
+      auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
       ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\page.gif", TRUE)) << c.code;
       codectest::DibContents rendered = Rendered(*job, page.get());
       std::string bytes = codectest::ReadBytes(Host(u"C:\\out\\page.gif"));
@@ -61,7 +61,7 @@ TEST_F(GifFileTest, PagesStartWithTheirHeaderAndDecodeToThePage) {
 }
 
 TEST_F(GifFileTest, AnExistingFileIsGifErrorFive) {
-  auto job = StartedJob(Record(25, 0));
+  auto job = StartedJob(LowResRecord(25, 0));
   auto& writer = dynamic_cast<CTWGIFFile&>(*job->m_pOutputFile);
   codectest::WriteBytes(Host(u"C:\\out\\old.gif"), "older");
   codectest::Image img = codectest::RandomImage(40, 20, 1, 3);
@@ -75,9 +75,9 @@ TEST_F(GifFileTest, AnExistingFileIsGifErrorFive) {
 }
 
 TEST_F(GifFileTest, FailuresCarryTheirNumbers) {
-  auto job = StartedJob(Record(25, 0));
+  auto job = StartedJob(LowResRecord(25, 0));
   DWORD size = 0;
-  auto page = BoxPage(job->m_DevMode, size);
+  auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
   auto& writer = dynamic_cast<CTWGIFFile&>(*job->m_pOutputFile);
   auto status = [&] { return std::u16string(job->PrintStatus()); };
   EXPECT_FALSE(writer.SaveFile(nullptr, 0, u"C:\\out\\a.gif", TRUE));

@@ -2,7 +2,7 @@
 // extension, the HTML page byte for byte, the link's path, long document
 // names, and the failures of the page and of its image.
 #include "../encoder_test_support.h"
-#include "../writer_test_support.h"
+#include "../writer_fixture.h"
 
 namespace {
 
@@ -41,9 +41,9 @@ TEST_F(HtmlWriterTest, EachImageBesideItsPage) {
                {29, 1, "doc.BMP", "bmptopnm >/dev/null"}};
   for (const auto& c : cases) {
     {
-      auto job = StartedJob(Record(c.code, c.colorMode), u"Quarterly report.docx");
+      auto job = StartedJob(LowResRecord(c.code, c.colorMode), u"Quarterly report.docx");
       DWORD size = 0;
-      auto page = BoxPage(job->m_DevMode, size);
+      auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
       ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\doc.htm", TRUE))
           << c.code << " " << tw::ToUtf8(Status(*job));
       EXPECT_EQ(ReadBytes(Host(u"C:\\out\\doc.htm")),
@@ -59,10 +59,10 @@ TEST_F(HtmlWriterTest, EachImageBesideItsPage) {
 
 TEST_F(HtmlWriterTest, TheBitmapIsTheBmpWritersFile) {
   DWORD size = 0;
-  auto bmp = StartedJob(Record(0, 1));
-  auto page = BoxPage(bmp->m_DevMode, size);
+  auto bmp = StartedJob(LowResRecord(0, 1));
+  auto page = writertest::BoxPage(bmp->m_DevMode, size, RGB(255, 0, 0));
   ASSERT_TRUE(bmp->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\ref.bmp", TRUE));
-  auto html = StartedJob(Record(29, 1));
+  auto html = StartedJob(LowResRecord(29, 1));
   ASSERT_TRUE(html->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\doc.htm", TRUE));
   std::string expected = ReadBytes(Host(u"C:\\out\\ref.bmp"));
   EXPECT_GT(expected.size(), 850u * 1100u);
@@ -70,9 +70,9 @@ TEST_F(HtmlWriterTest, TheBitmapIsTheBmpWritersFile) {
 }
 
 TEST_F(HtmlWriterTest, ImageNamesFollowThePagesName) {
-  auto job = StartedJob(Record(26, 0), u"d");
+  auto job = StartedJob(LowResRecord(26, 0), u"d");
   DWORD size = 0;
-  auto page = BoxPage(job->m_DevMode, size);
+  auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
   // An older image of the name is replaced (the GIF library makes only new files).
   codectest::WriteBytes(Host(u"C:\\out\\doc.gif"), "older");
   ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\doc.htm", TRUE));
@@ -88,7 +88,7 @@ TEST_F(HtmlWriterTest, ImageNamesFollowThePagesName) {
 }
 
 TEST_F(HtmlWriterTest, TheLinkAndTitleAreAnsiText) {
-  auto job = StartedJob(Record(27), u"Preis 5\u20AC \u03A9mega");
+  auto job = StartedJob(LowResRecord(27), u"Preis 5\u20AC \u03A9mega");
   CTWHTMLFile& html = dynamic_cast<CTWHTMLPNGFile&>(*job->m_pOutputFile);
   // Characters a link cannot hold go; others outside the code page become "_".
   ASSERT_TRUE(html.SaveHTMLFile(u"C:\\out\\a.htm", u"C:\\out\\\"x*<y>?|\u03A9.PNG", job.get()));
@@ -109,9 +109,9 @@ TEST_F(HtmlWriterTest, TheLinkAndTitleAreAnsiText) {
 }
 
 TEST_F(HtmlWriterTest, FailuresOfThePageAndOfItsImage) {
-  auto job = StartedJob(Record(28), u"doc");
+  auto job = StartedJob(LowResRecord(28), u"doc");
   DWORD size = 0;
-  auto page = BoxPage(job->m_DevMode, size);
+  auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
   CTWHTMLFile& html = dynamic_cast<CTWHTMLJPEGFile&>(*job->m_pOutputFile);
   // No name: nothing said.
   EXPECT_FALSE(html.SaveHTMLFile(nullptr, u"C:\\out\\a.JPG", job.get()));

@@ -10,7 +10,7 @@
 // clang-format on
 
 #include "../encoder_test_support.h"
-#include "../writer_test_support.h"
+#include "../writer_fixture.h"
 #include "jpeg_facts.h"
 
 namespace {
@@ -56,9 +56,9 @@ class JpegWriterTest : public writertest::WriterFixture {
 TEST_F(JpegWriterTest, PagesBecomeJfifFilesCloseToThePageWithItsDensity) {
   twtest::LeakGuard leaks;
   {
-    auto job = StartedJob(Record(16));
+    auto job = StartedJob(LowResRecord(16));
     DWORD size = 0;
-    auto page = BoxPage(job->m_DevMode, size);
+    auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
     ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\box.jpg", TRUE));
     auto check = RunTool("jpeginfo -c " + Quote(Host(u"C:\\out\\box.jpg")));
     EXPECT_EQ(check.status, 0) << check.output;
@@ -75,7 +75,7 @@ TEST_F(JpegWriterTest, PagesBecomeJfifFilesCloseToThePageWithItsDensity) {
 }
 
 TEST_F(JpegWriterTest, TheLossRatioIsTheQuality) {
-  auto job = StartedJob(Record(16));
+  auto job = StartedJob(LowResRecord(16));
   codectest::Image photo = Photo(320, 240);
   std::map<DWORD, std::uintmax_t> sizes;
   for (DWORD ratio : {10u, 75u, 90u}) {
@@ -100,7 +100,7 @@ TEST_F(JpegWriterTest, LabPagesHoldCielabSamplesAndTheirMarker) {
     double f = y > 216.0 / 24389 ? std::cbrt(y) : (24389.0 / 27 * y + 16) / 116;
     return 116 * f - 16;
   };
-  auto job = StartedJob(Record(17));
+  auto job = StartedJob(LowResRecord(17));
   for (BYTE grey : {BYTE{40}, BYTE{119}, BYTE{200}}) {
     codectest::Image patch{64, 32, 24, {}, std::vector<std::vector<BYTE>>(32, std::vector<BYTE>(64 * 3, grey))};
     ASSERT_TRUE(SaveDib<CTWJPEGLabFile>(*job, patch, u"C:\\out\\lab.jpg"));
@@ -123,7 +123,7 @@ TEST_F(JpegWriterTest, LabPagesHoldCielabSamplesAndTheirMarker) {
   }
   // A whole page through the writer.
   DWORD size = 0;
-  auto page = BoxPage(job->m_DevMode, size);
+  auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
   ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\page.jpg", TRUE));
   auto check = RunTool("jpeginfo -c " + Quote(Host(u"C:\\out\\page.jpg")));
   EXPECT_EQ(check.status, 0) << check.output;
@@ -139,9 +139,9 @@ TEST_F(JpegWriterTest, FailuresCarryEachWritersNumbers) {
   } cases[] = {{16, 12, 13, 15, 16, "TwJpegNoSave.dll", u"25: Cannot write JPEG file: "},
                {17, 17, 18, 20, 21, "TwJpegNoSaveEx.dll", u"25: Cannot write JPEG LAB file: "}};
   for (const auto& c : cases) {
-    auto job = StartedJob(Record(c.code));
+    auto job = StartedJob(LowResRecord(c.code));
     DWORD size = 0;
-    auto page = BoxPage(job->m_DevMode, size);
+    auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
     CTWFile& writer = *job->m_pOutputFile;
     auto status = [&] { return std::u16string(job->PrintStatus()); };
     auto number = [](int n) { return u"Internal error: " + tw::FromUtf8(std::to_string(n)) + u"."; };
@@ -176,8 +176,8 @@ TEST_F(JpegWriterTest, FailuresCarryEachWritersNumbers) {
 
 TEST_F(JpegWriterTest, DibsThatAreNoPageDibsAreNotEncoded) {
   twtest::LeakGuard leaks;
-  auto plain = StartedJob(Record(16));
-  auto lab = StartedJob(Record(17));
+  auto plain = StartedJob(LowResRecord(16));
+  auto lab = StartedJob(LowResRecord(17));
   for (const auto& bad : writertest::BadPageDibs()) {
     tw::dib::GlobalBlock dib(writertest::Block(bad.bytes));
     // The plain writer has no number for it: FALSE, nothing reported.

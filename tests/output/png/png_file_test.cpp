@@ -2,7 +2,7 @@
 // decoded by pngtopam to the page's pixels; its failures and page DIBs that
 // are no page DIBs.
 #include "../encoder_test_support.h"
-#include "../writer_test_support.h"
+#include "../writer_fixture.h"
 
 namespace {
 
@@ -28,9 +28,9 @@ TEST_F(PngFileTest, PagesKeepTheirDepthTableAndResolution) {
                {32, 3, "850 x 1100 image, 24-bit RGB, non-interlaced", nullptr}};
   for (const auto& c : cases) {
     {
-      auto job = StartedJob(Record(c.code, c.colorMode));
+      auto job = StartedJob(LowResRecord(c.code, c.colorMode));
       DWORD size = 0;
-      auto page = BoxPage(job->m_DevMode, size);
+      auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
       ASSERT_TRUE(job->m_pOutputFile->SaveFile(page.get(), size, u"C:\\out\\page.png", TRUE)) << c.code;
       std::string chunks = Chunks(u"C:\\out\\page.png");
       EXPECT_NE(chunks.find(c.ihdr), std::string::npos) << chunks;
@@ -48,7 +48,7 @@ TEST_F(PngFileTest, PagesKeepTheirDepthTableAndResolution) {
 }
 
 TEST_F(PngFileTest, PaletteAndGreyPagesWithTwoResolutions) {
-  auto job = StartedJob(Record(24, 2));
+  auto job = StartedJob(LowResRecord(24, 2));
   auto& writer = dynamic_cast<CTWPNGFile&>(*job->m_pOutputFile);
   for (std::size_t colours : {256u, 37u}) {
     codectest::Image img = codectest::RandomImage(97, 41, 8, 9, colours);
@@ -68,9 +68,9 @@ TEST_F(PngFileTest, PaletteAndGreyPagesWithTwoResolutions) {
 }
 
 TEST_F(PngFileTest, FailuresCarryTheirNumbers) {
-  auto job = StartedJob(Record(24, 0));
+  auto job = StartedJob(LowResRecord(24, 0));
   DWORD size = 0;
-  auto page = BoxPage(job->m_DevMode, size);
+  auto page = writertest::BoxPage(job->m_DevMode, size, RGB(255, 0, 0));
   auto& writer = dynamic_cast<CTWPNGFile&>(*job->m_pOutputFile);
   auto status = [&] { return std::u16string(job->PrintStatus()); };
   EXPECT_FALSE(writer.SaveFile(nullptr, 0, u"C:\\out\\a.png", TRUE));
