@@ -24,6 +24,7 @@
 #include "tools/twdriver/stream_writer.h"
 #include "tw/packed_dib.h"
 #include "tw/utf.h"
+#include "metafile_block.h"
 #include "tw_test.h"
 
 namespace writertest {
@@ -40,14 +41,7 @@ tw::dib::GlobalBlock RecordedPage(const TarnwickDEVMODE& record, const RECT& fra
   draw(dc);
   HENHMETAFILE emf = CloseEnhMetaFile(dc);
   DeleteDC(printer);
-  size = GetEnhMetaFileBits(emf, 0, nullptr);
-  tw::dib::GlobalBlock block(GlobalAlloc(GHND, size));
-  {
-    tw::dib::BlockLock lock(block.get());
-    GetEnhMetaFileBits(emf, size, lock.data());
-  }
-  DeleteEnhMetaFile(emf);
-  return block;
+  return twtest::MetafileBlock(emf, size);
 }
 
 // A Letter page with a black box over pixels (100, 200) to (299, 399) and

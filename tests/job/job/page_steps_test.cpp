@@ -19,6 +19,7 @@
 #include "tools/twdriver/stream_writer.h"
 #include "tw/packed_dib.h"
 #include "tw/pathmap.h"
+#include "metafile_block.h"
 #include "tw_test.h"
 
 namespace {
@@ -62,14 +63,7 @@ class PageStepsTest : public ::testing::Test {
     PatBlt(dc, x, 300, 100, 100, BLACKNESS);
     HENHMETAFILE emf = CloseEnhMetaFile(dc);
     DeleteDC(printer);
-    size = GetEnhMetaFileBits(emf, 0, nullptr);
-    tw::dib::GlobalBlock block(GlobalAlloc(GHND, size));
-    {
-      tw::dib::BlockLock lock(block.get());
-      GetEnhMetaFileBits(emf, size, lock.data());
-    }
-    DeleteEnhMetaFile(emf);
-    return block;
+    return twtest::MetafileBlock(emf, size);
   }
   BOOL PrintPage(CTWJob& job, int x) {
     DWORD size = 0;

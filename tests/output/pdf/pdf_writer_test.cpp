@@ -22,6 +22,7 @@
 #include "tw/packed_dib.h"
 #include "tw/pathmap.h"
 #include "tw/utf.h"
+#include "metafile_block.h"
 #include "tw_test.h"
 
 namespace {
@@ -48,14 +49,7 @@ tw::dib::GlobalBlock TextPage(const TarnwickDEVMODE& record, const char16_t* tex
   TextOutW(dc, 300, 300, text, static_cast<int>(std::char_traits<char16_t>::length(text)));
   HENHMETAFILE emf = CloseEnhMetaFile(dc);
   DeleteDC(printer);
-  size = GetEnhMetaFileBits(emf, 0, nullptr);
-  tw::dib::GlobalBlock block(GlobalAlloc(GHND, size));
-  {
-    tw::dib::BlockLock lock(block.get());
-    GetEnhMetaFileBits(emf, size, lock.data());
-  }
-  DeleteEnhMetaFile(emf);
-  return block;
+  return twtest::MetafileBlock(emf, size);
 }
 
 // A block that claims to be a metafile and is not one.

@@ -25,6 +25,7 @@
 #include "tw/pathmap.h"
 #include "tw/root.h"
 #include "tw/utf.h"
+#include "metafile_block.h"
 #include "tw_test.h"
 
 namespace {
@@ -96,14 +97,7 @@ tw::dib::GlobalBlock BoxPage(const TarnwickDEVMODE& record, int x, DWORD& size) 
   DeleteObject(red);
   HENHMETAFILE emf = CloseEnhMetaFile(dc);
   DeleteDC(printer);
-  size = GetEnhMetaFileBits(emf, 0, nullptr);
-  tw::dib::GlobalBlock block(GlobalAlloc(GHND, size));
-  {
-    tw::dib::BlockLock lock(block.get());
-    GetEnhMetaFileBits(emf, size, lock.data());
-  }
-  DeleteEnhMetaFile(emf);
-  return block;
+  return twtest::MetafileBlock(emf, size);
 }
 
 // The page as the renderer draws it for the job: TIFF rows, top first (a

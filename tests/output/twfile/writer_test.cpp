@@ -20,6 +20,7 @@
 #include "tw/packed_dib.h"
 #include "tw/pathmap.h"
 #include "tw/utf.h"
+#include "metafile_block.h"
 #include "tw_test.h"
 
 namespace {
@@ -56,14 +57,7 @@ tw::dib::GlobalBlock BoxPage(const TarnwickDEVMODE& record, DWORD& size) {
   PatBlt(dc, 100, 200, 200, 200, BLACKNESS);
   HENHMETAFILE emf = CloseEnhMetaFile(dc);
   DeleteDC(printer);
-  size = GetEnhMetaFileBits(emf, 0, nullptr);
-  tw::dib::GlobalBlock block(GlobalAlloc(GHND, size));
-  {
-    tw::dib::BlockLock lock(block.get());
-    GetEnhMetaFileBits(emf, size, lock.data());
-  }
-  DeleteEnhMetaFile(emf);
-  return block;
+  return twtest::MetafileBlock(emf, size);
 }
 
 // What a thread keeps between pages (its render bitmap, its state) goes
