@@ -1,15 +1,24 @@
 // The SQLite store: connection, schema, transactions and row access.
 #include "store.h"
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 
 #include "tw/casefold.h"
 #include "tw/root.h"
@@ -17,7 +26,97 @@
 #include "winerror.h"
 
 namespace tw::registry::detail {
+
+// What reading calls found, kept while nothing has changed since. Every
+// committed change raises a counter that all processes of the root share,
+// so they drop what they kept at their next call; a change made to the
+// file by another program is seen after at most kLifetimeMs.
+struct ReadCache {
+  static constexpr std::int64_t kLifetimeMs = 1000;
+  static constexpr size_t kMaxEntries = 4096;
+
+  std::uint64_t stamp = 0;
+  std::int64_t filledAtMs = 0;
+  std::unordered_map<std::string, std::int64_t> children;  // parent id + upcased name -> id, 0 when none
+  std::unordered_map<std::string, std::optional<ValueRow>> values;  // key id + upcased name
+  std::unordered_map<std::int64_t, bool> keys;                      // id -> exists
+
+  void Clear() {
+    children.clear();
+    values.clear();
+    keys.clear();
+  }
+  // Keeps the entries only when they were read at the counter's value `now`.
+  void Refresh(std::uint64_t counter) {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    const std::int64_t ms = std::int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+    const size_t entries = children.size() + values.size() + keys.size();
+    if (counter != stamp || ms - filledAtMs > kLifetimeMs || entries > kMaxEntries) {
+      Clear();
+      stamp = counter;
+      filledAtMs = ms;
+    }
+  }
+  static std::string Name(std::int64_t id, const Bytes& upper) {
+    std::string key(reinterpret_cast<const char*>(&id), sizeof id);
+    key.append(reinterpret_cast<const char*>(upper.data()), upper.size());
+    return key;
+  }
+};
+
 namespace {
+
+// The change counter: one 64-bit word in a small file beside the store,
+// mapped shared by every process that uses it.
+class ChangeCounter {
+ public:
+  ChangeCounter() = default;
+  ChangeCounter(const ChangeCounter&) = delete;
+  ChangeCounter& operator=(const ChangeCounter&) = delete;
+  ~ChangeCounter() { Close(); }
+
+  // False leaves this process's reads uncached; its changes are then only
+  // seen by the others once their entries expire.
+  bool Open(const std::filesystem::path& store) {
+    Close();
+    auto path = store;
+    path.replace_filename(store.filename().string() + "-changes");
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok && st.st_size < kBytes) {
+      // The first user: the file gets the store's mode and owner, so that
+      // whoever may change the store may raise the counter.
+      struct stat db {};
+      if (::stat(store.c_str(), &db) == 0) {
+        (void)::fchmod(fd, db.st_mode & 0666);
+        if (::geteuid() == 0) (void)::fchown(fd, db.st_uid, db.st_gid);
+      }
+      ok = ::ftruncate(fd, kBytes) == 0;
+    }
+    void* map = ok ? ::mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    ::close(fd);
+    if (map == MAP_FAILED) return false;
+    word_ = static_cast<std::uint64_t*>(map);
+    return true;
+  }
+  void Close() {
+    if (word_) ::munmap(word_, kBytes);
+    word_ = nullptr;
+  }
+  // A fork's child keeps the parent's mapping, which stays right.
+  bool Active() const { return word_ != nullptr; }
+  std::uint64_t Load() const { return std::atomic_ref<std::uint64_t>(*word_).load(std::memory_order_acquire); }
+  void Raise() {
+    if (word_) std::atomic_ref<std::uint64_t>(*word_).fetch_add(1, std::memory_order_acq_rel);
+  }
+
+ private:
+  static constexpr off_t kBytes = 4096;
+  std::uint64_t* word_ = nullptr;
+};
 
 constexpr int kApplicationId = 0x54575247;  // "TWRG"
 constexpr int kSchemaVersion = 1;
@@ -59,7 +158,11 @@ struct Connection {
   std::int64_t ensuredHiveId = 0;
   int batchDepth = 0;
   int savepoint = 0;
+  sqlite3_int64 changesAtBatch = 0;
+  bool forked = false;  // set in a fork's child
   std::string problem;
+  ChangeCounter counter;
+  ReadCache reads;
 };
 
 Connection& conn() {
@@ -88,6 +191,8 @@ LONG mapSqlite(int rc) {
 }
 
 void closeConnection(Connection& c) {
+  c.reads.Clear();
+  c.counter.Close();
   c.wrapper.reset();
   if (c.db) sqlite3_close_v2(c.db);
   c.db = nullptr;
@@ -268,6 +373,9 @@ LONG openStore(Connection& c) {
     c.problem = "the registry database " + path.string() + " lacks its fixed keys; it was left as it is";
     return error == ERROR_BADDB ? ERROR_REGISTRY_CORRUPT : error;
   }
+  c.reads.Clear();
+  // A new store replaces whatever others may have kept of an older file.
+  if (c.counter.Open(path) && fresh) c.counter.Raise();
   return ERROR_SUCCESS;
 }
 
@@ -283,25 +391,45 @@ void beforeFork() {
 void afterForkInParent() { conn().mutex.unlock(); }
 // The child's thread has another id, so it cannot unlock what the parent's
 // thread locked: the child starts with a fresh mutex.
-void afterForkInChild() { new (&conn().mutex) std::recursive_mutex(); }
+void afterForkInChild() {
+  new (&conn().mutex) std::recursive_mutex();
+  conn().forked = true;
+}
 const bool g_forkHandlers = [] {
   return pthread_atfork(beforeFork, afterForkInParent, afterForkInChild) == 0;
 }();
 
 LONG ensureOpen(Connection& c) {
   auto generation = tw::root::Generation();
-  pid_t pid = getpid();
-  if (c.db && c.pid != pid) {
+  // The fork handler tells a child it is one; without it, the process id does.
+  const bool forked = g_forkHandlers ? std::exchange(c.forked, false) : c.pid != getpid();
+  if (c.db && forked) {
     // A connection must not cross fork(): the child abandons the parent's.
     c.wrapper.release();
     c.db = nullptr;
     c.batchDepth = 0;
+    c.reads.Clear();
   }
   if (c.db && c.generation != generation) closeConnection(c);
   if (c.db) return ERROR_SUCCESS;
-  c.pid = pid;
+  c.pid = getpid();
   c.generation = generation;
   return openStore(c);
+}
+
+// Ends a transaction: committed when `result` is success, undone otherwise.
+LONG finish(Db& db, LONG result) {
+  // A statement left on a row would keep the read snapshot past the commit.
+  db.ResetAll();
+  if (result == ERROR_SUCCESS) {
+    if (LONG rc = db.Exec("COMMIT")) {
+      db.Exec("ROLLBACK");
+      return rc;
+    }
+  } else {
+    db.Exec("ROLLBACK");
+  }
+  return result;
 }
 
 LONG runIn(Connection& c, Mode mode, const std::function<LONG(Db&)>& fn) {
@@ -315,18 +443,21 @@ LONG runIn(Connection& c, Mode mode, const std::function<LONG(Db&)>& fn) {
     db.Exec(("RELEASE " + name).c_str());
     return result;
   }
-  if (LONG rc = db.Exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN")) return rc;
-  LONG result = fn(db);
-  // A statement left on a row would keep the read snapshot past the commit.
-  db.ResetAll();
-  if (result == ERROR_SUCCESS) {
-    if (LONG rc = db.Exec("COMMIT")) {
-      db.Exec("ROLLBACK");
-      return rc;
-    }
+  const sqlite3_int64 changes = sqlite3_total_changes64(c.db);
+  LONG result;
+  if (mode == Mode::Read && c.counter.Active() && !FaultsActive()) {
+    // The counter is read before the transaction starts, so what the
+    // transaction reads is at least as new as the stamp it is kept under.
+    c.reads.Refresh(c.counter.Load());
+    db.StartCachedRead(&c.reads);
+    result = fn(db);
+    if (!db.EndCachedRead()) return result;
+    result = finish(db, result);
   } else {
-    db.Exec("ROLLBACK");
+    if (LONG rc = db.Exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN")) return rc;
+    result = finish(db, fn(db));
   }
+  if (result == ERROR_SUCCESS && sqlite3_total_changes64(c.db) != changes) c.counter.Raise();
   return result;
 }
 
@@ -382,7 +513,29 @@ void Db::ResetAll() {
   for (auto& [sql, stmt] : cache_) sqlite3_reset(stmt);
 }
 
+void Db::StartCachedRead(ReadCache* cache) {
+  reads_ = cache;
+  pendingBegin_ = true;
+  begun_ = false;
+}
+
+bool Db::EndCachedRead() {
+  reads_ = nullptr;
+  pendingBegin_ = false;
+  return std::exchange(begun_, false);
+}
+
+LONG Db::BeginIfPending() {
+  if (!pendingBegin_) return ERROR_SUCCESS;
+  pendingBegin_ = false;
+  int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return Fail(rc);
+  begun_ = true;
+  return ERROR_SUCCESS;
+}
+
 LONG Db::Exec(const char* sql) {
+  if (LONG rc = BeginIfPending()) return rc;
   char* message = nullptr;
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
   sqlite3_free(message);
@@ -390,6 +543,7 @@ LONG Db::Exec(const char* sql) {
 }
 
 sqlite3_stmt* Db::Prepare(const char* sql) {
+  if (BeginIfPending() != ERROR_SUCCESS) return nullptr;
   for (auto& [text, stmt] : cache_)
     if (text == sql) {
       sqlite3_reset(stmt);
@@ -446,12 +600,19 @@ void readValue(sqlite3_stmt* stmt, ValueRow* row) {
 }  // namespace
 
 LONG Db::Key(std::int64_t id, KeyRow* out, bool* found) {
+  if (reads_ && !out) {
+    if (auto it = reads_->keys.find(id); it != reads_->keys.end()) {
+      *found = it->second;
+      return ERROR_SUCCESS;
+    }
+  }
   static const std::string sql = std::string("SELECT ") + kKeyColumns + " FROM keys WHERE id = ?1";
   auto* stmt = Prepare(sql.c_str());
   if (!stmt) return lastError_;
   sqlite3_bind_int64(stmt, 1, id);
   int rc = sqlite3_step(stmt);
   *found = rc == SQLITE_ROW;
+  if (reads_ && (rc == SQLITE_ROW || rc == SQLITE_DONE)) reads_->keys[id] = *found;
   if (rc == SQLITE_ROW) {
     if (out) readKey(stmt, out);
     return ERROR_SUCCESS;
@@ -460,13 +621,24 @@ LONG Db::Key(std::int64_t id, KeyRow* out, bool* found) {
 }
 
 LONG Db::Child(std::int64_t parent, std::u16string_view name, std::int64_t* id) {
+  const Bytes upper = UpperBlob(name);
+  std::string cached;
+  if (reads_) {
+    cached = ReadCache::Name(parent, upper);
+    if (auto it = reads_->children.find(cached); it != reads_->children.end()) {
+      *id = it->second;
+      return ERROR_SUCCESS;
+    }
+  }
   auto* stmt = Prepare("SELECT id FROM keys WHERE parent = ?1 AND uname = ?2");
   if (!stmt) return lastError_;
   sqlite3_bind_int64(stmt, 1, parent);
-  bindBlob(stmt, 2, UpperBlob(name));
+  bindBlob(stmt, 2, upper);
   int rc = sqlite3_step(stmt);
   *id = rc == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
-  return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? ERROR_SUCCESS : Fail(rc);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(rc);
+  if (reads_) reads_->children.emplace(std::move(cached), *id);
+  return ERROR_SUCCESS;
 }
 
 LONG Db::AddKey(std::int64_t parent, std::u16string_view name, bool isVolatile, int flags,
@@ -588,14 +760,26 @@ LONG Db::DropVolatile(DWORD* removed) {
 }
 
 LONG Db::Value(std::int64_t key, std::u16string_view name, ValueRow* out, bool* found) {
+  const Bytes upper = UpperBlob(name);
+  std::string cached;
+  if (reads_) {
+    cached = ReadCache::Name(key, upper);
+    if (auto it = reads_->values.find(cached); it != reads_->values.end()) {
+      *found = it->second.has_value();
+      if (*found) *out = *it->second;
+      return ERROR_SUCCESS;
+    }
+  }
   auto* stmt = Prepare("SELECT name, type, data FROM vals WHERE key = ?1 AND uname = ?2");
   if (!stmt) return lastError_;
   sqlite3_bind_int64(stmt, 1, key);
-  bindBlob(stmt, 2, UpperBlob(name));
+  bindBlob(stmt, 2, upper);
   int rc = sqlite3_step(stmt);
   *found = rc == SQLITE_ROW;
   if (rc == SQLITE_ROW) readValue(stmt, out);
-  return (rc == SQLITE_ROW || rc == SQLITE_DONE) ? ERROR_SUCCESS : Fail(rc);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(rc);
+  if (reads_) reads_->values.emplace(std::move(cached), *found ? std::optional<ValueRow>(*out) : std::nullopt);
+  return ERROR_SUCCESS;
 }
 
 LONG Db::SetValue(std::int64_t key, std::u16string_view name, DWORD type, const BYTE* data, size_t size) {
@@ -737,7 +921,10 @@ LONG BeginBatch() {
   auto& c = conn();
   c.mutex.lock();
   LONG rc = ensureOpen(c);
-  if (rc == ERROR_SUCCESS && c.batchDepth == 0) rc = c.wrapper->Exec("BEGIN IMMEDIATE");
+  if (rc == ERROR_SUCCESS && c.batchDepth == 0) {
+    rc = c.wrapper->Exec("BEGIN IMMEDIATE");
+    c.changesAtBatch = sqlite3_total_changes64(c.db);
+  }
   if (rc != ERROR_SUCCESS) {
     c.mutex.unlock();
     return rc;
@@ -754,6 +941,7 @@ LONG EndBatch(bool commit) {
     c.wrapper->ResetAll();
     rc = c.wrapper->Exec(commit ? "COMMIT" : "ROLLBACK");
     if (rc != ERROR_SUCCESS && commit) c.wrapper->Exec("ROLLBACK");
+    if (rc == ERROR_SUCCESS && commit && sqlite3_total_changes64(c.db) != c.changesAtBatch) c.counter.Raise();
     // Cached ids may name keys that were rolled back.
     c.ensuredHive.clear();
     c.ensuredHiveId = 0;

@@ -46,6 +46,8 @@ struct ValueRow {
   Bytes data;
 };
 
+struct ReadCache;
+
 // One open connection, used inside one transaction (Run). Methods return a
 // Win32 error code; a database failure is mapped to the nearest one.
 class Db {
@@ -87,10 +89,21 @@ class Db {
   LONG LastError() const { return lastError_; }
   LONG Fail(int sqliteCode);
 
+  // A reading call outside batches: Key (existence), Child and Value may be
+  // answered from `cache`, and the transaction begins with the first
+  // statement that is needed. Returns whether it began.
+  void StartCachedRead(ReadCache* cache);
+  bool EndCachedRead();
+
  private:
+  LONG BeginIfPending();
+
   sqlite3* db_;
   std::vector<std::pair<const char*, sqlite3_stmt*>> cache_;
   LONG lastError_ = 0;
+  ReadCache* reads_ = nullptr;
+  bool pendingBegin_ = false;
+  bool begun_ = false;
 };
 
 enum class Mode { Read, Write };

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <fstream>
 #include <thread>
 
@@ -277,6 +278,119 @@ TEST(RegistryStore, BatchCommitsOrUndoesEverything) {
     EXPECT_EQ(batch.Commit(), 0);
   }
   EXPECT_TRUE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\Done\\A"));
+}
+
+DWORD ReadDword(HKEY root, const char16_t* path, const char16_t* name, LONG* error) {
+  DWORD value = 0, size = sizeof value;
+  *error = RegGetValueW(root, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return value;
+}
+
+// Another process that runs its steps one at a time when asked. It is
+// started before the reads under test, because forking makes the forking
+// process drop what it has read.
+class OtherProcess {
+ public:
+  explicit OtherProcess(std::vector<std::function<bool()>> steps) {
+    if (pipe(go_) != 0 || pipe(done_) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(go_[1]);
+      close(done_[0]);
+      char c;
+      for (auto& step : steps) {
+        if (read(go_[0], &c, 1) != 1) _exit(2);
+        char ok = step() ? 1 : 0;
+        if (write(done_[1], &ok, 1) != 1) _exit(2);
+      }
+      _exit(0);
+    }
+    close(go_[0]);
+    close(done_[1]);
+  }
+  ~OtherProcess() {
+    close(go_[1]);
+    close(done_[0]);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+  OtherProcess(const OtherProcess&) = delete;
+  OtherProcess& operator=(const OtherProcess&) = delete;
+  bool Step() {
+    char c = 1, ok = 0;
+    return pid_ > 0 && write(go_[1], &c, 1) == 1 && read(done_[0], &ok, 1) == 1 && ok == 1;
+  }
+
+ private:
+  int go_[2] = {-1, -1}, done_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
+
+bool SetDwordAt(const char16_t* path, const char16_t* name, DWORD value) {
+  return RegSetKeyValueW(HKEY_CURRENT_USER, path, name, REG_DWORD, &value, sizeof value) == 0;
+}
+
+// What a process has read before (values, missing values, missing keys, the
+// key behind a handle) gives way at once to what another process committed;
+// what it left uncommitted never shows.
+TEST(RegistryStore, ReadsSeeAnotherProcessesChangesAtOnce) {
+  twtest::TempRoot root;
+  ASSERT_TRUE(SetDwordAt(u"SOFTWARE\\Seen", u"V", 1));
+  OtherProcess other({
+      [] { return SetDwordAt(u"SOFTWARE\\Seen", u"V", 2) && SetDwordAt(u"SOFTWARE\\Seen", u"Later", 3) &&
+                  SetDwordAt(u"SOFTWARE\\Seen\\Sub", u"X", 0); },
+      [] {
+        tw::registry::Batch batch;  // never committed
+        return SetDwordAt(u"SOFTWARE\\Seen", u"V", 4);
+      },
+      [] {
+        tw::registry::Batch batch;
+        return SetDwordAt(u"SOFTWARE\\Seen", u"V", 5) && batch.Commit() == 0;
+      },
+      [] { return RegDeleteKeyW(HKEY_CURRENT_USER, u"SOFTWARE\\Seen\\Sub") == 0; },
+  });
+  LONG rc = 0;
+  for (int round = 0; round < 2; ++round) {  // the second round reads what the first kept
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, u"SOFTWARE\\Seen", u"V", &rc), 1u);
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, u"SOFTWARE\\Seen", u"Later", &rc), 0u);
+    EXPECT_EQ(rc, ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\Seen\\Sub"));
+  }
+  ASSERT_TRUE(other.Step());
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, u"SOFTWARE\\Seen", u"V", &rc), 2u);
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, u"SOFTWARE\\Seen", u"Later", &rc), 3u);
+  EXPECT_TRUE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\Seen\\Sub"));
+
+  ASSERT_TRUE(other.Step());
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, u"SOFTWARE\\Seen", u"V", &rc), 2u);
+  ASSERT_TRUE(other.Step());
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, u"SOFTWARE\\Seen", u"V", &rc), 5u);
+
+  // A key deleted elsewhere: the handle that names it says so.
+  Key sub;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"SOFTWARE\\Seen\\Sub", 0, KEY_READ, sub.Out()), 0);
+  EXPECT_EQ(Query(sub, u"Nothing", nullptr, &rc).size(), 0u);
+  EXPECT_EQ(rc, ERROR_FILE_NOT_FOUND);
+  ASSERT_TRUE(other.Step());
+  Query(sub, u"Nothing", nullptr, &rc);
+  EXPECT_EQ(rc, ERROR_KEY_DELETED);
+  EXPECT_FALSE(Exists(HKEY_CURRENT_USER, u"SOFTWARE\\Seen\\Sub"));
+}
+
+// A program that changes the file without this API is seen within a second.
+TEST(RegistryStore, ChangesMadeBehindTheApisBackShowSoon) {
+  twtest::TempRoot root;
+  Key key;
+  ASSERT_EQ(Create(HKEY_CURRENT_USER, u"SOFTWARE\\Behind", &key), 0);
+  ASSERT_EQ(SetDword(key, u"V", 1), 0);
+  LONG rc = 0;
+  ASSERT_EQ(ReadDword(HKEY_CURRENT_USER, u"SOFTWARE\\Behind", u"V", &rc), 1u);
+  ASSERT_TRUE(execSql(tw::registry::DatabasePath(), "UPDATE vals SET data = x'07000000' WHERE data = x'01000000'"));
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  DWORD seen = 0;
+  while ((seen = ReadDword(HKEY_CURRENT_USER, u"SOFTWARE\\Behind", u"V", &rc)) != 7u &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(seen, 7u);
 }
 
 TEST(RegistryStore, ChangingTheRootSwitchesStores) {
