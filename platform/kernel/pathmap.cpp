@@ -1,6 +1,7 @@
 // Windows paths on the machine root.
 #include "tw/pathmap.h"
 
+#include <algorithm>
 #include <mutex>
 #include <system_error>
 #include <vector>
@@ -134,6 +135,16 @@ DWORD ToHost(std::u16string_view windowsPath, std::filesystem::path& hostPath) {
   bool exists = true;
   std::error_code ec;
   std::u16string_view rest = std::u16string_view(full).substr(3);
+  // Mostly the path is spelt as it is on disk: one look at the whole of it.
+  if (!rest.empty()) {
+    std::string spelt = ToUtf8(rest);
+    std::replace(spelt.begin(), spelt.end(), '\\', '/');
+    auto exact = base / spelt;
+    if (std::filesystem::symlink_status(exact, ec).type() != std::filesystem::file_type::not_found) {
+      hostPath = std::move(exact);
+      return ERROR_SUCCESS;
+    }
+  }
   size_t i = 0;
   while (i < rest.size()) {
     size_t end = rest.find(u'\\', i);
