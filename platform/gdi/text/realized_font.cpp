@@ -241,10 +241,17 @@ TEXTMETRICW RealizedFont::Metrics() const {
 
 WORD RealizedFont::GlyphIndex(char32_t c, bool* exists) const {
   std::lock_guard lock(mutex_);
-  FT_UInt g = FT_Get_Char_Index(face_, c);
-  // Symbol fonts map their characters at U+F000..F0FF; text addresses them
-  // by their 8-bit codes.
-  if (!g && symbol_ && c < 0x100) g = FT_Get_Char_Index(face_, 0xF000 + c);
+  std::int32_t* known = c < latinGlyphs_.size() ? &latinGlyphs_[c] : nullptr;
+  FT_UInt g;
+  if (known && *known >= 0) {
+    g = FT_UInt(*known);
+  } else {
+    g = FT_Get_Char_Index(face_, c);
+    // Symbol fonts map their characters at U+F000..F0FF; text addresses them
+    // by their 8-bit codes.
+    if (!g && symbol_ && c < 0x100) g = FT_Get_Char_Index(face_, 0xF000 + c);
+    if (known) *known = std::int32_t(std::min<FT_UInt>(g, 0x7FFFFFFF));
+  }
   if (exists) *exists = g != 0;
   return g > 0xFFFF ? 0 : WORD(g);
 }

@@ -11,6 +11,8 @@
 // is thread-safe. Glyph bitmaps are rendered once and cached.
 #pragma once
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -106,6 +108,12 @@ class RealizedFont {
   BYTE pitchAndFamily_ = 0;
   WCHAR firstChar_ = 0x1E, lastChar_ = 0xFFFC;
   mutable std::vector<int> advances_;  // -1: not measured yet
+  // Glyphs of the first 256 characters, which most text is made of; -1: not looked up yet.
+  mutable std::array<std::int32_t, 256> latinGlyphs_ = [] {
+    std::array<std::int32_t, 256> unknown;
+    unknown.fill(-1);
+    return unknown;
+  }();
   mutable std::unordered_map<unsigned, std::shared_ptr<const GlyphBitmap>> glyphs_;
 };
 
