@@ -12,6 +12,7 @@
 #include "document_impl.h"
 #include "existing_pdf.h"
 #include "ocr_face.h"
+#include "page_show.h"
 #include "tw/utf.h"
 
 namespace twpdf {
@@ -84,7 +85,7 @@ bool LayerTransform(HENHMETAFILE metafile, double scaleX, double scaleY, XFORM& 
   return std::isfinite(out.eM11) && std::isfinite(out.eM22) && out.eM11 != 0 && out.eM22 != 0;
 }
 
-Document::Document() = default;
+Document::Document() : show_(std::make_unique<PageShow>()) {}
 
 Document::~Document() {
   open_.reset();
@@ -178,6 +179,7 @@ int Document::PageCount() const { return Started() ? existingPages_ + int(writte
 
 void Document::Abandon() {
   open_.reset();
+  show_->Wait();
   if (cr_) cairo_destroy(cr_);
   cr_ = nullptr;
   if (surface_) {
@@ -200,6 +202,7 @@ void Document::Abandon() {
 
 bool Document::FinishSurface() {
   open_.reset();
+  const bool shown = show_->Wait();
   cairo_destroy(cr_);
   cr_ = nullptr;
   cairo_surface_finish(surface_);  // fonts are subset and written here
@@ -209,6 +212,7 @@ bool Document::FinishSurface() {
   fonts_.reset();
   ok = std::fclose(cairoStream_) == 0 && ok;
   cairoStream_ = nullptr;
+  if (!shown) return Fail(PDF_ERROR_DRAWING);
   return ok ? true : Fail(PDF_ERROR_OUTPUT);
 }
 

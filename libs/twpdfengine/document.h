@@ -22,6 +22,7 @@
 namespace twpdf {
 
 class OcrFace;
+class PageShow;
 
 struct DocInfo {
   std::optional<std::u16string> title, author, subject, keywords, creator;
@@ -136,6 +137,7 @@ class TW_PDF_ENGINE_API Document : public std::enable_shared_from_this<Document>
   bool streamFailed_ = false;
   cairo_surface_t* surface_ = nullptr;
   cairo_t* cr_ = nullptr;
+  std::unique_ptr<PageShow> show_;  // the last written page, still being shown
   std::shared_ptr<tw::gdi::CairoFonts> fonts_;
   // pages
   std::unique_ptr<Page> open_;

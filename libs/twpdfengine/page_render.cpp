@@ -11,6 +11,7 @@
 #include "codecs.h"
 #include "document_impl.h"
 #include "ocr_face.h"
+#include "page_show.h"
 
 namespace twpdf {
 namespace {
@@ -205,6 +206,8 @@ void codeImage(const Settings& settings, tw::gdi::CairoImage& image) {
 }  // namespace
 
 bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
+  // The page before is still being shown: its failure is this page's.
+  if (!show_->Wait()) return Fail(PDF_ERROR_DRAWING);
   page.CloseOps();
   cairo_pdf_surface_set_size(surface_, widthPt, heightPt);
   cairo_save(cr_);
@@ -296,9 +299,9 @@ bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
     DrawInvisibleWords(page.words);
   }
   cairo_restore(cr_);
-  cairo_show_page(cr_);
   if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) ok = Fail(PDF_ERROR_DRAWING);
   if (ok) written_.push_back(std::move(written));
+  show_->Start(cr_);
   return ok;
 }
 
