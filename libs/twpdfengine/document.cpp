@@ -210,6 +210,8 @@ bool Document::FinishSurface() {
   cairo_surface_destroy(surface_);
   surface_ = nullptr;
   fonts_.reset();
+  // A write that failed on the way (a full disk) leaves only the stream's error flag.
+  ok = !std::ferror(cairoStream_) && ok;
   ok = std::fclose(cairoStream_) == 0 && ok;
   cairoStream_ = nullptr;
   if (!shown) return Fail(PDF_ERROR_DRAWING);

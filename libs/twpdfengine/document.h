@@ -119,7 +119,7 @@ class TW_PDF_ENGINE_API Document : public std::enable_shared_from_this<Document>
   Page* OpenPage(unsigned long long id);
   void DropOpenPage();
   bool RenderPage(Page& page, double widthPt, double heightPt);
-  void DrawInvisibleWords(const std::vector<InvisibleWord>& words);
+  void DrawInvisibleWords(cairo_t* cr, const std::vector<InvisibleWord>& words);
   bool FinishSurface();
   bool Finish(const std::filesystem::path* file, HGLOBAL* memory);
   void Abandon();
@@ -134,7 +134,6 @@ class TW_PDF_ENGINE_API Document : public std::enable_shared_from_this<Document>
   bool appending_ = false;
   std::filesystem::path cairoFile_;   // the surface's temporary file
   std::FILE* cairoStream_ = nullptr;
-  bool streamFailed_ = false;
   cairo_surface_t* surface_ = nullptr;
   cairo_t* cr_ = nullptr;
   std::unique_ptr<PageShow> show_;  // the last written page, still being shown

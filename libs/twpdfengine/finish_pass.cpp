@@ -8,6 +8,7 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
@@ -593,6 +594,8 @@ bool FinishPass::Run(const std::filesystem::path* file, HGLOBAL* memory) {
     return staged->Commit() ? true : d_.Fail(PDF_ERROR_OUTPUT);
   } catch (const QPDFExc& e) {
     return d_.Fail(e.getErrorCode() == qpdf_e_system ? PDF_ERROR_OUTPUT : PDF_ERROR_DOCUMENT);
+  } catch (const QPDFSystemError&) {  // a file that cannot be read or written (a full disk)
+    return d_.Fail(PDF_ERROR_OUTPUT);
   } catch (const std::bad_alloc&) {
     return d_.Fail(PDF_ERROR_MEMORY);
   } catch (const std::exception&) {

@@ -206,11 +206,12 @@ void codeImage(const Settings& settings, tw::gdi::CairoImage& image) {
 }  // namespace
 
 bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
-  // The page before is still being shown: its failure is this page's.
-  if (!show_->Wait()) return Fail(PDF_ERROR_DRAWING);
   page.CloseOps();
-  cairo_pdf_surface_set_size(surface_, widthPt, heightPt);
-  cairo_save(cr_);
+  // The page is drawn into a recording of its own while the page before is
+  // still being shown; the recording is then painted onto the document.
+  const cairo_rectangle_t extents{0, 0, widthPt, heightPt};
+  cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+  cairo_t* cr = cairo_create(recording);
   // Page pixels -> points, mirrored when the settings ask.
   cairo_matrix_t m;
   cairo_matrix_init_scale(&m, 72.0 / page.xRes, 72.0 / page.yRes);
@@ -222,11 +223,11 @@ bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
     cairo_matrix_translate(&m, 0, page.height);
     cairo_matrix_scale(&m, 1, -1);
   }
-  cairo_set_matrix(cr_, &m);
+  cairo_set_matrix(cr, &m);
   if (settings_.whiteBackground) {
-    cairo_set_source_rgb(cr_, 1, 1, 1);
-    cairo_rectangle(cr_, 0, 0, page.width, page.height);
-    cairo_fill(cr_);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_rectangle(cr, 0, 0, page.width, page.height);
+    cairo_fill(cr);
   }
 
   Written written;
@@ -276,8 +277,8 @@ bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
   LayerPlayback playback;
   playback.document = this;
   std::size_t layerIndex = 0;
-  options.onBeforeDraw = [&]() { placeFallback(cr_, page, layerIndex, playback.pending); };
-  HDC dc = tw::gdi::CreateCairoDC(cr_, options);
+  options.onBeforeDraw = [&]() { placeFallback(cr, page, layerIndex, playback.pending); };
+  HDC dc = tw::gdi::CreateCairoDC(cr, options);
   if (!dc) ok = Fail(PDF_ERROR_DRAWING);
   for (layerIndex = 0; ok && layerIndex < page.layers.size(); ++layerIndex) {
     const Page::Layer& layer = page.layers[layerIndex];
@@ -289,30 +290,32 @@ bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
     playback.record = 0;
     // A damaged metafile draws what it can; its page goes on.
     EnumEnhMetaFile(dc, layer.metafile, playRecord, &playback, &kPlayRect);
-    placeFallback(cr_, page, layerIndex, playback.pending);
+    placeFallback(cr, page, layerIndex, playback.pending);
     ModifyWorldTransform(dc, nullptr, MWT_IDENTITY);
   }
   if (dc) DeleteDC(dc);
 
   if (ok && !page.words.empty()) {
     written.invisibleText = true;
-    DrawInvisibleWords(page.words);
+    DrawInvisibleWords(cr, page.words);
   }
-  cairo_restore(cr_);
-  if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) ok = Fail(PDF_ERROR_DRAWING);
+  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) ok = Fail(PDF_ERROR_DRAWING);
+  cairo_destroy(cr);
+  // The page before is shown by now, or its failure is this page's.
+  if (!show_->Wait()) ok = Fail(PDF_ERROR_DRAWING);
   if (ok) written_.push_back(std::move(written));
-  show_->Start(cr_);
+  show_->Start(cr_, recording, widthPt, heightPt);
   return ok;
 }
 
-void Document::DrawInvisibleWords(const std::vector<InvisibleWord>& words) {
+void Document::DrawInvisibleWords(cairo_t* cr, const std::vector<InvisibleWord>& words) {
   if (!ocrFaceTried_) {
     ocrFaceTried_ = true;
     ocrFace_ = OcrFace::Create();
   }
   if (!ocrFace_) return;
-  cairo_set_font_face(cr_, ocrFace_->Face());
-  cairo_set_source_rgb(cr_, 0, 0, 0);
+  cairo_set_font_face(cr, ocrFace_->Face());
+  cairo_set_source_rgb(cr, 0, 0, 0);
   for (const InvisibleWord& word : words) {
     std::vector<cairo_glyph_t> glyphs;
     std::vector<cairo_text_cluster_t> clusters;
@@ -324,12 +327,12 @@ void Document::DrawInvisibleWords(const std::vector<InvisibleWord>& words) {
     if (!(em > 0) || !(stretch > 0) || !std::isfinite(stretch)) continue;
     cairo_matrix_t fm;
     cairo_matrix_init(&fm, em * stretch, 0, 0, em, 0, 0);
-    cairo_set_font_matrix(cr_, &fm);
+    cairo_set_font_matrix(cr, &fm);
     for (cairo_glyph_t& g : glyphs) {
       g.x = word.left + g.x * em * stretch;
       g.y = word.bottom;
     }
-    cairo_show_text_glyphs(cr_, utf8.data(), int(utf8.size()), glyphs.data(), int(glyphs.size()), clusters.data(),
+    cairo_show_text_glyphs(cr, utf8.data(), int(utf8.size()), glyphs.data(), int(glyphs.size()), clusters.data(),
                            int(clusters.size()), cairo_text_cluster_flags_t(0));
   }
 }

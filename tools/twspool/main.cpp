@@ -22,8 +22,11 @@ void Usage(std::ostream& out) {
 // above 128 KB back to the system when it is freed, so every page faults
 // them in again (and, with several threads, flushes the other cores' page
 // tables). Blocks up to 32 MB come from the heap instead, and up to 16 MB of
-// free heap is kept for the next page.
+// free heap is kept for the next page. Each allocator arena keeps its own
+// free heap, and a document's threads (the job's, the PDF page writer's)
+// would each get one: two arenas serve them all.
 void TuneAllocatorForPages() {
+  mallopt(M_ARENA_MAX, 2);
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 16 << 20);
   mallopt(M_TOP_PAD, 1 << 20);

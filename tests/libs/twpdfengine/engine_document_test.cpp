@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "../../output/encoder_test_support.h"
 #include "engine_test_util.h"
+#include "tw/utf.h"
 
 using namespace pdftest;
 using twtest::QpdfClean;
@@ -171,6 +173,36 @@ TEST(PdfEngineDocument, AnAbandonedSaveLeavesNoFileItMade) {
     ASSERT_TRUE(e.AddMetafilePage(page.h, 1));
   }
   EXPECT_EQ(twtest::ReadBytes(kept), std::vector<unsigned char>({'o', 'r', 'i', 'g', 'i', 'n', 'a', 'l', ' ', 'b', 'y', 't', 'e', 's'}));
+}
+
+// A page is finished while the next one is drawn: a page that cannot be
+// written fails the save all the same, at the next page or at its end, and
+// leaves no file behind; a file that was there keeps its bytes.
+TEST(PdfEngineDocument, APageThatCannotBeWrittenFailsTheSave) {
+  OutFolder out;
+  std::vector<Metafile> pages;
+  for (int i = 0; i < 12; ++i) pages.push_back(TextPage(NumberedLines(u"Page " + std::u16string(1, char16_t(u'A' + i)), 60)));
+  auto kept = out.Dir() / "kept.pdf";
+  std::ofstream(kept) << "original bytes";
+  // Full while the pages are written, and while the document is finished.
+  for (auto [name, room] : {std::pair{u"C:\\out\\new.pdf", 4096}, {u"C:\\out\\kept.pdf", 4096},
+                            {u"C:\\out\\new.pdf", 16 * 1024}}) {
+    SCOPED_TRACE(tw::ToUtf8(name) + " in " + std::to_string(room) + " bytes");
+    Engine e;
+    ASSERT_TRUE(e.doc->StartSavePDFFileW(name));
+    bool ok = true;
+    {
+      enctest::FileSizeLimit full(room);
+      for (std::size_t i = 0; ok && i < pages.size(); ++i) ok = e.AddMetafilePage(pages[i].h, int(i) + 1);
+      ok = ok && e.doc->EndSavePDFFile();
+    }
+    EXPECT_FALSE(ok) << "twelve pages of text fit";
+    const int error = e.doc->GetLastError();
+    EXPECT_TRUE(error == PDF_ERROR_DRAWING || error == PDF_ERROR_OUTPUT) << "error " << error;
+  }
+  EXPECT_FALSE(std::filesystem::exists(out.Dir() / "new.pdf"));
+  EXPECT_EQ(twtest::ReadBytes(kept), std::vector<unsigned char>({'o', 'r', 'i', 'g', 'i', 'n', 'a', 'l', ' ', 'b', 'y', 't', 'e', 's'}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.Dir()), {}), 1) << "temporary files left";
 }
 
 TEST(PdfEngineDocument, CallsOutOfPlaceFailWithTheEngineError) {
