@@ -34,6 +34,7 @@ namespace tw::registry::detail {
 struct ReadCache {
   static constexpr std::int64_t kLifetimeMs = 1000;
   static constexpr size_t kMaxEntries = 4096;
+  static constexpr size_t kMaxValueBytes = 1024;  // larger values are read each time
 
   std::uint64_t stamp = 0;
   std::int64_t filledAtMs = 0;
@@ -778,7 +779,8 @@ LONG Db::Value(std::int64_t key, std::u16string_view name, ValueRow* out, bool* 
   *found = rc == SQLITE_ROW;
   if (rc == SQLITE_ROW) readValue(stmt, out);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(rc);
-  if (reads_) reads_->values.emplace(std::move(cached), *found ? std::optional<ValueRow>(*out) : std::nullopt);
+  if (reads_ && !(*found && out->data.size() > ReadCache::kMaxValueBytes))
+    reads_->values.emplace(std::move(cached), *found ? std::optional<ValueRow>(*out) : std::nullopt);
   return ERROR_SUCCESS;
 }
 
