@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include <winspool.h>
 
 #include "commands.h"
+#include "group_listing.h"
 #include "print_progress.h"
 #include "job/devmode/tarnwick_devmode.h"
 #include "job/settings/catalogue.h"
@@ -114,99 +116,6 @@ struct GroupFileWatch {
     groupFile = value;
   }
 };
-
-// The "FileName" of each page of a group file, in page order, read as the
-// profile functions read it (names without case, the first of a name counts,
-// values trimmed and one pair of quotes removed), in one pass over the file.
-std::vector<std::u16string> PageFileNames(const GroupFileWatch& watch) {
-  std::vector<std::u16string> names;
-  if (watch.groupFile.empty()) return names;
-  HANDLE file = CreateFileW(watch.groupFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return names;
-  std::string bytes;
-  char buffer[65536];
-  for (DWORD got = 0; ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got;) bytes.append(buffer, got);
-  CloseHandle(file);
-  std::u16string text;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-      text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-  } else if (!bytes.empty()) {
-    text.resize(bytes.size());
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                                static_cast<int>(text.size()));
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  }
-  auto trim = [](std::u16string_view v) {
-    while (!v.empty() && (v.front() == u' ' || (v.front() >= u'\t' && v.front() <= u'\r'))) v.remove_prefix(1);
-    while (!v.empty() && (v.back() == u' ' || (v.back() >= u'\t' && v.back() <= u'\r'))) v.remove_suffix(1);
-    return v;
-  };
-  auto upper = [](std::u16string_view v) {
-    std::u16string u(v);
-    for (auto& c : u) c = c >= u'a' && c <= u'z' ? c - 32 : c;
-    return u;
-  };
-  auto unquote = [](std::u16string_view v) {
-    if (v.size() >= 2 && (v[0] == u'"' || v[0] == u'\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
-    return std::u16string(v);
-  };
-  // The page of a section named as the job names it ("PAGE " and the number
-  // without leading zeros, upper-cased); 0 for any other section.
-  auto pageOf = [](std::u16string_view name) -> unsigned long {
-    constexpr std::u16string_view prefix = u"PAGE ";
-    if (!name.starts_with(prefix)) return 0;
-    name.remove_prefix(prefix.size());
-    if (name.empty() || name.size() > 18 || name[0] == u'0') return 0;
-    unsigned long page = 0;
-    for (char16_t c : name) {
-      if (c < u'0' || c > u'9') return 0;
-      page = page * 10 + static_cast<unsigned long>(c - u'0');
-    }
-    return page;
-  };
-  // Only what the listing needs is kept (a document's pages can be many):
-  // the printer's page count and each page's file name.
-  const std::u16string printer = upper(trim(watch.printer));
-  std::u16string total;
-  bool printerSeen = false;
-  std::map<unsigned long, std::u16string> pageFiles;  // the pages whose sections the file holds
-  enum class In { Other, Printer, Page } in = In::Other;
-  bool keySeen = false;  // the section's key of interest was met (the first of a name counts)
-  std::u16string* current = nullptr;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find_first_of(u"\r\n", start);
-    if (end == std::u16string::npos) end = text.size();
-    std::u16string_view line = trim(std::u16string_view(text).substr(start, end - start));
-    start = end + 1;
-    if (line.empty() || line[0] == u';') continue;
-    if (size_t close; line[0] == u'[' && (close = line.rfind(u']')) != std::u16string_view::npos) {
-      // The first section of a name counts.
-      const std::u16string name = upper(trim(line.substr(1, close - 1)));
-      in = In::Other;
-      keySeen = false;
-      if (name == printer) {
-        if (!printerSeen) in = In::Printer;
-        printerSeen = true;
-      } else if (const unsigned long page = pageOf(name)) {
-        auto [at, made] = pageFiles.try_emplace(page);
-        if (made) in = In::Page, current = &at->second;
-      }
-      continue;
-    }
-    const size_t eq = line.find(u'=');
-    if (in == In::Other || keySeen || eq == std::u16string_view::npos) continue;
-    const std::u16string key = upper(trim(line.substr(0, eq)));
-    if (key != (in == In::Printer ? u"TOTAL NUMBER OF PAGES" : u"FILENAME")) continue;
-    keySeen = true;
-    (in == In::Printer ? total : *current) = unquote(trim(line.substr(eq + 1)));
-  }
-  const unsigned long pages = wcstoul(total.c_str(), nullptr, 10);
-  for (auto& [page, name] : pageFiles)
-    if (page <= pages && !name.empty()) names.push_back(std::move(name));
-  return names;
-}
 
 // One file of the command line with the options given before it.
 struct PrintArgument {
@@ -347,10 +256,13 @@ class PrintWatch : public SpoolerHost::JobObserver {
     if (!outcome.error.empty()) out << " (" << outcome.error << ")";
     out << "\t" << m_files[index].path << "\n";
     // The pages' files as the job's group file lists them.
-    for (const auto& name : PageFileNames(m_groups[index])) {
-      out << "\t" << tw::ToUtf8(name) << "\n";
+    const GroupFilePages files = ReadGroupFilePages(m_groups[index].groupFile, m_groups[index].printer);
+    std::vector<std::string> utf8;
+    for (const auto& name : files.names) {
+      utf8.push_back(tw::ToUtf8(name));
       m_fileNames.insert(name);
     }
+    for (uint32_t name : files.pages) out << "\t" << utf8[name] << "\n";
     out.flush();
   }
 
