@@ -13,6 +13,9 @@
 
 namespace twtiff {
 
+using tw::codec::FaxCoder;
+using tw::codec::FaxCoding;
+
 bool EncodeCcitt(HANDLE file, DWORD width, DWORD height, DWORD mode, const RowSource& rows) {
   if (!file || file == INVALID_HANDLE_VALUE) return Fail(TW_TIFF_ERROR_ARGUMENT, "no file handle");
   std::vector<BYTE> strip;

@@ -13,6 +13,9 @@
 #include "tw_tiff_api.h"
 
 namespace twtiff {
+
+using tw::codec::FaxCoder;
+using tw::codec::FaxCoding;
 namespace {
 
 enum class Kind { Short, Long, Shorts, Rational, Pair, ColorMap, Ascii };

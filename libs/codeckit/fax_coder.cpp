@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace twtiff {
+namespace tw::codec {
 namespace {
 
 // ---- code words (T.4 tables 2 and 3, figure 7) ---------------------------------
@@ -362,4 +362,4 @@ void FaxCoder::EndStrip() {
   writer_.Flush();
 }
 
-}  // namespace twtiff
+}  // namespace tw::codec

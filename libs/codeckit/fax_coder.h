@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-namespace twtiff {
+namespace tw::codec {
 
 struct FaxCoding {
   enum class Scheme {
@@ -96,4 +96,4 @@ class FaxCoder {
   FaxBitWriter writer_;
 };
 
-}  // namespace twtiff
+}  // namespace tw::codec
