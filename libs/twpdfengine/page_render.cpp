@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "codecs.h"
 #include "document_impl.h"
@@ -210,8 +211,10 @@ bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
   // The page is drawn into a recording of its own while the page before is
   // still being shown; the recording is then painted onto the document.
   const cairo_rectangle_t extents{0, 0, widthPt, heightPt};
-  cairo_surface_t* recording = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
-  cairo_t* cr = cairo_create(recording);
+  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> recording(
+      cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents), cairo_surface_destroy);
+  std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cairo_create(recording.get()), cairo_destroy);
+  cairo_t* cr = context.get();
   // Page pixels -> points, mirrored when the settings ask.
   cairo_matrix_t m;
   cairo_matrix_init_scale(&m, 72.0 / page.xRes, 72.0 / page.yRes);
@@ -300,11 +303,11 @@ bool Document::RenderPage(Page& page, double widthPt, double heightPt) {
     DrawInvisibleWords(cr, page.words);
   }
   if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) ok = Fail(PDF_ERROR_DRAWING);
-  cairo_destroy(cr);
+  context.reset();
   // The page before is shown by now, or its failure is this page's.
   if (!show_->Wait()) ok = Fail(PDF_ERROR_DRAWING);
   if (ok) written_.push_back(std::move(written));
-  show_->Start(cr_, recording, widthPt, heightPt);
+  show_->Start(cr_, recording.release(), widthPt, heightPt);
   return ok;
 }
 
