@@ -433,12 +433,21 @@ LONG finish(Db& db, LONG result) {
   return result;
 }
 
+// The call's work; memory running out on the way fails it (and undoes it).
+LONG call(const std::function<LONG(Db&)>& fn, Db& db) {
+  try {
+    return fn(db);
+  } catch (const std::bad_alloc&) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+}
+
 LONG runIn(Connection& c, Mode mode, const std::function<LONG(Db&)>& fn) {
   Db& db = *c.wrapper;
   if (c.batchDepth > 0) {
     std::string name = "sp" + std::to_string(++c.savepoint);
     if (LONG rc = db.Exec(("SAVEPOINT " + name).c_str())) return rc;
-    LONG result = fn(db);
+    LONG result = call(fn, db);
     db.ResetAll();
     if (result != ERROR_SUCCESS) db.Exec(("ROLLBACK TO " + name).c_str());
     db.Exec(("RELEASE " + name).c_str());
@@ -451,12 +460,12 @@ LONG runIn(Connection& c, Mode mode, const std::function<LONG(Db&)>& fn) {
     // transaction reads is at least as new as the stamp it is kept under.
     c.reads.Refresh(c.counter.Load());
     db.StartCachedRead(&c.reads);
-    result = fn(db);
+    result = call(fn, db);
     if (!db.EndCachedRead()) return result;
     result = finish(db, result);
   } else {
     if (LONG rc = db.Exec(mode == Mode::Write ? "BEGIN IMMEDIATE" : "BEGIN")) return rc;
-    result = finish(db, fn(db));
+    result = finish(db, call(fn, db));
   }
   if (result == ERROR_SUCCESS && sqlite3_total_changes64(c.db) != changes) c.counter.Raise();
   return result;
