@@ -12,6 +12,8 @@ bool PageShow::Show(const Job& job) {
   cairo_pdf_surface_set_size(cairo_get_target(job.cr), job.widthPt, job.heightPt);
   cairo_set_source_surface(job.cr, job.recording, 0, 0);
   cairo_paint(job.cr);
+  // The context lets go of the recording, which goes once the page is shown.
+  cairo_set_source_rgb(job.cr, 0, 0, 0);
   cairo_show_page(job.cr);
   cairo_surface_destroy(job.recording);
   return cairo_status(job.cr) == CAIRO_STATUS_SUCCESS;

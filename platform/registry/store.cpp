@@ -47,7 +47,8 @@ struct ReadCache {
     values.clear();
     keys.clear();
   }
-  // Keeps the entries only when they were read at the counter's value `now`.
+  // Keeps the entries only when they were read at this value of the counter,
+  // within their lifetime.
   void Refresh(std::uint64_t counter) {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
